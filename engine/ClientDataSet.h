@@ -1,0 +1,88 @@
+// An in-memory data set, read from and written to data packets (XML or this
+// program's own binary layout). When it has a file name and its data changed,
+// it writes itself back to that file when it is destroyed.
+#pragma once
+
+#include "DataSet.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <memory>
+
+namespace qvx {
+
+struct IndexDef {
+    QString name;
+    QStringList fields;
+    bool operator==(const IndexDef &) const = default;
+};
+
+enum class PacketFormat { Binary, Xml };
+
+// Everything a data packet holds: fields, index definitions and rows.
+struct Packet {
+    FieldDefs fields;
+    std::vector<IndexDef> indexes;
+    std::vector<Record> rows;
+};
+
+class ClientDataSet : public DataSet {
+public:
+    ClientDataSet();
+    ~ClientDataSet() override; // writes back to fileName() when changed (errors are swallowed and logged)
+
+    // Field definitions for createDataSet().
+    void clearFieldDefs() { m_fieldDefs.clear(); }
+    void addFieldDef(const QString &name, FieldType type, int size = 0, bool required = false,
+                     int decimals = 0);
+    const FieldDefs &fieldDefs() const { return m_fieldDefs; }
+    // Creates the data set empty in memory from the field definitions and opens it.
+    void createDataSet();
+    void emptyDataSet();
+
+    void addIndexDef(const QString &name, const QStringList &fields);
+    const std::vector<IndexDef> &indexDefs() const { return m_indexes; }
+
+    void setFileName(const QString &path) { m_fileName = path; }
+    QString fileName() const { return m_fileName; }
+    // open() with a file name reads the packet in it (format detected).
+    void loadFromFile(const QString &path); // format detected from the content
+    // Writes a packet; a Binary save to a name ending in ".xml" (any case)
+    // writes XML. Does nothing when the data set is not open. Atomic.
+    void saveToFile(const QString &path, PacketFormat format = PacketFormat::Binary) const;
+    // Writes back to fileName() (XML for ".xml", binary otherwise) when changed.
+    void saveIfChanged();
+    bool changedSinceLoad() const { return m_changed; }
+
+    QString displayName() const override;
+
+protected:
+    FieldDefs doOpen() override;
+    void doClose() override;
+    qint64 doRecordCount() const override { return qint64(m_rows.size()); }
+    void doRead(qint64 index, Record &rec) const override;
+    void doUpdate(qint64 index, const Record &rec) override;
+    qint64 doInsert(qint64 before, const Record &rec) override;
+    void doDelete(qint64 index) override;
+    Bookmark doBookmark(qint64 index) const override;
+    qint64 doIndexOfBookmark(Bookmark bm) const override;
+
+private:
+    Packet snapshot() const;
+
+    FieldDefs m_fieldDefs;
+    std::vector<IndexDef> m_indexes;
+    QString m_fileName;
+    struct Row {
+        qint64 id;
+        Record values;
+    };
+    std::deque<Row> m_rows;
+    qint64 m_nextId = 1;
+    bool m_changed = false;
+    bool m_createPending = false;
+    std::unique_ptr<Packet> m_pendingLoad;
+};
+
+} // namespace qvx

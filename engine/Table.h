@@ -1,0 +1,76 @@
+// A data set over one local table file. The database name is a directory
+// (aliases are resolved by the session); the table type picks the format,
+// 0 choosing it by the table name's extension.
+#pragma once
+
+#include "DataSet.h"
+#include "formats/TableFormat.h"
+
+#include <memory>
+
+namespace qvx {
+
+class Table : public DataSet {
+public:
+    enum TableType { Default = 0, Paradox = 1, DBase = 2, FoxPro = 3, Ascii = 4 };
+
+    Table();
+    ~Table() override;
+
+    void setDatabaseName(const QString &name); // a directory; a path separator is added if missing
+    QString databaseName() const { return m_databaseName; }
+    // With type 0 the name carries its extension; otherwise the type's own
+    // extension (.db, .dbf, .txt) is added when it has none.
+    void setTableName(const QString &name);
+    QString tableName() const { return m_tableName; }
+    void setTableType(int type);
+    int tableType() const { return m_tableType; }
+    // The full path of the data file, with the extension the type gives it.
+    QString filePath() const;
+    // The type actually used: the set one, or the one the extension names.
+    int effectiveType() const;
+
+    bool exists() const;
+    void deleteTable(); // the table with its memo and index files; not while open
+    void emptyTable(); // no records left, structure kept
+
+    // Field definitions for createTable().
+    void clearFieldDefs() { m_fieldDefs.clear(); }
+    void addFieldDef(const QString &name, FieldType type, int size = 0, bool required = false,
+                     int decimals = 0);
+    const FieldDefs &fieldDefs() const { return m_fieldDefs; }
+    void setCreateOptions(const CreateOptions &options) { m_createOptions = options; }
+    void createTable(); // replaces an existing table of that name; not while open
+
+    TableInfo info() const; // of the open table
+    QString displayName() const override;
+
+    // The driver for a table type (after resolving 0 by extension).
+    static const TableDriver &driverFor(int type);
+    static int typeForExtension(const QString &fileName); // 0 when unknown
+
+protected:
+    FieldDefs doOpen() override;
+    void doClose() override;
+    qint64 doRecordCount() const override;
+    void doRead(qint64 index, Record &rec) const override;
+    void doUpdate(qint64 index, const Record &rec) override;
+    qint64 doInsert(qint64 before, const Record &rec) override;
+    void doDelete(qint64 index) override;
+    bool doReadOnly() const override;
+    Bookmark doBookmark(qint64 index) const override;
+    qint64 doIndexOfBookmark(Bookmark bm) const override;
+
+private:
+    const TableDriver &driver() const;
+    void checkClosed(const char *what) const;
+
+    QString m_databaseName;
+    QString m_tableName;
+    int m_tableType = Default;
+    FieldDefs m_fieldDefs;
+    CreateOptions m_createOptions;
+    std::unique_ptr<OpenTable> m_open;
+};
+
+} // namespace qvx

@@ -1,0 +1,68 @@
+// What Table asks of a table file format: a driver that opens, creates,
+// empties and removes tables of its kind, and an open table that reads and
+// writes records by 0-based index among the live (not deleted) records.
+#pragma once
+
+#include "../FieldDef.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace qvx {
+
+// Facts about an open table, for `qvx info` and the structure views.
+struct TableInfo {
+    QString format; // "dBASE III+", "dBASE IV", "FoxPro 2.x", "Visual FoxPro", ...
+    int versionByte = 0;
+    QString codePage; // the converter name in use, e.g. "IBM437"
+    qint64 recordCount = 0;
+};
+
+// Options for creating a table. Zero / empty means "the driver decides".
+struct CreateOptions {
+    // dbf: 0x03/0x83 dBASE III+, 0x8B dBASE IV, 0xF5 FoxPro 2.x, 0x30 Visual FoxPro.
+    int version = 0;
+    QString codePage; // a converter name such as "IBM850" or "windows-1252"
+};
+
+class OpenTable {
+public:
+    virtual ~OpenTable() = default;
+    virtual const FieldDefs &fields() const = 0;
+    virtual TableInfo info() const = 0;
+    virtual bool readOnly() const = 0;
+    virtual qint64 recordCount() const = 0;
+    virtual void read(qint64 index, Record &rec) const = 0;
+    // One field of one record, decoding nothing else (for column scans).
+    virtual QVariant readField(qint64 index, int field) const
+    {
+        Record rec;
+        read(index, rec);
+        return rec.at(std::size_t(field));
+    }
+    virtual void update(qint64 index, const Record &rec) = 0;
+    virtual qint64 insert(qint64 before, const Record &rec) = 0; // returns the new index
+    virtual void remove(qint64 index) = 0;
+    // A stable identity for a record (its physical position for most files).
+    virtual qint64 bookmark(qint64 index) const { return index; }
+    virtual qint64 indexOfBookmark(qint64 bookmark) const
+    {
+        return bookmark >= 0 && bookmark < recordCount() ? bookmark : -1;
+    }
+};
+
+class TableDriver {
+public:
+    virtual ~TableDriver() = default;
+    virtual std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const = 0;
+    // Creates (or replaces, atomically) the table and its companion files.
+    virtual void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const = 0;
+    // Removes every record, keeping the structure.
+    virtual void empty(const QString &path) const = 0;
+    // The table's own files that exist: the data file first, then memo and index files.
+    virtual QStringList files(const QString &path) const = 0;
+};
+
+} // namespace qvx

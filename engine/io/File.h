@@ -1,0 +1,105 @@
+// The tiny file interface every format reads and writes through, so that
+// tests and fuzz targets can run a format on memory and inject short reads
+// and failed writes.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace qvx {
+
+class File {
+public:
+    virtual ~File() = default;
+    virtual QString path() const = 0;
+    virtual qint64 size() const = 0;
+    // Reads up to len bytes at offset; returns how many it read (short at end
+    // of file). Throws EngineError on an I/O error.
+    virtual qint64 readAt(qint64 offset, char *data, qint64 len) const = 0;
+    // Writes all len bytes at offset, growing the file; throws on failure.
+    virtual void writeAt(qint64 offset, const char *data, qint64 len) = 0;
+    virtual void truncate(qint64 size) = 0;
+    // Makes what was written durable (fsync for real files).
+    virtual void sync() = 0;
+
+    // Reads exactly len bytes or throws EngineError "<path>: <what> is cut short".
+    void readExact(qint64 offset, char *data, qint64 len, const char *what) const;
+    QByteArray readBytes(qint64 offset, qint64 len) const; // may be short
+    void writeBytes(qint64 offset, const QByteArray &bytes)
+    {
+        writeAt(offset, bytes.constData(), bytes.size());
+    }
+};
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+// A file on disk. Throws EngineError naming the path when it cannot be opened.
+std::unique_ptr<File> openDiskFile(const QString &path, OpenMode mode);
+
+// A file in memory, for tests and fuzzing.
+class MemoryFile : public File {
+public:
+    explicit MemoryFile(QByteArray data = {}, QString path = QStringLiteral("<memory>"))
+        : m_data(std::move(data)), m_path(std::move(path))
+    {
+    }
+    QString path() const override { return m_path; }
+    qint64 size() const override { return m_data.size(); }
+    qint64 readAt(qint64 offset, char *data, qint64 len) const override;
+    void writeAt(qint64 offset, const char *data, qint64 len) override;
+    void truncate(qint64 size) override;
+    void sync() override { }
+    const QByteArray &data() const { return m_data; }
+    // Fault injection: writes fail once this many bytes have been written.
+    void failWritesAfter(qint64 bytes) { m_writeBudget = bytes; }
+
+private:
+    QByteArray m_data;
+    QString m_path;
+    qint64 m_writeBudget = -1;
+};
+
+// Writes a whole new version of a file beside it and puts it in place by
+// rename, so that a crash leaves the old file or the new one, never half of
+// either. Without commit() the temporary file is removed.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(const QString &targetPath);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+
+    File &file() { return *m_file; }
+    QString tempPath() const { return m_tempPath; }
+    // Flushes the new file, renames it over the target and flushes the folder.
+    void commit();
+
+private:
+    QString m_target;
+    QString m_tempPath;
+    std::unique_ptr<File> m_file;
+    bool m_committed = false;
+};
+
+// Writes bytes to path atomically (see AtomicFileWriter).
+void writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// An exclusive writer's lock on a table file, held while it is open for
+// writing. It is an open-file-description lock, so a second writer in this
+// process conflicts just as one in another process does. Readers take none.
+class WriterLock {
+public:
+    // Throws EngineError "<path>: the table is in use by another program or
+    // window" when another writer holds it.
+    explicit WriterLock(const QString &path);
+    ~WriterLock();
+    WriterLock(const WriterLock &) = delete;
+    WriterLock &operator=(const WriterLock &) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace qvx
