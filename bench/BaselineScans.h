@@ -1,0 +1,26 @@
+// The baselines the engine is measured against: the least work a program can
+// do to read the same files, written without the engine.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace qvxbench {
+
+struct ScanResult {
+    std::int64_t rows = 0; // live records (dbf) or ROW elements (XML)
+    std::int64_t values = 0; // non-null field values seen
+    std::uint64_t checksum = 0; // keeps the work observable
+};
+
+// A minimal C scan of a dbf file: big sequential reads, every field of every
+// live record parsed into a machine value. Throws std::runtime_error on a
+// file it cannot read.
+ScanResult scanDbfMinimal(const char *path);
+
+// One QXmlStreamReader pass over a file that visits every attribute of every
+// element. Throws std::runtime_error on an unreadable or malformed file.
+ScanResult scanXmlBare(const QString &path);
+
+} // namespace qvxbench
