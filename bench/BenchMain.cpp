@@ -1,0 +1,211 @@
+// One measurement per invocation, so that each starts in a fresh process
+// (resident memory is then the case's own). bench/run.sh calls it repeatedly,
+// takes medians and prints the ratios.
+//
+//   qvx_bench open50 <dir> <table> <warm-up table> [repeats]
+//       opens <table> through qvx::Table and reads every field of its first 50
+//       records; the warm-up table is opened and read first so one-time
+//       start-up work (code pages, first allocations) is not charged to the
+//       case. Prints the median time of `repeats` opens and the resident
+//       memory growth (and peak growth) of the first one.
+//   qvx_bench scan-table <dir> <table>   every field of every record, through the data set
+//   qvx_bench scan-c <file>              the minimal C scan of the same file
+//   qvx_bench load-xml <file>            ClientDataSet::loadFromFile of a data packet
+//   qvx_bench read-xml <file>            a bare QXmlStreamReader pass over it
+//
+// Output: one line of key=value pairs (seconds, rows, ...).
+
+#include "BaselineScans.h"
+
+#include "engine/ClientDataSet.h"
+#include "engine/Table.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// VmRSS or VmHWM from /proc/self/status, in kB.
+long statusKb(const char *key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t keyLength = std::strlen(key);
+    while (std::getline(status, line)) {
+        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
+            return std::stol(line.substr(keyLength + 1));
+    }
+    return -1;
+}
+
+// Starts a new peak (VmHWM) from the current resident size.
+void resetPeak()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Reads every field of up to `limit` records from the first; returns the
+// number of non-null values so the reads cannot be dropped.
+qint64 readRecords(qvx::DataSet &ds, qint64 limit, qint64 &rows)
+{
+    qint64 nonNull = 0;
+    rows = 0;
+    const int fields = ds.fieldCount();
+    for (ds.first(); !ds.eof() && rows < limit; ds.next()) {
+        for (int i = 0; i < fields; ++i)
+            nonNull += !ds.value(i).isNull();
+        ++rows;
+    }
+    return nonNull;
+}
+
+void openTable(qvx::Table &table, const QString &dir, const QString &name)
+{
+    table.setDatabaseName(dir);
+    table.setTableName(name);
+    table.open();
+}
+
+int runOpen50(const QString &dir, const QString &name, const QString &warmName, int repeats)
+{
+    qint64 rows = 0;
+    {
+        qvx::Table warm;
+        openTable(warm, dir, warmName);
+        readRecords(warm, 50, rows);
+    }
+
+    std::vector<double> times;
+    long rssGrowth = 0, peakGrowth = 0;
+    qint64 values = 0;
+    for (int r = 0; r < repeats; ++r) {
+        long rssBefore = 0;
+        if (r == 0) {
+            resetPeak();
+            rssBefore = statusKb("VmRSS");
+        }
+        const auto start = Clock::now();
+        qvx::Table table;
+        openTable(table, dir, name);
+        values = readRecords(table, 50, rows);
+        times.push_back(secondsSince(start));
+        if (r == 0) {
+            rssGrowth = statusKb("VmRSS") - rssBefore;
+            peakGrowth = statusKb("VmHWM") - rssBefore;
+        }
+    }
+    std::printf("seconds=%.9f rows=%lld values=%lld rss_growth_kb=%ld peak_growth_kb=%ld\n", median(times),
+                static_cast<long long>(rows), static_cast<long long>(values), rssGrowth, peakGrowth);
+    return 0;
+}
+
+int runScanTable(const QString &dir, const QString &name)
+{
+    const auto start = Clock::now();
+    qvx::Table table;
+    openTable(table, dir, name);
+    qint64 rows = 0;
+    const qint64 values = readRecords(table, std::numeric_limits<qint64>::max(), rows);
+    const double seconds = secondsSince(start);
+    std::printf("seconds=%.9f rows=%lld values=%lld\n", seconds, static_cast<long long>(rows),
+                static_cast<long long>(values));
+    return 0;
+}
+
+int runScanC(const char *path)
+{
+    const auto start = Clock::now();
+    const qvxbench::ScanResult r = qvxbench::scanDbfMinimal(path);
+    const double seconds = secondsSince(start);
+    std::printf("seconds=%.9f rows=%lld values=%lld checksum=%llu\n", seconds, static_cast<long long>(r.rows),
+                static_cast<long long>(r.values), static_cast<unsigned long long>(r.checksum));
+    return 0;
+}
+
+int runLoadXml(const QString &path)
+{
+    qvx::ClientDataSet cds;
+    const auto start = Clock::now();
+    cds.loadFromFile(path);
+    if (!cds.isOpen())
+        cds.open();
+    const qint64 rows = cds.recordCount();
+    const double seconds = secondsSince(start);
+    std::printf("seconds=%.9f rows=%lld fields=%d\n", seconds, static_cast<long long>(rows),
+                cds.fieldCount());
+    return 0;
+}
+
+int runReadXml(const QString &path)
+{
+    const auto start = Clock::now();
+    const qvxbench::ScanResult r = qvxbench::scanXmlBare(path);
+    const double seconds = secondsSince(start);
+    std::printf("seconds=%.9f rows=%lld values=%lld checksum=%llu\n", seconds, static_cast<long long>(r.rows),
+                static_cast<long long>(r.values), static_cast<unsigned long long>(r.checksum));
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: qvx_bench open50 <dir> <table> <warm-up table> [repeats]\n"
+                 "       qvx_bench scan-table <dir> <table>\n"
+                 "       qvx_bench scan-c <file>\n"
+                 "       qvx_bench load-xml <file>\n"
+                 "       qvx_bench read-xml <file>\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3)
+        return usage();
+    const QString what = args.at(1);
+    try {
+        if (what == u"open50" && (args.size() == 5 || args.size() == 6)) {
+            const int repeats = args.size() == 6 ? std::max(1, args.at(5).toInt()) : 7;
+            return runOpen50(args.at(2), args.at(3), args.at(4), repeats);
+        }
+        if (what == u"scan-table" && args.size() == 4)
+            return runScanTable(args.at(2), args.at(3));
+        if (what == u"scan-c" && args.size() == 3)
+            return runScanC(argv[2]);
+        if (what == u"load-xml" && args.size() == 3)
+            return runLoadXml(args.at(2));
+        if (what == u"read-xml" && args.size() == 3)
+            return runReadXml(args.at(2));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "qvx_bench %s: %s\n", argv[1], e.what());
+        return 1;
+    }
+    return usage();
+}

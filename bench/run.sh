@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (preset "bench": Release), generates the inputs into
+# build/bench-data and prints the engine's ratios against baselines measured
+# in this same run. See bench/README.md.
+#
+# Environment: QVX_BENCH_REPEATS (default 5) runs of every case, medians kept;
+# QVX_BENCH_JOBS (default 2) parallel build jobs; QVX_BENCH_SCAN_ROWS (default
+# 1000000) rows of the table scanned in ratio 2.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root" || exit 1
+repeats=${QVX_BENCH_REPEATS:-5}
+jobs=${QVX_BENCH_JOBS:-2}
+scanRows=${QVX_BENCH_SCAN_ROWS:-1000000}
+
+cmake --preset bench >/dev/null || exit 1
+cmake --build --preset bench --target qvx_bench qvx_bench_gen -j "$jobs" || exit 1
+
+bin=build/bench/bench
+data=build/bench-data
+mkdir -p "$data"
+echo "Generating inputs in $data ..."
+"$bin/qvx_bench_gen" dbf "$data/warm.dbf" 100 &&
+    "$bin/qvx_bench_gen" dbf "$data/orders_10k.dbf" 10000 &&
+    "$bin/qvx_bench_gen" dbf "$data/orders_1m.dbf" 1000000 &&
+    "$bin/qvx_bench_gen" dbf "$data/scan.dbf" "$scanRows" &&
+    "$bin/qvx_bench_gen" xml "$data/orders_100k.xml" 100000 || exit 1
+
+# Every input is read once before any timing, so every case (engine and
+# baseline alike) runs from a warm page cache.
+cat "$data"/*.dbf "$data"/*.xml >/dev/null
+
+declare -A samples # case -> space-separated values of one key
+declare -A failed  # case -> first error seen
+declare -A rowsOf  # case -> rows reported
+
+# measure <case> <key...> -- <qvx_bench arguments>
+# Runs one invocation and appends each named key's value to samples[case:key].
+measure() {
+    local name=$1
+    shift
+    local keys=()
+    while [[ $1 != -- ]]; do
+        keys+=("$1")
+        shift
+    done
+    shift
+    local out
+    if ! out=$("$bin/qvx_bench" "$@" 2>&1); then
+        [[ -n ${failed[$name]:-} ]] || failed[$name]=$(echo "$out" | tail -n 1)
+        return
+    fi
+    local key value
+    for key in "${keys[@]}"; do
+        value=$(echo "$out" | tr ' ' '\n' | sed -n "s/^$key=//p")
+        samples[$name:$key]+="$value "
+    done
+    rowsOf[$name]=$(echo "$out" | tr ' ' '\n' | sed -n 's/^rows=//p')
+}
+
+median() { tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{v[NR]=$1} END {if (NR==0) exit; print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+maximum() { tr ' ' '\n' | sed '/^$/d' | sort -g | tail -n 1; }
+
+echo "Measuring ($repeats runs of each case, interleaved) ..."
+for ((r = 1; r <= repeats; ++r)); do
+    measure open10k seconds -- open50 "$data" orders_10k.dbf warm.dbf 7
+    measure open1m seconds rss_growth_kb peak_growth_kb -- open50 "$data" orders_1m.dbf warm.dbf 7
+    measure scanC seconds -- scan-c "$data/scan.dbf"
+    measure scanTable seconds -- scan-table "$data" scan.dbf
+    measure readXml seconds -- read-xml "$data/orders_100k.xml"
+    measure loadXml seconds -- load-xml "$data/orders_100k.xml"
+done
+
+# Time in a readable unit.
+fmt() { awk -v s="$1" 'BEGIN { if (s < 0.001) printf "%.1f us", s*1e6; else if (s < 1) printf "%.2f ms", s*1e3; else printf "%.3f s", s }'; }
+
+printf '\n%-52s %12s %12s %8s %8s  %s\n' "Ratio" "measured" "baseline" "ratio" "target" "result"
+printf '%s\n' "--------------------------------------------------------------------------------------------------------"
+
+# row <label> <case> <baseline case> <target>
+row() {
+    local label=$1 a=$2 b=$3 target=$4
+    if [[ -n ${failed[$a]:-} || -n ${failed[$b]:-} ]]; then
+        printf '%-52s %12s %12s %8s %8s  %s\n' "$label" "-" "-" "-" "<= $target" "ERROR"
+        [[ -n ${failed[$a]:-} ]] && echo "    $a: ${failed[$a]}"
+        [[ -n ${failed[$b]:-} ]] && echo "    $b: ${failed[$b]}"
+        return
+    fi
+    local ta tb ratio verdict
+    ta=$(echo "${samples[$a:seconds]}" | median)
+    tb=$(echo "${samples[$b:seconds]}" | median)
+    ratio=$(awk -v a="$ta" -v b="$tb" 'BEGIN { printf "%.2f", a / b }')
+    verdict=$(awk -v r="$ratio" -v t="$target" 'BEGIN { print (r <= t) ? "PASS" : "MISS" }')
+    printf '%-52s %12s %12s %8s %8s  %s\n' "$label" "$(fmt "$ta")" "$(fmt "$tb")" "$ratio" "<= $target" "$verdict"
+}
+
+row "1. open + first 50 records, 1M vs 10k rows" open1m open10k 1.5
+if [[ -z ${failed[open1m]:-} ]]; then
+    rss=$(echo "${samples[open1m:rss_growth_kb]}" | maximum)
+    peak=$(echo "${samples[open1m:peak_growth_kb]}" | maximum)
+    verdict=$(awk -v k="$rss" 'BEGIN { print (k <= 16 * 1024) ? "PASS" : "MISS" }')
+    printf '%-52s %12s %12s %8s %8s  %s\n' "1. resident memory growth, 1M rows (worst run)" \
+        "$(awk -v k="$rss" 'BEGIN { printf "%.1f MB", k / 1024 }')" "-" "-" "<= 16 MB" "$verdict"
+    printf '%-52s %12s\n' "   (peak growth while opening, for information)" \
+        "$(awk -v k="$peak" 'BEGIN { printf "%.1f MB", k / 1024 }')"
+fi
+row "2. full scan: data set vs minimal C scan ($scanRows rows)" scanTable scanC 2
+row "3. XML packet load vs bare QXmlStreamReader (100k)" loadXml readXml 1.5
+
+# The two sides of a ratio must have seen the same rows, or it compares nothing.
+check() {
+    local a=$1 b=$2
+    if [[ -z ${failed[$a]:-} && -z ${failed[$b]:-} && ${rowsOf[$a]:-} != "${rowsOf[$b]:-}" ]]; then
+        echo "WARNING: $a saw ${rowsOf[$a]:-?} rows but $b saw ${rowsOf[$b]:-?}"
+    fi
+}
+check scanTable scanC
+check loadXml readXml
+echo
+echo "Medians of $repeats runs; open times are each a median of 7 opens in one process."
