@@ -1,0 +1,87 @@
+// qvx info: what a file is and what fields it has.
+#include "Command.h"
+#include "FieldTypeNames.h"
+#include "Output.h"
+#include "Source.h"
+#include "ValueFormat.h"
+
+#include <QCommandLineParser>
+
+namespace qvx::tool {
+
+namespace {
+
+QString versionText(const SourceInfo &info)
+{
+    if (!info.version)
+        return QStringLiteral("-");
+    return QStringLiteral("0x") + QString::number(*info.version, 16).toUpper().rightJustified(2, u'0');
+}
+
+void printText(Output &out, const QString &path, const SourceInfo &info, const FieldDefs &fields)
+{
+    out << QStringLiteral("File:       %1\n").arg(path);
+    out << QStringLiteral("Format:     %1\n").arg(info.format);
+    out << QStringLiteral("Version:    %1\n").arg(versionText(info));
+    out << QStringLiteral("Code page:  %1\n")
+               .arg(info.codePage.isEmpty() ? QStringLiteral("-") : info.codePage);
+    out << QStringLiteral("Records:    %1\n").arg(info.recordCount);
+    out << QStringLiteral("Fields:     %1\n").arg(fields.size());
+
+    qsizetype nameWidth = 4;
+    for (const FieldDef &f : fields)
+        nameWidth = std::max(nameWidth, f.name.size());
+    out << QStringLiteral("\n  #  %1  Code  Type                          Size  Decimals\n")
+               .arg(QStringLiteral("Name"), -int(nameWidth));
+    int number = 0;
+    for (const FieldDef &f : fields) {
+        out << QStringLiteral("%1  %2  %3  %4  %5  %6\n")
+                   .arg(++number, 3)
+                   .arg(f.name, -int(nameWidth))
+                   .arg(fieldTypeCode(f.type), 4)
+                   .arg(fieldTypeDisplayName(f.type), -28)
+                   .arg(f.size, 4)
+                   .arg(f.decimals, 8);
+    }
+}
+
+void printJson(Output &out, const QString &path, const SourceInfo &info, const FieldDefs &fields)
+{
+    out << "{\"file\":" << jsonString(path) << ",\"format\":" << jsonString(info.format)
+        << ",\"version\":" << (info.version ? QByteArray::number(*info.version) : QByteArrayLiteral("null"))
+        << ",\"codePage\":"
+        << (info.codePage.isEmpty() ? QByteArrayLiteral("null") : jsonString(info.codePage))
+        << ",\"recordCount\":" << QByteArray::number(info.recordCount) << ",\"fields\":[";
+    bool firstField = true;
+    for (const FieldDef &f : fields) {
+        out << (firstField ? "" : ",") << "{\"name\":" << jsonString(f.name)
+            << ",\"type\":" << QByteArray::number(fieldTypeCode(f.type))
+            << ",\"typeName\":" << jsonString(fieldTypeDisplayName(f.type))
+            << ",\"size\":" << QByteArray::number(f.size)
+            << ",\"decimals\":" << QByteArray::number(f.decimals) << "}";
+        firstField = false;
+    }
+    out << "]}\n";
+}
+
+} // namespace
+
+int runInfo(const QStringList &args)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption json(QStringLiteral("json"));
+    parser.addOption(json);
+    const QString path = parseArguments(parser, args, 1, 1).first();
+
+    Source source(path);
+    SourceInfo info;
+    namingFile(path, [&] { info = source.info(); });
+    Output out;
+    if (parser.isSet(json))
+        printJson(out, path, info, source.data().fields());
+    else
+        printText(out, path, info, source.data().fields());
+    return 0;
+}
+
+} // namespace qvx::tool

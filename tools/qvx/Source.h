@@ -1,0 +1,43 @@
+// Opening a file given on the command line as a data set: a local table by
+// its extension, or a data packet by its extension or its content.
+#pragma once
+
+#include "engine/DataSet.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace qvx::tool {
+
+// What `qvx info` tells about a file beyond its fields.
+struct SourceInfo {
+    QString format;
+    std::optional<int> version; // the version byte of a table file
+    QString codePage; // empty when the format has none
+    qint64 recordCount = 0;
+};
+
+class Source {
+public:
+    // Opens the file read-only. Throws EngineError naming the file.
+    explicit Source(const QString &path);
+    ~Source();
+
+    DataSet &data() { return *m_data; }
+    SourceInfo info() const;
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+    std::unique_ptr<DataSet> m_data;
+    QString m_packetFormat; // empty for a table
+};
+
+// Runs work; an EngineError whose text does not name the file is raised again
+// with the file's path in front, so that every message says where it happened.
+void namingFile(const QString &path, const std::function<void()> &work);
+
+} // namespace qvx::tool
