@@ -1,10 +1,11 @@
 // An in-memory data set, read from and written to data packets (XML or this
 // program's own binary layout). When it has a file name and its data changed,
-// it writes itself back to that file when it is destroyed.
+// it writes itself back to that file when it is closed or destroyed.
 #pragma once
 
 #include "DataSet.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <deque>
@@ -25,8 +26,15 @@ struct Packet {
     FieldDefs fields;
     std::vector<IndexDef> indexes;
     std::vector<Record> rows;
+    // For nested data set fields read from XML: the field's own definition
+    // (its FIELDS and PARAMS elements as XML text), by field name, so that a
+    // packet written back keeps the nested structure other programs expect.
+    QHash<QString, QByteArray> nestedDefinitions;
 };
 
+// Closing a data set that has a file name and changed data writes it back
+// first (a failure is raised and the data is kept, so that the destructor can
+// try again); the destructor does the same but only logs a failure.
 class ClientDataSet : public DataSet {
 public:
     ClientDataSet();
@@ -41,6 +49,8 @@ public:
     void createDataSet();
     void emptyDataSet();
 
+    // Kept and written into the packet; the fields are checked against the
+    // field definitions when the data set is created.
     void addIndexDef(const QString &name, const QStringList &fields);
     const std::vector<IndexDef> &indexDefs() const { return m_indexes; }
 
@@ -53,6 +63,9 @@ public:
     void saveToFile(const QString &path, PacketFormat format = PacketFormat::Binary) const;
     // Writes back to fileName() (XML for ".xml", binary otherwise) when changed.
     void saveIfChanged();
+    // The packet a save would write now.
+    Packet snapshot() const;
+    static PacketFormat formatForFileName(const QString &path, PacketFormat asked);
     bool changedSinceLoad() const { return m_changed; }
 
     QString displayName() const override;
@@ -69,18 +82,24 @@ protected:
     qint64 doIndexOfBookmark(Bookmark bm) const override;
 
 private:
-    Packet snapshot() const;
+    void adopt(Packet &&packet);
+    void writePacket(const QString &path, PacketFormat format) const;
+    void markChanged() { m_changed = true; }
 
     FieldDefs m_fieldDefs;
     std::vector<IndexDef> m_indexes;
+    QHash<QString, QByteArray> m_nestedDefinitions;
     QString m_fileName;
     struct Row {
-        qint64 id;
+        qint64 id; // the bookmark: stable while rows come and go around it
         Record values;
     };
     std::deque<Row> m_rows;
     qint64 m_nextId = 1;
-    bool m_changed = false;
+    mutable std::size_t m_lookupHint = 0; // where the last bookmark was found
+    std::vector<qint64> m_nextAutoInc; // per field; used by auto-increment fields only
+    bool m_hasData = false; // rows held (open, or kept after a failed write-back)
+    mutable bool m_changed = false; // cleared by a save to fileName()
     bool m_createPending = false;
     std::unique_ptr<Packet> m_pendingLoad;
 };

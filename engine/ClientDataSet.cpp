@@ -1,0 +1,292 @@
+#include "ClientDataSet.h"
+
+#include "Value.h"
+#include "io/File.h"
+#include "packets/Packets.h"
+
+#include <QFileInfo>
+#include <QtDebug>
+
+#include <algorithm>
+
+namespace qvx {
+
+ClientDataSet::ClientDataSet() = default;
+
+ClientDataSet::~ClientDataSet()
+{
+    // Never throw from here: the data set may be going away because of an
+    // exception already, and a window closing must not be stopped by a failed
+    // write. The failure is logged instead.
+    try {
+        if (m_hasData && m_changed && !m_fileName.isEmpty())
+            writePacket(m_fileName, formatForFileName(m_fileName, PacketFormat::Binary));
+    } catch (const std::exception &e) {
+        qWarning("%s", e.what());
+    }
+    m_changed = false;
+    try {
+        close();
+    } catch (const std::exception &e) {
+        qWarning("%s", e.what());
+    }
+}
+
+QString ClientDataSet::displayName() const
+{
+    return m_fileName.isEmpty() ? QStringLiteral("client data set") : QFileInfo(m_fileName).fileName();
+}
+
+void ClientDataSet::addFieldDef(const QString &name, FieldType type, int size, bool required, int decimals)
+{
+    if (name.trimmed().isEmpty())
+        raise(QStringLiteral("A field needs a name"));
+    if (size < 0 || decimals < 0)
+        raise(QStringLiteral("Field '%1' has a negative size").arg(name));
+    for (const FieldDef &f : m_fieldDefs) {
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0)
+            raise(QStringLiteral("Duplicate field name '%1'").arg(name));
+    }
+    m_fieldDefs.emplace_back(name, type, size, decimals, required);
+}
+
+void ClientDataSet::addIndexDef(const QString &name, const QStringList &fields)
+{
+    if (name.trimmed().isEmpty())
+        raise(QStringLiteral("An index needs a name"));
+    if (fields.isEmpty())
+        raise(QStringLiteral("Index '%1' names no fields").arg(name));
+    for (const QString &field : fields) {
+        // ';' separates the fields of an index where a packet stores it.
+        if (field.isEmpty() || field.contains(u';'))
+            raise(QStringLiteral("Index '%1' names the field '%2', which cannot be a field name")
+                      .arg(name, field));
+    }
+    for (const IndexDef &index : m_indexes) {
+        if (index.name.compare(name, Qt::CaseInsensitive) == 0)
+            raise(QStringLiteral("Duplicate index name '%1'").arg(name));
+    }
+    m_indexes.push_back({ name, fields });
+}
+
+void ClientDataSet::createDataSet()
+{
+    if (m_fieldDefs.empty())
+        raise(QStringLiteral("Cannot create a data set without field definitions"));
+    Packet check;
+    check.fields = m_fieldDefs;
+    check.indexes = m_indexes;
+    checkPacketStructure(check, QString());
+    close();
+    m_createPending = true;
+    try {
+        open();
+    } catch (...) {
+        m_createPending = false;
+        throw;
+    }
+}
+
+void ClientDataSet::emptyDataSet()
+{
+    checkActive();
+    cancel();
+    if (m_rows.empty())
+        return;
+    m_rows.clear();
+    m_lookupHint = 0;
+    markChanged();
+    resync();
+}
+
+void ClientDataSet::loadFromFile(const QString &path)
+{
+    const std::unique_ptr<File> file = openDiskFile(path, OpenMode::ReadOnly);
+    auto packet = std::make_unique<Packet>(readPacket(file->readBytes(0, file->size()), path));
+    close();
+    m_pendingLoad = std::move(packet);
+    try {
+        open();
+    } catch (...) {
+        m_pendingLoad.reset();
+        throw;
+    }
+}
+
+PacketFormat ClientDataSet::formatForFileName(const QString &path, PacketFormat asked)
+{
+    return path.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive) ? PacketFormat::Xml : asked;
+}
+
+void ClientDataSet::writePacket(const QString &path, PacketFormat format) const
+{
+    const Packet packet = snapshot();
+    writeFileAtomically(path,
+                        format == PacketFormat::Xml ? writeXmlPacket(packet) : writeBinaryPacket(packet));
+}
+
+void ClientDataSet::saveToFile(const QString &path, PacketFormat format) const
+{
+    if (!isOpen())
+        return;
+    try {
+        writePacket(path, formatForFileName(path, format));
+    } catch (const EngineError &e) {
+        // A value XML cannot carry is reported without the file; add it.
+        if (e.message().startsWith(path))
+            throw;
+        throw EngineError(path, e.message());
+    }
+    if (!m_fileName.isEmpty()
+        && QFileInfo(path).absoluteFilePath() == QFileInfo(m_fileName).absoluteFilePath())
+        m_changed = false; // the file now holds this data
+}
+
+void ClientDataSet::saveIfChanged()
+{
+    if (!m_hasData || !m_changed || m_fileName.isEmpty())
+        return;
+    try {
+        writePacket(m_fileName, formatForFileName(m_fileName, PacketFormat::Binary));
+    } catch (const EngineError &e) {
+        if (e.message().startsWith(m_fileName))
+            throw;
+        throw EngineError(m_fileName, e.message());
+    }
+    m_changed = false;
+}
+
+Packet ClientDataSet::snapshot() const
+{
+    Packet packet;
+    packet.fields = m_fieldDefs;
+    packet.indexes = m_indexes;
+    packet.nestedDefinitions = m_nestedDefinitions;
+    packet.rows.reserve(m_rows.size());
+    for (const Row &row : m_rows)
+        packet.rows.push_back(row.values);
+    return packet;
+}
+
+void ClientDataSet::adopt(Packet &&packet)
+{
+    m_fieldDefs = std::move(packet.fields);
+    m_indexes = std::move(packet.indexes);
+    m_nestedDefinitions = std::move(packet.nestedDefinitions);
+    m_rows.clear();
+    m_nextId = 1;
+    m_lookupHint = 0;
+    for (Record &values : packet.rows) {
+        values.resize(m_fieldDefs.size());
+        m_rows.push_back({ m_nextId++, std::move(values) });
+    }
+    m_nextAutoInc.assign(m_fieldDefs.size(), 1);
+    for (std::size_t i = 0; i < m_fieldDefs.size(); ++i) {
+        if (m_fieldDefs[i].type != FieldType::AutoInc)
+            continue;
+        for (const Row &row : m_rows) {
+            if (!row.values[i].isNull())
+                m_nextAutoInc[i] = std::max(m_nextAutoInc[i], row.values[i].toLongLong() + 1);
+        }
+    }
+    m_hasData = true;
+    m_changed = false;
+}
+
+FieldDefs ClientDataSet::doOpen()
+{
+    if (m_pendingLoad) {
+        const std::unique_ptr<Packet> packet = std::move(m_pendingLoad);
+        adopt(std::move(*packet));
+    } else if (m_createPending) {
+        m_createPending = false;
+        Packet empty;
+        empty.fields = m_fieldDefs;
+        empty.indexes = m_indexes;
+        adopt(std::move(empty));
+    } else if (!m_fileName.isEmpty()) {
+        const std::unique_ptr<File> file = openDiskFile(m_fileName, OpenMode::ReadOnly);
+        adopt(readPacket(file->readBytes(0, file->size()), m_fileName));
+    } else {
+        raise(
+            QStringLiteral("Missing data: a client data set needs a file name or field definitions to open"));
+    }
+    return m_fieldDefs;
+}
+
+void ClientDataSet::doClose()
+{
+    // Written before the rows go, and kept when the write fails, so that the
+    // data is not lost and the destructor can try once more.
+    saveIfChanged();
+    m_rows.clear();
+    m_hasData = false;
+    m_changed = false;
+}
+
+void ClientDataSet::doRead(qint64 index, Record &rec) const
+{
+    rec = m_rows[std::size_t(index)].values;
+}
+
+void ClientDataSet::doUpdate(qint64 index, const Record &rec)
+{
+    Record values(m_fieldDefs.size());
+    for (std::size_t i = 0; i < values.size() && i < rec.size(); ++i)
+        values[i] = coerceValue(rec[i], m_fieldDefs[i]);
+    m_rows[std::size_t(index)].values = std::move(values);
+    markChanged();
+}
+
+qint64 ClientDataSet::doInsert(qint64 before, const Record &rec)
+{
+    Record values(m_fieldDefs.size());
+    for (std::size_t i = 0; i < values.size() && i < rec.size(); ++i)
+        values[i] = coerceValue(rec[i], m_fieldDefs[i]);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (m_fieldDefs[i].type != FieldType::AutoInc)
+            continue;
+        if (values[i].isNull())
+            values[i] = int(m_nextAutoInc[i]);
+        m_nextAutoInc[i] = std::max(m_nextAutoInc[i], values[i].toLongLong() + 1);
+    }
+    const std::size_t at = std::size_t(std::clamp<qint64>(before, 0, qint64(m_rows.size())));
+    m_rows.insert(m_rows.begin() + qsizetype(at), Row { m_nextId++, std::move(values) });
+    markChanged();
+    return qint64(at);
+}
+
+void ClientDataSet::doDelete(qint64 index)
+{
+    m_rows.erase(m_rows.begin() + qsizetype(index));
+    markChanged();
+}
+
+DataSet::Bookmark ClientDataSet::doBookmark(qint64 index) const
+{
+    return m_rows[std::size_t(index)].id;
+}
+
+qint64 ClientDataSet::doIndexOfBookmark(Bookmark bm) const
+{
+    // Rows keep their order and ids only grow at the end of a load, so the
+    // row sought is usually where the last one was found or close to it;
+    // search outwards from there.
+    const std::size_t n = m_rows.size();
+    if (n == 0 || bm <= 0)
+        return -1;
+    const std::size_t hint = std::min(m_lookupHint, n - 1);
+    for (std::size_t d = 0; hint + d < n || d <= hint; ++d) {
+        if (hint + d < n && m_rows[hint + d].id == bm) {
+            m_lookupHint = hint + d;
+            return qint64(hint + d);
+        }
+        if (d > 0 && d <= hint && m_rows[hint - d].id == bm) {
+            m_lookupHint = hint - d;
+            return qint64(hint - d);
+        }
+    }
+    return -1;
+}
+
+} // namespace qvx

@@ -1,0 +1,1039 @@
+// The XML data packet:
+//
+//   <DATAPACKET Version="2.0">
+//     <METADATA>
+//       <FIELDS><FIELD attrname=".." fieldtype=".." [SUBTYPE WIDTH DECIMALS required readonly
+//       hidden]/>...</FIELDS> <PARAMS .../>
+//     </METADATA>
+//     <ROWDATA><ROW [RowState=".."] NAME="value" .../>...</ROWDATA>
+//   </DATAPACKET>
+//
+// Reading is one pass of QXmlStreamReader. It is on the path of every XML
+// window that opens, so a ROW costs little more than the tokenizer's own work:
+// attribute names are resolved to field indexes once per position (rows of one
+// packet list their attributes in the same order), and values are parsed from
+// the reader's string views without building intermediate strings.
+//
+// Decisions about what the format leaves open:
+// - Attribute names of FIELD are matched in any letter case (some writers use
+//   "width"); we write attrname/fieldtype/required/readonly/hidden in lower
+//   case and WIDTH/DECIMALS/SUBTYPE in upper case, as the common writers do.
+// - NULL is an omitted attribute; NAME="" is a present, empty value (for
+//   non-text fields an empty value is also NULL, since it has no other reading).
+// - Nested data set fields are kept, not flattened: the field becomes a
+//   DataSet-type field whose value is the XML of its ROW<field> elements, and
+//   the nested definition is kept beside the packet so that writing it back
+//   reproduces the nested FIELD. Nested rows are not interpreted.
+// - RowState: absent means unchanged; a row with the deleted bit (2) is not
+//   loaded; an "original" image (1) is held until the next row: when that row
+//   is the modified version (8) its present attributes overlay the original to
+//   give one live row (delta writers list only changed values), when it is
+//   deleted both go, and otherwise the original stays as a live row. Inserted
+//   (4) and detail-changed (64) rows are ordinary live rows. We write no row
+//   states: a saved packet holds the data as it is, with no change log.
+// - Index definitions live in PARAMS in a form of our own:
+//   <PARAMS><INDEXDEF Name="ByName" Fields="NAME;ID"/></PARAMS>. Other PARAMS
+//   attributes and elements (CHANGE_LOG, PARAM, ...) are read past.
+// - Memo values (bin.hex, SUBTYPE Text or WideText) are written as base64 of
+//   their UTF-8 text like every bin.hex value. Some writers put memo text in
+//   the attribute as it is, so a memo value that is not base64 of valid UTF-8
+//   is taken as plain text.
+// - A field name that is not a valid XML name (spaces, a leading digit, ...)
+//   is written as a ROW attribute with each offending character as _xHHHH_;
+//   attrname keeps the real name. A field called "RowState" is escaped the same
+//   way so that it cannot be taken for the row state.
+// - string.uni WIDTH counts bytes (two per character), as it appears to in
+//   packets of other writers; our sizes count characters.
+#include "Packets.h"
+
+#include "../EngineError.h"
+#include "../Value.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QStringDecoder>
+#include <QTime>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <limits>
+#include <optional>
+
+namespace qvx {
+
+namespace {
+
+// ---- field types ------------------------------------------------------------
+
+struct XmlType {
+    const char *fieldtype;
+    const char *subtype; // nullptr for none
+};
+
+XmlType xmlTypeFor(FieldType t)
+{
+    switch (t) {
+    case FieldType::String:
+        return { "string", nullptr };
+    case FieldType::FixedChar:
+        return { "string", "FixedChar" };
+    case FieldType::WideString:
+        return { "string.uni", nullptr };
+    case FieldType::SmallInt:
+        return { "i2", nullptr };
+    case FieldType::Integer:
+        return { "i4", nullptr };
+    case FieldType::Word:
+        return { "ui2", nullptr };
+    case FieldType::AutoInc:
+        return { "i4", "Autoinc" };
+    case FieldType::LargeInt:
+        return { "i8", nullptr };
+    case FieldType::Boolean:
+        return { "boolean", nullptr };
+    case FieldType::Float:
+        return { "r8", nullptr };
+    case FieldType::Currency:
+        return { "r8", "Money" };
+    case FieldType::BCD:
+        return { "fixed", nullptr };
+    case FieldType::Date:
+        return { "date", nullptr };
+    case FieldType::Time:
+        return { "time", nullptr };
+    case FieldType::DateTime:
+        return { "dateTime", nullptr };
+    case FieldType::VarBytes:
+        return { "bin.hex", nullptr };
+    case FieldType::Blob:
+        return { "bin.hex", "Binary" };
+    case FieldType::Memo:
+        return { "bin.hex", "Text" };
+    case FieldType::Graphic:
+        return { "bin.hex", "Graphics" };
+    case FieldType::FmtMemo:
+        return { "bin.hex", "Formatted" };
+    case FieldType::ParadoxOle:
+        return { "bin.hex", "Ole" };
+    case FieldType::DataSet:
+        return { "nested", nullptr };
+    // Types the common writers have no name for: bin.hex (so that other
+    // readers see bytes) with a subtype of our own that brings the type back.
+    case FieldType::Bytes:
+        return { "bin.hex", "Bytes" };
+    case FieldType::DBaseOle:
+        return { "bin.hex", "dBASEOle" };
+    case FieldType::TypedBinary:
+        return { "bin.hex", "TypedBinary" };
+    case FieldType::Cursor:
+        return { "bin.hex", "Cursor" };
+    case FieldType::ADT:
+        return { "bin.hex", "ADT" };
+    case FieldType::Array:
+        return { "bin.hex", "Array" };
+    case FieldType::Reference:
+        return { "bin.hex", "Reference" };
+    case FieldType::Unknown:
+        return { "bin.hex", "Unknown" };
+    }
+    return { "bin.hex", "Unknown" };
+}
+
+bool same(QStringView a, const char *b)
+{
+    return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+}
+
+// Returns false for a fieldtype nobody writes.
+bool typeFromXml(QStringView fieldtype, QStringView subtype, FieldType &out)
+{
+    const auto sub = [&](const char *s) { return same(subtype, s); };
+    if (same(fieldtype, "string")) {
+        out = sub("FixedChar") ? FieldType::FixedChar : FieldType::String;
+    } else if (same(fieldtype, "string.uni")) {
+        out = FieldType::WideString;
+    } else if (same(fieldtype, "i1") || same(fieldtype, "i2")) {
+        out = FieldType::SmallInt;
+    } else if (same(fieldtype, "ui1") || same(fieldtype, "ui2")) {
+        out = FieldType::Word;
+    } else if (same(fieldtype, "i4")) {
+        out = sub("Autoinc") ? FieldType::AutoInc : FieldType::Integer;
+    } else if (same(fieldtype, "ui4") || same(fieldtype, "i8") || same(fieldtype, "ui8")) {
+        out = FieldType::LargeInt;
+    } else if (same(fieldtype, "r8") || same(fieldtype, "r4")) {
+        out = sub("Money") ? FieldType::Currency : FieldType::Float;
+    } else if (same(fieldtype, "fixed") || same(fieldtype, "fixedFMT")) {
+        out = FieldType::BCD;
+    } else if (same(fieldtype, "boolean")) {
+        out = FieldType::Boolean;
+    } else if (same(fieldtype, "date")) {
+        out = FieldType::Date;
+    } else if (same(fieldtype, "time")) {
+        out = FieldType::Time;
+    } else if (same(fieldtype, "dateTime") || same(fieldtype, "SQLdateTime")) {
+        out = FieldType::DateTime;
+    } else if (same(fieldtype, "nested")) {
+        out = FieldType::DataSet;
+    } else if (same(fieldtype, "bin.hex")) {
+        static const struct {
+            const char *name;
+            FieldType type;
+        } subtypes[] = {
+            { "Binary", FieldType::Blob },
+            { "Text", FieldType::Memo },
+            { "WideText", FieldType::Memo },
+            { "Graphics", FieldType::Graphic },
+            { "Formatted", FieldType::FmtMemo },
+            { "Ole", FieldType::ParadoxOle },
+            { "Bytes", FieldType::Bytes },
+            { "dBASEOle", FieldType::DBaseOle },
+            { "TypedBinary", FieldType::TypedBinary },
+            { "Cursor", FieldType::Cursor },
+            { "ADT", FieldType::ADT },
+            { "Array", FieldType::Array },
+            { "Reference", FieldType::Reference },
+            { "Unknown", FieldType::Unknown },
+        };
+        out = subtype.isEmpty() ? FieldType::VarBytes : FieldType::Blob;
+        for (const auto &s : subtypes) {
+            if (sub(s.name)) {
+                out = s.type;
+                break;
+            }
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// ---- names ------------------------------------------------------------------
+
+bool isNameStartChar(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    // Letters that both the current and the older XML name rules accept.
+    const bool inRanges = (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF)
+        || (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x3001 && c <= 0xD7FF)
+        || (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD);
+    return inRanges && QChar(c).isLetter();
+}
+
+bool isNameChar(char16_t c)
+{
+    return isNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// The ROW attribute (or element) name under which a field's value is written.
+// Names that are not plain are escaped in a way that no plain name can equal:
+// a plain name contains no "_x", and every escape starts with "_x".
+QString xmlNameFor(const QString &fieldName)
+{
+    const bool rowState = fieldName.compare(QLatin1String("RowState"), Qt::CaseInsensitive) == 0;
+    bool plain = !fieldName.isEmpty() && !rowState && !fieldName.contains(QLatin1String("_x"));
+    for (qsizetype i = 0; plain && i < fieldName.size(); ++i)
+        plain = i == 0 ? isNameStartChar(fieldName[i].unicode()) : isNameChar(fieldName[i].unicode());
+    if (plain)
+        return fieldName;
+    QString out;
+    for (qsizetype i = 0; i < fieldName.size(); ++i) {
+        const char16_t c = fieldName[i].unicode();
+        const bool underscoreX = c == '_' && i + 1 < fieldName.size() && fieldName[i + 1] == u'x';
+        const bool keep = (i == 0 ? isNameStartChar(c) && !rowState : isNameChar(c)) && !underscoreX;
+        if (keep)
+            out += QChar(c);
+        else
+            out += QStringLiteral("_x") + QString::number(unsigned(c), 16).toUpper().rightJustified(4, u'0')
+                + u'_';
+    }
+    return out;
+}
+
+// XML 1.0 cannot carry these characters at all, not even as references.
+int firstCharacterXmlCannotCarry(const QString &s)
+{
+    const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        if (c < 0x20) {
+            if (c != '\t' && c != '\n' && c != '\r')
+                return int(i);
+        } else if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= n || p[i + 1] < 0xDC00 || p[i + 1] > 0xDFFF)
+                return int(i);
+            ++i;
+        } else if ((c >= 0xDC00 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
+// ---- value text -------------------------------------------------------------
+
+bool digits(QStringView s, qsizetype from, qsizetype count, int &out)
+{
+    if (from < 0 || from + count > s.size())
+        return false;
+    int v = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    out = v;
+    return true;
+}
+
+// yyyymmdd; the year may have more digits or a minus sign (years the
+// four-digit form cannot show).
+bool parseDate(QStringView s, QDate &out)
+{
+    if (s.size() < 8)
+        return false;
+    int month = 0, day = 0;
+    if (!digits(s, s.size() - 4, 2, month) || !digits(s, s.size() - 2, 2, day))
+        return false;
+    QStringView yearText = s.first(s.size() - 4);
+    const bool negative = yearText.startsWith(u'-');
+    if (negative)
+        yearText = yearText.sliced(1);
+    if (yearText.size() < 4 || yearText.size() > 9)
+        return false;
+    int year = 0;
+    if (!digits(yearText, 0, yearText.size(), year))
+        return false;
+    out = QDate(negative ? -year : year, month, day);
+    return out.isValid();
+}
+
+// hh:nn:ss followed by three digits of milliseconds (also read with a point
+// before them, or without them).
+bool parseTime(QStringView s, QTime &out)
+{
+    int h = 0, m = 0, sec = 0, ms = 0;
+    if (s.size() < 8 || !digits(s, 0, 2, h) || s[2] != u':' || !digits(s, 3, 2, m) || s[5] != u':'
+        || !digits(s, 6, 2, sec))
+        return false;
+    QStringView rest = s.sliced(8);
+    if (rest.startsWith(u'.'))
+        rest = rest.sliced(1);
+    if (!rest.isEmpty() && (rest.size() != 3 || !digits(rest, 0, 3, ms)))
+        return false;
+    out = QTime(h, m, sec, ms);
+    return out.isValid();
+}
+
+bool parseDateTime(QStringView s, QDateTime &out)
+{
+    const qsizetype t = s.indexOf(u'T');
+    QDate date;
+    QTime time(0, 0);
+    if (!parseDate(t < 0 ? s : s.first(t), date))
+        return false;
+    if (t >= 0 && !parseTime(s.sliced(t + 1), time))
+        return false;
+    out = QDateTime(date, time, Qt::UTC);
+    return true;
+}
+
+QString dateText(const QDate &d)
+{
+    const int y = d.year();
+    QString out = QStringLiteral("%1%2%3")
+                      .arg(std::abs(y), 4, 10, QLatin1Char('0'))
+                      .arg(d.month(), 2, 10, QLatin1Char('0'))
+                      .arg(d.day(), 2, 10, QLatin1Char('0'));
+    if (y < 0)
+        out.prepend(u'-');
+    return out;
+}
+
+QString timeText(const QTime &t)
+{
+    return QStringLiteral("%1:%2:%3%4")
+        .arg(t.hour(), 2, 10, QLatin1Char('0'))
+        .arg(t.minute(), 2, 10, QLatin1Char('0'))
+        .arg(t.second(), 2, 10, QLatin1Char('0'))
+        .arg(t.msec(), 3, 10, QLatin1Char('0'));
+}
+
+QByteArray withoutSpaces(QStringView s)
+{
+    QByteArray out;
+    out.reserve(s.size());
+    for (QChar c : s) {
+        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n')
+            out += char(c.unicode() < 128 ? c.unicode() : '!'); // '!' fails base64 decoding
+    }
+    return out;
+}
+
+std::optional<QByteArray> decodeBase64(QStringView s)
+{
+    auto r = QByteArray::fromBase64Encoding(withoutSpaces(s), QByteArray::AbortOnBase64DecodingErrors);
+    if (!r)
+        return std::nullopt;
+    return std::move(*r);
+}
+
+std::optional<QString> strictUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// How the reader turns one field's attribute text into its held value.
+enum class Parse {
+    Text,
+    Memo,
+    Int,
+    Int64,
+    Bool,
+    Double,
+    Decimal,
+    Date,
+    Time,
+    DateTime,
+    Bytes,
+    Nothing,
+    Nested
+};
+
+Parse parseFor(FieldType t)
+{
+    if (t == FieldType::Memo)
+        return Parse::Memo;
+    if (t == FieldType::DataSet)
+        return Parse::Nested;
+    switch (valueKind(t)) {
+    case ValueKind::Text:
+        return Parse::Text;
+    case ValueKind::Int:
+        return Parse::Int;
+    case ValueKind::Int64:
+        return Parse::Int64;
+    case ValueKind::Bool:
+        return Parse::Bool;
+    case ValueKind::Double:
+        return Parse::Double;
+    case ValueKind::Decimal:
+        return Parse::Decimal;
+    case ValueKind::Date:
+        return Parse::Date;
+    case ValueKind::Time:
+        return Parse::Time;
+    case ValueKind::DateTime:
+        return Parse::DateTime;
+    case ValueKind::Bytes:
+        return Parse::Bytes;
+    case ValueKind::None:
+        return Parse::Nothing;
+    }
+    return Parse::Nothing;
+}
+
+const char *typeWord(Parse p)
+{
+    switch (p) {
+    case Parse::Int:
+    case Parse::Int64:
+        return "an integer";
+    case Parse::Bool:
+        return "a boolean (TRUE or FALSE)";
+    case Parse::Double:
+        return "a number";
+    case Parse::Decimal:
+        return "a decimal number";
+    case Parse::Date:
+        return "a date (yyyymmdd)";
+    case Parse::Time:
+        return "a time (hh:nn:ssmmm)";
+    case Parse::DateTime:
+        return "a date and time (yyyymmddThh:nn:ssmmm)";
+    case Parse::Bytes:
+        return "base64 data";
+    default:
+        return "a value of its type";
+    }
+}
+
+// ---- reader -----------------------------------------------------------------
+
+class XmlPacketReader {
+public:
+    XmlPacketReader(const QByteArray &bytes, const QString &source) : m_xml(bytes), m_source(source) { }
+
+    Packet read()
+    {
+        while (!m_xml.atEnd() && m_xml.readNext() != QXmlStreamReader::StartElement) { }
+        checkXml();
+        if (!m_xml.isStartElement())
+            fail(QStringLiteral("the document has no elements; a data packet starts with DATAPACKET"));
+        if (!isNamed("DATAPACKET"))
+            fail(QStringLiteral("the document element is <%1>, not a DATAPACKET").arg(m_xml.name()));
+        bool sawMetadata = false;
+        while (m_xml.readNextStartElement()) {
+            if (isNamed("METADATA")) {
+                if (sawMetadata)
+                    fail(QStringLiteral("a second METADATA element"));
+                readMetadata();
+                sawMetadata = true;
+            } else if (isNamed("ROWDATA")) {
+                if (!sawMetadata)
+                    fail(QStringLiteral("ROWDATA comes before METADATA"));
+                readRowData();
+            } else {
+                m_xml.skipCurrentElement();
+            }
+        }
+        checkXml();
+        if (!sawMetadata)
+            fail(QStringLiteral("the data packet has no METADATA element"));
+        while (!m_xml.atEnd())
+            m_xml.readNext();
+        checkXml();
+        checkPacketStructure(m_packet, m_source);
+        return std::move(m_packet);
+    }
+
+private:
+    [[noreturn]] void fail(const QString &what) const
+    {
+        throw EngineError(m_source, QStringLiteral("line %1: %2").arg(m_xml.lineNumber()).arg(what));
+    }
+    void checkXml() const
+    {
+        if (m_xml.hasError())
+            fail(QStringLiteral("not well-formed XML: %1").arg(m_xml.errorString()));
+    }
+    bool isNamed(const char *name) const { return same(m_xml.name(), name); }
+
+    void readMetadata()
+    {
+        while (m_xml.readNextStartElement()) {
+            if (isNamed("FIELDS"))
+                readFields();
+            else if (isNamed("PARAMS"))
+                readParams();
+            else
+                m_xml.skipCurrentElement();
+        }
+        checkXml();
+        if (m_packet.fields.empty())
+            fail(QStringLiteral("METADATA defines no fields"));
+        m_parse.reserve(m_packet.fields.size());
+        for (std::size_t i = 0; i < m_packet.fields.size(); ++i) {
+            const FieldDef &f = m_packet.fields[i];
+            m_parse.push_back(parseFor(f.type));
+            m_byName.insert(f.name, int(i));
+            m_byName.insert(xmlNameFor(f.name), int(i));
+        }
+    }
+
+    int number(QStringView text, const char *attribute) const
+    {
+        bool ok = false;
+        const int n = text.trimmed().toInt(&ok);
+        if (!ok || n < 0)
+            fail(QStringLiteral("%1=\"%2\" is not a size").arg(QLatin1String(attribute), text));
+        return n;
+    }
+
+    void readFields()
+    {
+        while (m_xml.readNextStartElement()) {
+            if (!isNamed("FIELD")) {
+                m_xml.skipCurrentElement();
+                continue;
+            }
+            QString name, label;
+            QStringView fieldtype, subtype;
+            int width = 0, decimals = 0;
+            bool required = false, readOnly = false, hidden = false;
+            bool hasName = false, hasType = false;
+            const QXmlStreamAttributes attributes = m_xml.attributes();
+            for (const QXmlStreamAttribute &a : attributes) {
+                const QStringView n = a.name();
+                const auto yes = [&] { return same(a.value(), "true"); };
+                if (same(n, "attrname")) {
+                    name = a.value().toString();
+                    hasName = true;
+                } else if (same(n, "fieldtype")) {
+                    fieldtype = a.value();
+                    hasType = true;
+                } else if (same(n, "SUBTYPE")) {
+                    subtype = a.value();
+                } else if (same(n, "WIDTH")) {
+                    width = number(a.value(), "WIDTH");
+                } else if (same(n, "DECIMALS")) {
+                    decimals = number(a.value(), "DECIMALS");
+                } else if (same(n, "required")) {
+                    required = yes();
+                } else if (same(n, "readonly")) {
+                    readOnly = yes();
+                } else if (same(n, "hidden")) {
+                    hidden = yes();
+                } else if (same(n, "fieldname")) {
+                    label = a.value().toString();
+                }
+            }
+            if (!hasName || name.isEmpty())
+                fail(QStringLiteral("a FIELD has no attrname"));
+            if (!hasType)
+                fail(QStringLiteral("field '%1' has no fieldtype").arg(name));
+            FieldType type;
+            if (!typeFromXml(fieldtype, subtype, type))
+                fail(QStringLiteral("field '%1' has the unknown fieldtype '%2'").arg(name, fieldtype));
+            const int size = type == FieldType::WideString ? (width + 1) / 2 : width;
+            FieldDef f(name, type, size, decimals, required);
+            f.readOnly = readOnly;
+            f.visible = !hidden;
+            if (!label.isEmpty())
+                f.displayLabel = label;
+            if (type == FieldType::DataSet)
+                m_packet.nestedDefinitions.insert(name, captureContent());
+            else
+                m_xml.skipCurrentElement();
+            m_packet.fields.push_back(std::move(f));
+        }
+        checkXml();
+    }
+
+    void readParams()
+    {
+        while (m_xml.readNextStartElement()) {
+            if (isNamed("INDEXDEF")) {
+                IndexDef index;
+                const QXmlStreamAttributes attributes = m_xml.attributes();
+                for (const QXmlStreamAttribute &a : attributes) {
+                    if (same(a.name(), "Name"))
+                        index.name = a.value().toString();
+                    else if (same(a.name(), "Fields"))
+                        index.fields = a.value().toString().split(u';', Qt::SkipEmptyParts);
+                }
+                if (index.name.isEmpty())
+                    fail(QStringLiteral("an INDEXDEF has no Name"));
+                m_packet.indexes.push_back(std::move(index));
+            }
+            m_xml.skipCurrentElement();
+        }
+        checkXml();
+    }
+
+    // The XML inside the current element, as text; leaves the reader on its end.
+    QByteArray captureContent()
+    {
+        QByteArray out("");
+        QXmlStreamWriter writer(&out);
+        for (int depth = 1;;) {
+            const auto token = m_xml.readNext();
+            checkXml();
+            if (token == QXmlStreamReader::StartElement)
+                ++depth;
+            else if (token == QXmlStreamReader::EndElement && --depth == 0)
+                break;
+            writer.writeCurrentToken(m_xml);
+        }
+        return out;
+    }
+
+    // Field index for a ROW attribute or element name; -2 for RowState, -1 for none.
+    int lookup(QStringView name) const
+    {
+        const auto it = m_byName.constFind(name.toString());
+        if (it != m_byName.cend())
+            return it.value();
+        if (same(name, "RowState"))
+            return -2;
+        for (auto i = m_byName.cbegin(); i != m_byName.cend(); ++i) {
+            if (name.compare(i.key(), Qt::CaseInsensitive) == 0)
+                return i.value();
+        }
+        return -1;
+    }
+
+    [[noreturn]] void badValue(int field, QStringView text) const
+    {
+        const FieldDef &f = m_packet.fields[std::size_t(field)];
+        QString shown = text.left(40).toString();
+        if (text.size() > 40)
+            shown += QStringLiteral("...");
+        fail(QStringLiteral("'%1' is not %2 for field '%3'")
+                 .arg(shown, QLatin1String(typeWord(m_parse[std::size_t(field)])), f.name));
+    }
+
+    QVariant parseValue(int field, QStringView text) const
+    {
+        const Parse p = m_parse[std::size_t(field)];
+        if (p == Parse::Text)
+            return text.toString();
+        if (p == Parse::Memo) {
+            if (auto bytes = decodeBase64(text)) {
+                if (auto decoded = strictUtf8(*bytes))
+                    return *decoded;
+            }
+            return text.toString();
+        }
+        if (text.trimmed().isEmpty() && p != Parse::Bytes)
+            return {};
+        bool ok = false;
+        switch (p) {
+        case Parse::Int: {
+            const qint64 n = text.trimmed().toLongLong(&ok);
+            const FieldType t = m_packet.fields[std::size_t(field)].type;
+            const qint64 lo = t == FieldType::SmallInt ? -32768
+                : t == FieldType::Word                 ? 0
+                                                       : std::numeric_limits<int>::min();
+            const qint64 hi = t == FieldType::SmallInt ? 32767
+                : t == FieldType::Word                 ? 65535
+                                                       : std::numeric_limits<int>::max();
+            if (!ok || n < lo || n > hi)
+                badValue(field, text);
+            return int(n);
+        }
+        case Parse::Int64: {
+            const qint64 n = text.trimmed().toLongLong(&ok);
+            if (!ok)
+                badValue(field, text);
+            return n;
+        }
+        case Parse::Bool:
+            if (same(text, "TRUE") || text == u"1")
+                return true;
+            if (same(text, "FALSE") || text == u"0")
+                return false;
+            badValue(field, text);
+        case Parse::Double: {
+            const double d = text.trimmed().toDouble(&ok);
+            if (!ok)
+                badValue(field, text);
+            return d;
+        }
+        case Parse::Decimal: {
+            QString dec = canonicalDecimal(text.toString());
+            if (dec.isEmpty())
+                badValue(field, text);
+            return dec;
+        }
+        case Parse::Date: {
+            QDate d;
+            if (!parseDate(text, d))
+                badValue(field, text);
+            return d;
+        }
+        case Parse::Time: {
+            QTime t;
+            if (!parseTime(text, t))
+                badValue(field, text);
+            return t;
+        }
+        case Parse::DateTime: {
+            QDateTime dt;
+            if (!parseDateTime(text, dt))
+                badValue(field, text);
+            return dt;
+        }
+        case Parse::Bytes: {
+            auto bytes = decodeBase64(text);
+            if (!bytes)
+                badValue(field, text);
+            return *bytes;
+        }
+        case Parse::Nested:
+            fail(QStringLiteral("field '%1' is a nested data set, not an attribute")
+                     .arg(m_packet.fields[std::size_t(field)].name));
+        case Parse::Nothing:
+        case Parse::Text:
+        case Parse::Memo:
+            break;
+        }
+        return {};
+    }
+
+    void readRowData()
+    {
+        const std::size_t fieldCount = m_packet.fields.size();
+        std::optional<Record> original;
+        std::vector<char> present(fieldCount, 0);
+        while (m_xml.readNextStartElement()) {
+            if (!isNamed("ROW"))
+                fail(QStringLiteral("<%1> inside ROWDATA is not a ROW").arg(m_xml.name()));
+            Record row(fieldCount);
+            std::fill(present.begin(), present.end(), 0);
+            int rowState = 0;
+            const QXmlStreamAttributes attributes = m_xml.attributes();
+            for (qsizetype i = 0; i < attributes.size(); ++i) {
+                const QXmlStreamAttribute &a = attributes[i];
+                const QStringView name = a.name();
+                int field;
+                if (std::size_t(i) < m_positionNames.size() && m_positionNames[std::size_t(i)] == name) {
+                    field = m_positionFields[std::size_t(i)];
+                } else {
+                    field = lookup(name);
+                    if (std::size_t(i) >= m_positionNames.size()) {
+                        m_positionNames.resize(std::size_t(i) + 1);
+                        m_positionFields.resize(std::size_t(i) + 1);
+                    }
+                    m_positionNames[std::size_t(i)] = name.toString();
+                    m_positionFields[std::size_t(i)] = field;
+                }
+                if (field >= 0) {
+                    row[std::size_t(field)] = parseValue(field, a.value());
+                    present[std::size_t(field)] = 1;
+                } else if (field == -2) {
+                    bool ok = false;
+                    rowState = a.value().toInt(&ok);
+                    if (!ok || rowState < 0)
+                        fail(QStringLiteral("RowState=\"%1\" is not a row state").arg(a.value()));
+                } else {
+                    fail(QStringLiteral("ROW attribute '%1' names no field").arg(name));
+                }
+            }
+            while (m_xml.readNextStartElement()) {
+                const int field = lookup(m_xml.name());
+                if (field < 0 || m_packet.fields[std::size_t(field)].type != FieldType::DataSet)
+                    fail(QStringLiteral("ROW element <%1> names no nested data set field").arg(m_xml.name()));
+                row[std::size_t(field)] = captureContent();
+                present[std::size_t(field)] = 1;
+            }
+            checkXml();
+
+            if (rowState & 2) { // deleted, with its original image if one came just before
+                original.reset();
+            } else if (rowState == 1) {
+                if (original)
+                    m_packet.rows.push_back(std::move(*original));
+                original = std::move(row);
+            } else if ((rowState & 8) && original) {
+                for (std::size_t f = 0; f < fieldCount; ++f) {
+                    if (present[f])
+                        (*original)[f] = std::move(row[f]);
+                }
+                m_packet.rows.push_back(std::move(*original));
+                original.reset();
+            } else {
+                if (original) {
+                    m_packet.rows.push_back(std::move(*original));
+                    original.reset();
+                }
+                m_packet.rows.push_back(std::move(row));
+            }
+        }
+        checkXml();
+        if (original)
+            m_packet.rows.push_back(std::move(*original));
+    }
+
+    QXmlStreamReader m_xml;
+    const QString &m_source;
+    Packet m_packet;
+    std::vector<Parse> m_parse;
+    QHash<QString, int> m_byName;
+    std::vector<QString> m_positionNames;
+    std::vector<int> m_positionFields;
+};
+
+// ---- writer -----------------------------------------------------------------
+
+class XmlPacketWriter {
+public:
+    explicit XmlPacketWriter(const Packet &packet) : m_packet(packet), m_xml(&m_out) { }
+
+    QByteArray write()
+    {
+        checkPacketStructure(m_packet, QString());
+        m_xml.setAutoFormatting(true);
+        m_xml.setAutoFormattingIndent(2);
+        m_xml.writeStartDocument(QStringLiteral("1.0"), true);
+        m_xml.writeStartElement(QStringLiteral("DATAPACKET"));
+        m_xml.writeAttribute(QStringLiteral("Version"), QStringLiteral("2.0"));
+        writeMetadata();
+        writeRows();
+        m_xml.writeEndElement();
+        m_xml.writeEndDocument();
+        if (m_xml.hasError())
+            throw EngineError(QStringLiteral("The data packet could not be written as XML"));
+        return m_out;
+    }
+
+private:
+    void checkText(const QString &text, const QString &what) const
+    {
+        const int at = firstCharacterXmlCannotCarry(text);
+        if (at >= 0)
+            throw EngineError(
+                QStringLiteral("%1 holds the character U+%2, which an XML data packet cannot carry")
+                    .arg(what)
+                    .arg(unsigned(text[at].unicode()), 4, 16, QLatin1Char('0')));
+    }
+
+    void writeMetadata()
+    {
+        m_xml.writeStartElement(QStringLiteral("METADATA"));
+        m_xml.writeStartElement(QStringLiteral("FIELDS"));
+        for (const FieldDef &f : m_packet.fields) {
+            checkText(f.name, QStringLiteral("The field name '%1'").arg(f.name));
+            const XmlType xt = xmlTypeFor(f.type);
+            m_xml.writeStartElement(QStringLiteral("FIELD"));
+            m_xml.writeAttribute(QStringLiteral("attrname"), f.name);
+            m_xml.writeAttribute(QStringLiteral("fieldtype"), QLatin1String(xt.fieldtype));
+            if (xt.subtype)
+                m_xml.writeAttribute(QStringLiteral("SUBTYPE"), QLatin1String(xt.subtype));
+            const int width = f.type == FieldType::WideString ? f.size * 2 : f.size;
+            if (width > 0)
+                m_xml.writeAttribute(QStringLiteral("WIDTH"), QString::number(width));
+            if (f.decimals > 0)
+                m_xml.writeAttribute(QStringLiteral("DECIMALS"), QString::number(f.decimals));
+            if (f.required)
+                m_xml.writeAttribute(QStringLiteral("required"), QStringLiteral("true"));
+            if (f.readOnly)
+                m_xml.writeAttribute(QStringLiteral("readonly"), QStringLiteral("true"));
+            if (!f.visible)
+                m_xml.writeAttribute(QStringLiteral("hidden"), QStringLiteral("true"));
+            if (!f.displayLabel.isEmpty() && f.displayLabel != f.name) {
+                checkText(f.displayLabel, QStringLiteral("The label of field '%1'").arg(f.name));
+                m_xml.writeAttribute(QStringLiteral("fieldname"), f.displayLabel);
+            }
+            if (f.type == FieldType::DataSet) {
+                const auto it = m_packet.nestedDefinitions.constFind(f.name);
+                if (it != m_packet.nestedDefinitions.cend() && !it->isEmpty())
+                    replay(*it, f.name);
+                else
+                    m_xml.writeEmptyElement(QStringLiteral("FIELDS"));
+            }
+            m_xml.writeEndElement();
+        }
+        m_xml.writeEndElement(); // FIELDS
+        m_xml.writeStartElement(QStringLiteral("PARAMS"));
+        for (const IndexDef &index : m_packet.indexes) {
+            checkText(index.name, QStringLiteral("The index name '%1'").arg(index.name));
+            for (const QString &field : index.fields) {
+                if (field.contains(u';'))
+                    throw EngineError(
+                        QStringLiteral(
+                            "Index '%1' names the field '%2', which an XML data packet cannot list")
+                            .arg(index.name, field));
+            }
+            m_xml.writeEmptyElement(QStringLiteral("INDEXDEF"));
+            m_xml.writeAttribute(QStringLiteral("Name"), index.name);
+            m_xml.writeAttribute(QStringLiteral("Fields"), index.fields.join(u';'));
+        }
+        m_xml.writeEndElement(); // PARAMS
+        m_xml.writeEndElement(); // METADATA
+    }
+
+    // Writes XML text kept from a packet (nested definitions and rows) back
+    // token by token, which also proves it well formed.
+    void replay(const QByteArray &content, const QString &fieldName)
+    {
+        QXmlStreamReader in(QByteArray("<q>") + content + QByteArray("</q>"));
+        in.readNextStartElement();
+        for (int depth = 1;;) {
+            const auto token = in.readNext();
+            if (in.hasError())
+                throw EngineError(QStringLiteral("The nested data of field '%1' is not well-formed XML: %2")
+                                      .arg(fieldName, in.errorString()));
+            if (token == QXmlStreamReader::StartElement)
+                ++depth;
+            else if (token == QXmlStreamReader::EndElement && --depth == 0)
+                break;
+            m_xml.writeCurrentToken(in);
+        }
+    }
+
+    QString valueText(const FieldDef &f, const QVariant &v, qint64 row) const
+    {
+        switch (valueKind(f.type)) {
+        case ValueKind::Text: {
+            const QString s = v.toString();
+            if (f.type == FieldType::Memo)
+                return QString::fromLatin1(s.toUtf8().toBase64());
+            checkText(s, QStringLiteral("Field '%1' in row %2").arg(f.name).arg(row + 1));
+            return s;
+        }
+        case ValueKind::Int:
+        case ValueKind::Int64:
+            return QString::number(v.toLongLong());
+        case ValueKind::Bool:
+            return v.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        case ValueKind::Double:
+            return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        case ValueKind::Decimal:
+            return v.toString();
+        case ValueKind::Date:
+            return dateText(v.toDate());
+        case ValueKind::Time:
+            return timeText(v.toTime());
+        case ValueKind::DateTime: {
+            const QDateTime dt = v.toDateTime();
+            return dateText(dt.date()) + u'T' + timeText(dt.time());
+        }
+        case ValueKind::Bytes:
+            return QString::fromLatin1(v.toByteArray().toBase64());
+        case ValueKind::None:
+            break;
+        }
+        return {};
+    }
+
+    void writeRows()
+    {
+        std::vector<QString> names;
+        for (const FieldDef &f : m_packet.fields)
+            names.push_back(xmlNameFor(f.name));
+        m_xml.writeStartElement(QStringLiteral("ROWDATA"));
+        for (std::size_t r = 0; r < m_packet.rows.size(); ++r) {
+            const Record &row = m_packet.rows[r];
+            bool hasNested = false;
+            for (std::size_t i = 0; i < m_packet.fields.size() && i < row.size(); ++i)
+                hasNested = hasNested || (m_packet.fields[i].type == FieldType::DataSet && !row[i].isNull());
+            if (hasNested)
+                m_xml.writeStartElement(QStringLiteral("ROW"));
+            else
+                m_xml.writeEmptyElement(QStringLiteral("ROW"));
+            for (std::size_t i = 0; i < m_packet.fields.size() && i < row.size(); ++i) {
+                const FieldDef &f = m_packet.fields[i];
+                if (row[i].isNull() || f.type == FieldType::DataSet || valueKind(f.type) == ValueKind::None)
+                    continue;
+                m_xml.writeAttribute(names[i], valueText(f, row[i], qint64(r)));
+            }
+            if (hasNested) {
+                for (std::size_t i = 0; i < m_packet.fields.size() && i < row.size(); ++i) {
+                    if (m_packet.fields[i].type != FieldType::DataSet || row[i].isNull())
+                        continue;
+                    m_xml.writeStartElement(names[i]);
+                    replay(row[i].toByteArray(), m_packet.fields[i].name);
+                    m_xml.writeEndElement();
+                }
+                m_xml.writeEndElement();
+            }
+        }
+        m_xml.writeEndElement(); // ROWDATA
+    }
+
+    const Packet &m_packet;
+    QByteArray m_out;
+    QXmlStreamWriter m_xml;
+};
+
+} // namespace
+
+Packet readXmlPacket(const QByteArray &bytes, const QString &source)
+{
+    return XmlPacketReader(bytes, source).read();
+}
+
+QByteArray writeXmlPacket(const Packet &packet)
+{
+    return XmlPacketWriter(packet).write();
+}
+
+} // namespace qvx
