@@ -362,20 +362,26 @@ QString timeText(const QTime &t)
         .arg(t.msec(), 3, 10, QLatin1Char('0'));
 }
 
-QByteArray withoutSpaces(QStringView s)
+// Base64 with its padding; white space (line wrapping) is allowed only when
+// asked for, since a memo holding plain text must not be taken for base64.
+std::optional<QByteArray> decodeBase64(QStringView s, bool allowSpaces)
 {
-    QByteArray out;
-    out.reserve(s.size());
+    QByteArray ascii;
+    ascii.reserve(s.size());
     for (QChar c : s) {
-        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n')
-            out += char(c.unicode() < 128 ? c.unicode() : '!'); // '!' fails base64 decoding
+        const char16_t u = c.unicode();
+        if (u == ' ' || u == '\t' || u == '\r' || u == '\n') {
+            if (!allowSpaces)
+                return std::nullopt;
+            continue;
+        }
+        if (u >= 128)
+            return std::nullopt;
+        ascii += char(u);
     }
-    return out;
-}
-
-std::optional<QByteArray> decodeBase64(QStringView s)
-{
-    auto r = QByteArray::fromBase64Encoding(withoutSpaces(s), QByteArray::AbortOnBase64DecodingErrors);
+    if (ascii.size() % 4 != 0)
+        return std::nullopt;
+    auto r = QByteArray::fromBase64Encoding(ascii, QByteArray::AbortOnBase64DecodingErrors);
     if (!r)
         return std::nullopt;
     return std::move(*r);
@@ -469,7 +475,10 @@ const char *typeWord(Parse p)
 
 class XmlPacketReader {
 public:
-    XmlPacketReader(const QByteArray &bytes, const QString &source) : m_xml(bytes), m_source(source) { }
+    XmlPacketReader(const QByteArray &bytes, const QString &source, int lineOffset)
+        : m_xml(bytes), m_source(source), m_lineOffset(lineOffset)
+    {
+    }
 
     Packet read()
     {
@@ -507,7 +516,8 @@ public:
 private:
     [[noreturn]] void fail(const QString &what) const
     {
-        throw EngineError(m_source, QStringLiteral("line %1: %2").arg(m_xml.lineNumber()).arg(what));
+        throw EngineError(m_source,
+                          QStringLiteral("line %1: %2").arg(m_xml.lineNumber() + m_lineOffset).arg(what));
     }
     void checkXml() const
     {
@@ -592,6 +602,10 @@ private:
             FieldType type;
             if (!typeFromXml(fieldtype, subtype, type))
                 fail(QStringLiteral("field '%1' has the unknown fieldtype '%2'").arg(name, fieldtype));
+            for (const FieldDef &other : m_packet.fields) {
+                if (other.name.compare(name, Qt::CaseInsensitive) == 0)
+                    fail(QStringLiteral("the field name '%1' is used twice").arg(name));
+            }
             const int size = type == FieldType::WideString ? (width + 1) / 2 : width;
             FieldDef f(name, type, size, decimals, required);
             f.readOnly = readOnly;
@@ -640,6 +654,10 @@ private:
                 ++depth;
             else if (token == QXmlStreamReader::EndElement && --depth == 0)
                 break;
+            // Indentation is not data: dropping it keeps a value the same
+            // however the packet that carried it was laid out.
+            if (token == QXmlStreamReader::Characters && m_xml.isWhitespace())
+                continue;
             writer.writeCurrentToken(m_xml);
         }
         return out;
@@ -676,7 +694,7 @@ private:
         if (p == Parse::Text)
             return text.toString();
         if (p == Parse::Memo) {
-            if (auto bytes = decodeBase64(text)) {
+            if (auto bytes = decodeBase64(text, false)) {
                 if (auto decoded = strictUtf8(*bytes))
                     return *decoded;
             }
@@ -742,7 +760,7 @@ private:
             return dt;
         }
         case Parse::Bytes: {
-            auto bytes = decodeBase64(text);
+            auto bytes = decodeBase64(text, true);
             if (!bytes)
                 badValue(field, text);
             return *bytes;
@@ -834,6 +852,7 @@ private:
 
     QXmlStreamReader m_xml;
     const QString &m_source;
+    const int m_lineOffset; // lines of white space dropped before the document
     Packet m_packet;
     std::vector<Parse> m_parse;
     QHash<QString, int> m_byName;
@@ -1028,7 +1047,20 @@ private:
 
 Packet readXmlPacket(const QByteArray &bytes, const QString &source)
 {
-    return XmlPacketReader(bytes, source).read();
+    // XML allows nothing before its declaration, but files edited by hand
+    // have blank lines there; skip them (after a UTF-8 byte order mark) and
+    // still report lines as they are in the file.
+    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    qsizetype start = bom;
+    int lines = 0;
+    while (start < bytes.size()
+           && (bytes[start] == ' ' || bytes[start] == '\t' || bytes[start] == '\r' || bytes[start] == '\n')) {
+        lines += bytes[start] == '\n';
+        ++start;
+    }
+    if (start == bom)
+        return XmlPacketReader(bytes, source, 0).read();
+    return XmlPacketReader(bytes.mid(start), source, lines).read();
 }
 
 QByteArray writeXmlPacket(const Packet &packet)
