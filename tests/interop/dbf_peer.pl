@@ -98,6 +98,7 @@ sub read_xbase {
     my $table = XBase->new(name => $path, ChopBlanks => 1) or die XBase->errstr;
     my @names = $table->field_names;
     my @types = $table->field_types;
+    my @decimals = $table->field_decimals;
     for my $i (0 .. $table->last_record) {
         my ($deleted, @values) = $table->get_record($i);
         die $table->errstr unless defined $deleted;
@@ -110,7 +111,10 @@ sub read_xbase {
             } elsif ($t eq 'C' or $t eq 'M') {
                 push @out, Encode::decode($cp, $v);
             } elsif ($t eq 'N' or $t eq 'F') {
-                push @out, {n => "$v"};
+                # DBD::XBase turns the text into a Perl number, which prints
+                # with 15 significant digits; print the field's own decimals
+                # instead. Integers stay exact as they are.
+                push @out, {n => $decimals[$k] ? sprintf('%.*f', $decimals[$k], $v) : "$v"};
             } elsif ($t eq 'D') {
                 # DBD::XBase gives the eight digits as a number.
                 my $s = sprintf('%08d', $v);

@@ -155,6 +155,16 @@ def read_dbf(path):
     table = dbf.Table(path)
     table.open(dbf.READ_ONLY)
     try:
+        # python3-dbf decodes a P or G memo as text unless the descriptor
+        # has the binary flag (0x04), which only Visual FoxPro defines; in
+        # FoxPro 2 tables that byte is reserved. They always hold bytes.
+        from dbf.ver_33 import BINARY, FLAGS
+        for name in table.field_names:
+            fielddef = table._meta[name]
+            if chr(fielddef[0]) in 'PG' and not fielddef[FLAGS] & BINARY:
+                fielddef = list(fielddef)
+                fielddef[FLAGS] |= BINARY
+                table._meta[name] = tuple(fielddef)
         names = [n.upper() for n in table.field_names]
         types = [table.field_info(n).field_type for n in table.field_names]
         for rec in table:
