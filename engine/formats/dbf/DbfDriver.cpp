@@ -1,0 +1,218 @@
+#include "DbfDriver.h"
+
+#include "DbfCreate.h"
+#include "DbfHeader.h"
+#include "DbfMemo.h"
+#include "DbfTable.h"
+
+#include "../../EngineError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qvx {
+
+namespace {
+
+using namespace dbf;
+
+// A file beside the table with the table's base name and one of the given
+// extensions, in any letter case (tables copied from other systems often
+// come as T.DBF + T.DBT). An exact-case match wins.
+QString companion(const QString &tablePath, const QStringList &extensions)
+{
+    const QFileInfo info(tablePath);
+    const QDir dir = info.absoluteDir();
+    const QString base = info.completeBaseName();
+    for (const QString &ext : extensions) {
+        const QString exact = dir.filePath(base + u'.' + ext);
+        if (QFileInfo(exact).isFile())
+            return exact;
+    }
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
+    for (const QString &ext : extensions) {
+        const QString wanted = base + u'.' + ext;
+        for (const QString &entry : entries)
+            if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
+                return dir.filePath(entry);
+    }
+    return {};
+}
+
+QStringList memoExtensions(MemoKind kind)
+{
+    switch (kind) {
+    case MemoKind::Dbt3:
+    case MemoKind::Dbt4:
+        return { QStringLiteral("dbt") };
+    case MemoKind::Fpt:
+        return { QStringLiteral("fpt") };
+    case MemoKind::None:
+        break;
+    }
+    return { QStringLiteral("dbt"), QStringLiteral("fpt") };
+}
+
+QString indexReason(const Header &h)
+{
+    const QString kind = h.isVfp() || h.variant == Variant::FoxPro2
+        ? QStringLiteral("structural index (.cdx)")
+        : QStringLiteral("production index (.mdx)");
+    return QStringLiteral("the table has a %1, which this program does not keep up to date yet; the table is "
+                          "open read-only so that the index stays correct for other programs")
+        .arg(kind);
+}
+
+class DbfDriver : public TableDriver {
+public:
+    explicit DbfDriver(Family family) : m_family(family) { }
+
+    std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
+    {
+        QString reason;
+        if (readOnly)
+            reason = QStringLiteral("the table is open read-only");
+        else if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
+            readOnly = true;
+            reason = QStringLiteral("the file is read-only");
+        }
+        std::unique_ptr<WriterLock> lock;
+        if (!readOnly)
+            lock = std::make_unique<WriterLock>(path);
+        const OpenMode mode = readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
+        std::unique_ptr<File> dbf = openDiskFile(path, mode);
+        Header header = readHeader(*dbf);
+
+        std::unique_ptr<File> memo;
+        if (header.needsMemo()) {
+            const QStringList exts = memoExtensions(header.memoKind);
+            const QString memoPath = companion(path, exts);
+            if (memoPath.isEmpty())
+                throw EngineError(path,
+                                  QStringLiteral("its memo file %1.%2 is missing")
+                                      .arg(QFileInfo(path).completeBaseName(), exts.first()));
+            memo = openDiskFile(memoPath, QFileInfo(memoPath).isWritable() ? mode : OpenMode::ReadOnly);
+            if (!readOnly && !QFileInfo(memoPath).isWritable()) {
+                readOnly = true;
+                reason = QStringLiteral("its memo file is read-only");
+            }
+        }
+        if (!readOnly && header.hasIndexFlag()) {
+            readOnly = true;
+            reason = indexReason(header);
+        }
+        if (readOnly)
+            lock.reset();
+        return std::make_unique<DbfTable>(std::move(dbf), std::move(memo), std::move(header), reason,
+                                          std::move(lock));
+    }
+
+    void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override
+    {
+        const TablePlan plan = planTable(fields, options, m_family, path);
+        // Replacing a table that a writer has open would pull it from under it.
+        std::unique_ptr<WriterLock> lock;
+        if (QFileInfo::exists(path))
+            lock = std::make_unique<WriterLock>(path);
+        const QStringList oldFiles = files(path);
+
+        QString memoPath;
+        if (plan.memoKind != MemoKind::None) {
+            const QFileInfo info(path);
+            QString ext = plan.memoKind == MemoKind::Fpt ? QStringLiteral("fpt") : QStringLiteral("dbt");
+            // T.DBF gets T.DBT, t.dbf gets t.dbt.
+            if (!info.suffix().isEmpty() && info.suffix() == info.suffix().toUpper())
+                ext = ext.toUpper();
+            memoPath = info.dir().filePath(info.completeBaseName() + u'.' + ext);
+            const QString existing = companion(path, memoExtensions(plan.memoKind));
+            if (!existing.isEmpty())
+                memoPath = existing;
+            writeFileAtomically(memoPath,
+                                MemoFile::emptyFile(plan.memoKind, plan.memoBlockSize,
+                                                    QFileInfo(path).completeBaseName().toLatin1()));
+        }
+        writeFileAtomically(path, newTableFile(plan));
+
+        // The old memo and index files belong to the table just replaced.
+        for (const QString &old : oldFiles) {
+            if (QFileInfo(old).absoluteFilePath() == QFileInfo(path).absoluteFilePath()
+                || (!memoPath.isEmpty()
+                    && QFileInfo(old).absoluteFilePath() == QFileInfo(memoPath).absoluteFilePath()))
+                continue;
+            QFile::remove(old);
+        }
+    }
+
+    void empty(const QString &path) const override
+    {
+        WriterLock lock(path);
+        std::unique_ptr<File> dbf = openDiskFile(path, OpenMode::ReadOnly);
+        const Header header = readHeader(*dbf);
+        if (header.hasIndexFlag())
+            throw EngineError(
+                path, indexReason(header).section(u';', 0, 0) + QStringLiteral("; it cannot be emptied"));
+
+        QByteArray bytes = dbf->readBytes(0, header.headerLength);
+        const QByteArray dateAndCount = encodeDateAndCount(header.variant, QDate::currentDate(), 0);
+        bytes.replace(1, dateAndCount.size(), dateAndCount);
+        bytes += kFileEnd;
+
+        if (header.needsMemo()) {
+            const QString memoPath = companion(path, memoExtensions(header.memoKind));
+            if (!memoPath.isEmpty()) {
+                MemoKind kind = header.memoKind;
+                if (kind == MemoKind::None)
+                    kind = memoPath.endsWith(QLatin1String(".fpt"), Qt::CaseInsensitive) ? MemoKind::Fpt
+                                                                                         : MemoKind::Dbt3;
+                const MemoFile memo(openDiskFile(memoPath, OpenMode::ReadOnly), kind);
+                writeFileAtomically(memoPath, memo.emptied());
+            }
+        }
+        writeFileAtomically(path, bytes);
+    }
+
+    QStringList files(const QString &path) const override
+    {
+        QStringList out;
+        if (QFileInfo(path).isFile())
+            out << path;
+        for (const char *ext : { "dbt", "fpt", "mdx", "cdx", "ndx" }) {
+            const QString found = companion(path, { QString::fromLatin1(ext) });
+            if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
+                out << found;
+        }
+        return out;
+    }
+
+private:
+    Family m_family;
+};
+
+} // namespace
+
+const TableDriver &dbaseDriver()
+{
+    static const DbfDriver driver(Family::DBase);
+    return driver;
+}
+
+const TableDriver &foxproDriver()
+{
+    static const DbfDriver driver(Family::FoxPro);
+    return driver;
+}
+
+std::unique_ptr<OpenTable> openDbf(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, bool readOnly)
+{
+    Header header = readHeader(*dbf);
+    QString reason;
+    if (readOnly)
+        reason = QStringLiteral("the table is open read-only");
+    else if (header.hasIndexFlag())
+        reason = indexReason(header);
+    return std::make_unique<dbf::DbfTable>(std::move(dbf), std::move(memo), std::move(header), reason,
+                                           nullptr);
+}
+
+} // namespace qvx

@@ -1,0 +1,429 @@
+#include "DbfTable.h"
+
+#include "DbfCodePage.h"
+
+#include "../../EngineError.h"
+#include "../../Value.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qvx::dbf {
+
+namespace {
+
+// Delete flags are read this many bytes at a time when records are short;
+// longer records are probed one flag at a time.
+constexpr qint64 kFlagChunkBytes = 1 << 20;
+constexpr int kProbeRecordLength = 512;
+
+std::uint32_t fptTypeFor(char type)
+{
+    switch (type) {
+    case 'P':
+        return kFptPicture;
+    case 'G':
+        return kFptObject;
+    default:
+        return kFptText;
+    }
+}
+
+} // namespace
+
+DbfTable::DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header header,
+                   QString readOnlyReason, std::unique_ptr<WriterLock> lock)
+    : m_file(std::move(dbf)),
+      m_header(std::move(header)),
+      m_readOnlyReason(std::move(readOnlyReason)),
+      m_lock(std::move(lock)),
+      m_codec(codePageForDriver(m_header.languageDriver))
+{
+    m_columns = buildColumns(m_header, m_codec, m_nullFlags);
+    for (const Column &c : m_columns)
+        m_fields.push_back(c.def);
+
+    if (m_header.needsMemo()) {
+        if (!memo)
+            fail(QStringLiteral("the table has memo fields, but its memo file is missing"));
+        MemoKind kind = m_header.memoKind;
+        if (kind == MemoKind::None)
+            kind = memo->path().endsWith(QLatin1String(".fpt"), Qt::CaseInsensitive) ? MemoKind::Fpt
+                                                                                     : MemoKind::Dbt3;
+        m_memo = std::make_unique<MemoFile>(std::move(memo), kind);
+    }
+
+    const qint64 room = (m_file->size() - m_header.headerLength) / m_header.recordLength;
+    // A header may promise more records than the file holds (an interrupted
+    // append, a truncated copy): trust what is there.
+    m_physicalCount = std::min<qint64>(m_header.recordCount, std::max<qint64>(room, 0));
+}
+
+DbfTable::~DbfTable()
+{
+    if (readOnly())
+        return;
+    try {
+        m_file->sync();
+        if (m_memo)
+            m_memo->file().sync();
+    } catch (const EngineError &) {
+        // Nothing can be reported from a destructor; every write already
+        // went to the file.
+    }
+}
+
+void DbfTable::fail(const QString &what) const
+{
+    throw EngineError(m_file->path(), what);
+}
+
+TableInfo DbfTable::info() const
+{
+    TableInfo info;
+    info.format = variantName(m_header.variant);
+    info.versionByte = m_header.version;
+    info.codePage = m_codec.name();
+    info.recordCount = recordCount();
+    return info;
+}
+
+// ---- Live records ----------------------------------------------------------
+
+QByteArray DbfTable::readFlags(qint64 first, qint64 count) const
+{
+    QByteArray flags(qsizetype(count), kDeleted);
+    const qint64 recLen = m_header.recordLength;
+    if (recLen < kProbeRecordLength) {
+        const qint64 perChunk = std::max<qint64>(1, kFlagChunkBytes / recLen);
+        for (qint64 done = 0; done < count; done += perChunk) {
+            const qint64 n = std::min(perChunk, count - done);
+            const QByteArray bytes = m_file->readBytes(recordOffset(first + done), n * recLen);
+            if (bytes.size() < n * recLen)
+                fail(QStringLiteral("the file is shorter than its records (it changed while open?)"));
+            for (qint64 i = 0; i < n; ++i)
+                flags[qsizetype(done + i)] = bytes[qsizetype(i * recLen)];
+        }
+    } else {
+        for (qint64 i = 0; i < count; ++i)
+            m_file->readExact(recordOffset(first + i), flags.data() + i, 1, "a record");
+    }
+    return flags;
+}
+
+bool DbfTable::scanNextBlock() const
+{
+    const qint64 block = qint64(m_liveBefore.size()) - 1;
+    if (block >= blockCount())
+        return false;
+    const qint64 first = block * kBlockRecords;
+    const QByteArray flags = readFlags(first, std::min(kBlockRecords, m_physicalCount - first));
+    std::vector<std::uint16_t> live;
+    live.reserve(std::size_t(flags.size()));
+    for (qsizetype i = 0; i < flags.size(); ++i)
+        if (flags[i] != kDeleted)
+            live.push_back(std::uint16_t(i));
+    m_liveBefore.push_back(m_liveBefore.back() + qint64(live.size()));
+    m_cachedBlock = block;
+    m_cachedLive = std::move(live);
+    return true;
+}
+
+const std::vector<std::uint16_t> &DbfTable::liveInBlock(qint64 block) const
+{
+    if (block != m_cachedBlock) {
+        const qint64 first = block * kBlockRecords;
+        const QByteArray flags = readFlags(first, std::min(kBlockRecords, m_physicalCount - first));
+        m_cachedLive.clear();
+        for (qsizetype i = 0; i < flags.size(); ++i)
+            if (flags[i] != kDeleted)
+                m_cachedLive.push_back(std::uint16_t(i));
+        m_cachedBlock = block;
+    }
+    return m_cachedLive;
+}
+
+qint64 DbfTable::physicalOf(qint64 index) const
+{
+    if (index < 0)
+        fail(QStringLiteral("there is no record %1").arg(index + 1));
+    while (m_liveBefore.back() <= index)
+        if (!scanNextBlock())
+            fail(QStringLiteral("there is no record %1 (the table has %2)")
+                     .arg(index + 1)
+                     .arg(m_liveBefore.back()));
+    const auto it = std::upper_bound(m_liveBefore.begin(), m_liveBefore.end(), index);
+    const qint64 block = qint64(it - m_liveBefore.begin()) - 1;
+    const auto &live = liveInBlock(block);
+    return block * kBlockRecords + live[std::size_t(index - m_liveBefore[std::size_t(block)])];
+}
+
+void DbfTable::followFile() const
+{
+    char count[4];
+    if (m_file->readAt(4, count, 4) != 4)
+        return;
+    const qint64 room = (m_file->size() - m_header.headerLength) / m_header.recordLength;
+    const qint64 now = std::min<qint64>(le32(count), std::max<qint64>(room, 0));
+    if (now == m_physicalCount)
+        return;
+    if (now > m_physicalCount) {
+        // The last block, if it was partly filled, is counted again.
+        if (m_physicalCount % kBlockRecords != 0 && qint64(m_liveBefore.size()) - 1 == blockCount())
+            m_liveBefore.pop_back();
+    } else {
+        m_liveBefore.assign(1, 0);
+    }
+    m_physicalCount = now;
+    m_cachedBlock = -1;
+}
+
+qint64 DbfTable::recordCount() const
+{
+    if (readOnly())
+        followFile();
+    while (scanNextBlock()) { }
+    return m_liveBefore.back();
+}
+
+qint64 DbfTable::indexOfBookmark(qint64 bookmark) const
+{
+    if (bookmark < 0 || bookmark >= m_physicalCount)
+        return -1;
+    const qint64 block = bookmark / kBlockRecords;
+    while (qint64(m_liveBefore.size()) - 1 <= block)
+        scanNextBlock();
+    const auto &live = liveInBlock(block);
+    const auto offset = std::uint16_t(bookmark - block * kBlockRecords);
+    const auto it = std::lower_bound(live.begin(), live.end(), offset);
+    if (it == live.end() || *it != offset)
+        return -1;
+    return m_liveBefore[std::size_t(block)] + qint64(it - live.begin());
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+QByteArray DbfTable::readRecord(qint64 physical) const
+{
+    QByteArray rec(m_header.recordLength, Qt::Uninitialized);
+    m_file->readExact(recordOffset(physical), rec.data(), rec.size(), "a record");
+    return rec;
+}
+
+bool DbfTable::bit(const char *nullFlags, int bit) const
+{
+    return nullFlags && bit >= 0 && (std::uint8_t(nullFlags[bit / 8]) >> (bit % 8)) & 1;
+}
+
+QVariant DbfTable::decodeColumn(const Column &c, const char *p, const char *nullFlags, qint64 index) const
+{
+    if (bit(nullFlags, c.nullBit))
+        return {};
+    if (!c.memo)
+        return decodeValue(c, p, bit(nullFlags, c.varBit), m_codec);
+
+    const std::uint32_t block = decodeMemoPointer(c, p, m_file->path());
+    if (block == 0) {
+        // A nullable VFP field tells null from empty by its null bit.
+        if (c.nullBit < 0)
+            return {};
+        return c.def.type == FieldType::Memo ? QVariant(QStringLiteral("")) : QVariant(QByteArray(""));
+    }
+    QByteArray data;
+    try {
+        data = m_memo->read(block);
+    } catch (const EngineError &e) {
+        throw EngineError(
+            QStringLiteral("%1 (field %2 of record %3)").arg(e.message(), c.def.name).arg(index + 1));
+    }
+    if (c.def.type == FieldType::Memo)
+        return m_codec.decode(data);
+    return data;
+}
+
+void DbfTable::read(qint64 index, Record &rec) const
+{
+    const QByteArray r = readRecord(physicalOf(index));
+    const char *nullFlags
+        = m_nullFlags >= 0 ? r.constData() + m_header.fields[std::size_t(m_nullFlags)].offset : nullptr;
+    rec.resize(m_columns.size());
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        rec[i] = decodeColumn(m_columns[i], r.constData() + m_columns[i].desc.offset, nullFlags, index);
+}
+
+QVariant DbfTable::readField(qint64 index, int field) const
+{
+    if (field < 0 || std::size_t(field) >= m_columns.size())
+        fail(QStringLiteral("there is no field %1").arg(field + 1));
+    const Column &c = m_columns[std::size_t(field)];
+    const qint64 offset = recordOffset(physicalOf(index));
+    QByteArray bytes(c.desc.length, Qt::Uninitialized);
+    m_file->readExact(offset + c.desc.offset, bytes.data(), bytes.size(), "a record");
+    QByteArray flags;
+    if (m_nullFlags >= 0 && (c.nullBit >= 0 || c.varBit >= 0)) {
+        const FieldDescriptor &nf = m_header.fields[std::size_t(m_nullFlags)];
+        flags.resize(nf.length);
+        m_file->readExact(offset + nf.offset, flags.data(), flags.size(), "a record");
+    }
+    return decodeColumn(c, bytes.constData(), flags.isEmpty() ? nullptr : flags.constData(), index);
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+void DbfTable::checkWritable() const
+{
+    if (!m_readOnlyReason.isEmpty())
+        fail(m_readOnlyReason);
+}
+
+QByteArray DbfTable::encodeRecord(const Record &rec, const QByteArray &old, bool inserting)
+{
+    const QString path = m_file->path();
+    QByteArray out = old;
+    out[0] = kLive;
+    QByteArray nullFlags;
+    if (m_nullFlags >= 0)
+        nullFlags = QByteArray(m_header.fields[std::size_t(m_nullFlags)].length, '\0');
+    auto setBit = [&](int bit) {
+        if (bit >= 0 && !nullFlags.isEmpty())
+            nullFlags[bit / 8] = char(nullFlags[bit / 8] | (1 << (bit % 8)));
+    };
+
+    struct PendingMemo {
+        const Column *column;
+        QByteArray data;
+    };
+    std::vector<PendingMemo> memos;
+    std::vector<std::pair<int, std::uint32_t>> autoIncs; // descriptor, next value
+
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const Column &c = m_columns[i];
+        char *p = out.data() + c.desc.offset;
+        QVariant v = i < rec.size() ? rec[i] : QVariant();
+        try {
+            v = coerceValue(v, c.def);
+        } catch (const EngineError &e) {
+            fail(QStringLiteral("field %1: %2").arg(c.def.name, e.message()));
+        }
+        if (c.def.type == FieldType::AutoInc && v.isNull()) {
+            if (!inserting)
+                continue; // keeps the number it has
+            FieldDescriptor &d = m_header.fields[std::size_t(c.descriptor)];
+            v = int(d.autoIncNext);
+            autoIncs.emplace_back(c.descriptor, d.autoIncNext + std::max<std::uint32_t>(1, d.autoIncStep));
+        }
+        if (v.isNull())
+            setBit(c.nullBit);
+        if (!c.memo) {
+            bool varLength = false;
+            encodeValue(c, v, p, varLength, m_codec, path);
+            if (varLength)
+                setBit(c.varBit);
+            continue;
+        }
+        QByteArray data;
+        if (!v.isNull())
+            data = c.def.type == FieldType::Memo ? m_codec.encode(v.toString(), path, c.def.name)
+                                                 : v.toByteArray();
+        if (data.isEmpty()) {
+            encodeMemoPointer(c, 0, p);
+            continue;
+        }
+        if (m_memo->kind() == MemoKind::Dbt3 && data.contains(kFileEnd))
+            fail(QStringLiteral("field %1: a dBASE III memo cannot hold the byte 0x1A, which ends a memo")
+                     .arg(c.def.name));
+        if (!inserting) {
+            // An unchanged memo keeps its blocks; rewriting it would only
+            // grow the memo file.
+            std::uint32_t oldBlock = 0;
+            try {
+                oldBlock = decodeMemoPointer(c, old.constData() + c.desc.offset, path);
+                if (oldBlock != 0 && m_memo->read(oldBlock) == data)
+                    continue;
+            } catch (const EngineError &) {
+                // An unreadable old value is simply replaced.
+            }
+        }
+        memos.push_back({ &c, data });
+    }
+    // Memo data goes to the memo file before the record points at it.
+    for (const PendingMemo &m : memos) {
+        const std::uint32_t block = m_memo->append(m.data, fptTypeFor(m.column->desc.type));
+        encodeMemoPointer(*m.column, block, out.data() + m.column->desc.offset);
+    }
+    if (!nullFlags.isEmpty())
+        std::memcpy(out.data() + m_header.fields[std::size_t(m_nullFlags)].offset, nullFlags.constData(),
+                    std::size_t(nullFlags.size()));
+    for (const auto &[descriptor, next] : autoIncs) {
+        m_header.fields[std::size_t(descriptor)].autoIncNext = next;
+        m_pendingAutoInc.push_back(descriptor);
+    }
+    return out;
+}
+
+void DbfTable::touchHeader()
+{
+    m_header.recordCount = std::uint32_t(m_physicalCount);
+    const QByteArray bytes = encodeDateAndCount(m_header.variant, QDate::currentDate(), m_header.recordCount);
+    m_file->writeBytes(1, bytes);
+}
+
+void DbfTable::update(qint64 index, const Record &rec)
+{
+    checkWritable();
+    const qint64 physical = physicalOf(index);
+    const QByteArray record = encodeRecord(rec, readRecord(physical), false);
+    m_file->writeBytes(recordOffset(physical), record);
+    touchHeader();
+}
+
+qint64 DbfTable::insert(qint64 before, const Record &rec)
+{
+    Q_UNUSED(before);
+    checkWritable();
+    if (m_physicalCount >= 0xFFFFFFFFLL)
+        fail(QStringLiteral("the table is full"));
+    QByteArray blank(m_header.recordLength, kLive);
+    for (const FieldDescriptor &f : m_header.fields)
+        blankField(f, m_header.isVfp(), blank.data() + f.offset);
+    m_pendingAutoInc.clear();
+    const QByteArray record = encodeRecord(rec, blank, true);
+
+    const qint64 physical = m_physicalCount;
+    m_file->writeBytes(recordOffset(physical), record + kFileEnd);
+    const bool allScanned = qint64(m_liveBefore.size()) - 1 == blockCount();
+    ++m_physicalCount;
+    touchHeader();
+    for (int descriptor : m_pendingAutoInc) {
+        char next[4];
+        putLe32(next, m_header.fields[std::size_t(descriptor)].autoIncNext);
+        m_file->writeAt(kFileHeaderSize + qint64(descriptor) * kDescriptorSize + 19, next, 4);
+    }
+    m_pendingAutoInc.clear();
+
+    if (allScanned) {
+        if (physical % kBlockRecords == 0)
+            m_liveBefore.push_back(m_liveBefore.back() + 1);
+        else
+            ++m_liveBefore.back();
+    }
+    if (m_cachedBlock == physical / kBlockRecords)
+        m_cachedBlock = -1;
+    return recordCount() - 1;
+}
+
+void DbfTable::remove(qint64 index)
+{
+    checkWritable();
+    const qint64 physical = physicalOf(index);
+    const char flag = kDeleted;
+    m_file->writeAt(recordOffset(physical), &flag, 1);
+    touchHeader();
+    const qint64 block = physical / kBlockRecords;
+    for (std::size_t k = std::size_t(block) + 1; k < m_liveBefore.size(); ++k)
+        --m_liveBefore[k];
+    if (m_cachedBlock == block)
+        m_cachedBlock = -1;
+}
+
+} // namespace qvx::dbf

@@ -1,0 +1,89 @@
+// An open dbf table: records read on demand by index among the live (not
+// deleted) records, and written in place.
+#pragma once
+
+#include "DbfHeader.h"
+#include "DbfMemo.h"
+#include "DbfValues.h"
+
+#include "../../io/File.h"
+#include "../TableFormat.h"
+
+#include <memory>
+#include <vector>
+
+namespace qvx::dbf {
+
+class DbfTable : public OpenTable {
+public:
+    // readOnlyReason, when not empty, makes the table read-only and is the
+    // text of the error a write raises. lock is held while the table is open.
+    DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header header, QString readOnlyReason,
+             std::unique_ptr<WriterLock> lock);
+    ~DbfTable() override;
+
+    const FieldDefs &fields() const override { return m_fields; }
+    TableInfo info() const override;
+    bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
+    qint64 recordCount() const override;
+    void read(qint64 index, Record &rec) const override;
+    QVariant readField(qint64 index, int field) const override;
+    void update(qint64 index, const Record &rec) override;
+    // Records of a dbf lie in physical order and a new one can only go at
+    // the end: insert() appends wherever it is asked to put the record.
+    qint64 insert(qint64 before, const Record &rec) override;
+    void remove(qint64 index) override;
+    qint64 bookmark(qint64 index) const override { return physicalOf(index); }
+    qint64 indexOfBookmark(qint64 bookmark) const override;
+
+    // The number of physical records, deleted ones included.
+    qint64 physicalCount() const { return m_physicalCount; }
+    const Header &header() const { return m_header; }
+
+    // Live records are counted per block of this many physical records.
+    static constexpr qint64 kBlockRecords = 4096;
+
+private:
+    qint64 physicalOf(qint64 index) const;
+    qint64 recordOffset(qint64 physical) const
+    {
+        return qint64(m_header.headerLength) + physical * m_header.recordLength;
+    }
+    // Counts the live records of the next unscanned block; false when all are.
+    bool scanNextBlock() const;
+    // A reader follows records another writer appended (or a table that was
+    // emptied) when it is asked for the record count.
+    void followFile() const;
+    // The live records of a block, as offsets within it.
+    const std::vector<std::uint16_t> &liveInBlock(qint64 block) const;
+    QByteArray readFlags(qint64 first, qint64 count) const;
+    qint64 blockCount() const { return (m_physicalCount + kBlockRecords - 1) / kBlockRecords; }
+
+    QByteArray readRecord(qint64 physical) const;
+    QVariant decodeColumn(const Column &c, const char *record, const char *nullFlags, qint64 index) const;
+    bool bit(const char *nullFlags, int bit) const;
+    QByteArray encodeRecord(const Record &rec, const QByteArray &old, bool inserting);
+    void checkWritable() const;
+    void touchHeader(); // date of last update and record count
+    [[noreturn]] void fail(const QString &what) const;
+
+    std::unique_ptr<File> m_file;
+    std::unique_ptr<MemoFile> m_memo;
+    Header m_header;
+    QString m_readOnlyReason;
+    std::unique_ptr<WriterLock> m_lock;
+    TextCodec m_codec;
+    std::vector<Column> m_columns;
+    FieldDefs m_fields;
+    int m_nullFlags = -1; // descriptor index of _NullFlags
+    mutable qint64 m_physicalCount = 0;
+    std::vector<int> m_pendingAutoInc; // descriptors whose next value changed
+
+    // m_liveBefore[k] = live records in blocks 0..k-1, for the blocks scanned
+    // so far (so its size is one more than the number of scanned blocks).
+    mutable std::vector<qint64> m_liveBefore { 0 };
+    mutable qint64 m_cachedBlock = -1;
+    mutable std::vector<std::uint16_t> m_cachedLive;
+};
+
+} // namespace qvx::dbf

@@ -1,0 +1,513 @@
+#include "DbfValues.h"
+
+#include "../../EngineError.h"
+#include "../../Value.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace qvx::dbf {
+
+namespace {
+
+constexpr qint64 kMsPerDay = 86400000;
+
+std::uint64_t le64(const char *p)
+{
+    return std::uint64_t(le32(p)) | std::uint64_t(le32(p + 4)) << 32;
+}
+
+void putLe64(char *p, std::uint64_t v)
+{
+    putLe32(p, std::uint32_t(v & 0xFFFFFFFFu));
+    putLe32(p + 4, std::uint32_t(v >> 32));
+}
+
+QString fieldName(const Column &c)
+{
+    return c.def.name;
+}
+
+[[noreturn]] void fieldError(const QString &path, const Column &c, const QString &what)
+{
+    throw EngineError(path, QStringLiteral("field %1: %2").arg(fieldName(c), what));
+}
+
+QByteArrayView rightTrimmed(const char *p, int len)
+{
+    while (len > 0 && (p[len - 1] == ' ' || p[len - 1] == '\0'))
+        --len;
+    return QByteArrayView(p, len);
+}
+
+QVariant decodeNumber(const Column &c, const char *p)
+{
+    const QString text = QString::fromLatin1(p, c.desc.length).trimmed();
+    // Blank is null; writers fill a field with '*' when the value overflowed it.
+    if (text.isEmpty() || text.contains(u'*'))
+        return {};
+    bool ok = false;
+    switch (c.def.type) {
+    case FieldType::SmallInt:
+    case FieldType::Integer: {
+        const int n = text.toInt(&ok);
+        if (ok)
+            return n;
+        const double d = text.toDouble(&ok);
+        if (ok && d == std::trunc(d) && std::fabs(d) <= std::numeric_limits<int>::max())
+            return int(d);
+        return {};
+    }
+    case FieldType::BCD: {
+        QString dec = canonicalDecimal(text);
+        if (dec.isEmpty()) {
+            const double d = text.toDouble(&ok);
+            if (!ok || !std::isfinite(d))
+                return {};
+            dec = canonicalDecimal(QString::number(d, 'f', c.desc.decimals));
+        }
+        return dec.isEmpty() ? QVariant() : QVariant(dec);
+    }
+    default: {
+        const double d = text.toDouble(&ok);
+        return ok ? QVariant(d) : QVariant();
+    }
+    }
+}
+
+QString numberText(const Column &c, const QVariant &value, const QString &path)
+{
+    const int width = c.desc.length;
+    const int decimals = c.desc.decimals;
+    QString text;
+    if (c.desc.type == 'F' || c.def.type == FieldType::Float) {
+        const double d = value.toDouble();
+        if (!std::isfinite(d))
+            fieldError(path, c, QStringLiteral("%1 cannot be stored").arg(d));
+        // Fixed decimals when they hold the value exactly, else the shortest
+        // text that gives the same number back, else as many digits as fit.
+        if (decimals > 0) {
+            text = QString::number(d, 'f', decimals);
+            if (text.size() <= width && text.toDouble() == d)
+                return text.rightJustified(width, u' ');
+        }
+        text = QString::number(d, 'g', QLocale::FloatingPointShortest);
+        for (int precision = 16; text.size() > width && precision > 0; --precision)
+            text = QString::number(d, 'g', precision);
+    } else {
+        const QString canonical
+            = value.typeId() == QMetaType::QString ? value.toString() : QString::number(value.toLongLong());
+        text = fixedDecimal(canonical, decimals);
+    }
+    if (text.size() > width)
+        fieldError(path, c,
+                   QStringLiteral("the value %1 does not fit in its width of %2").arg(text).arg(width));
+    return text.rightJustified(width, u' ');
+}
+
+void writeLatin1(char *p, const QString &text)
+{
+    const QByteArray b = text.toLatin1();
+    std::memcpy(p, b.constData(), std::size_t(b.size()));
+}
+
+} // namespace
+
+// ---- TextCodec ---------------------------------------------------------
+
+TextCodec::TextCodec(const QString &codePage)
+    : m_name(codePage),
+      m_decoder(codePage.toLatin1().constData(), QStringConverter::Flag::Stateless),
+      m_encoder(codePage.toLatin1().constData(), QStringConverter::Flag::Stateless)
+{
+    if (!m_decoder.isValid() || !m_encoder.isValid())
+        throw EngineError(QStringLiteral("The code page %1 is not available").arg(codePage));
+}
+
+QString TextCodec::decode(QByteArrayView bytes) const
+{
+    m_decoder.resetState();
+    return m_decoder.decode(bytes);
+}
+
+QByteArray TextCodec::encode(const QString &text, const QString &path, const QString &field) const
+{
+    m_encoder.resetState();
+    QByteArray out = m_encoder.encode(text);
+    // The converters' error flag is not reliable from one call to the next;
+    // a text is stored only when its bytes give the same text back, which
+    // also refuses characters a converter would swap for look-alikes.
+    if (decode(out) != text)
+        throw EngineError(path,
+                          QStringLiteral("field %1: the text \"%2\" has characters that code page %3 cannot "
+                                         "hold")
+                              .arg(field, text.left(40), m_name));
+    return out;
+}
+
+// ---- Columns -----------------------------------------------------------
+
+std::vector<Column> buildColumns(const Header &h, const TextCodec &codec, int &nullFlagsDescriptor)
+{
+    nullFlagsDescriptor = -1;
+    for (std::size_t i = 0; i < h.fields.size(); ++i)
+        if (h.fields[i].type == '0')
+            nullFlagsDescriptor = int(i);
+
+    std::vector<Column> columns;
+    int bit = 0;
+    for (std::size_t i = 0; i < h.fields.size(); ++i) {
+        const FieldDescriptor &f = h.fields[i];
+        if (f.isSystem() || f.type == '0')
+            continue;
+        Column c;
+        c.descriptor = int(i);
+        c.desc = f;
+        c.memo = isMemoType(f.type, h.variant);
+        // Bits of _NullFlags go to the fields in order; a V or Q field takes
+        // its varlength bit before its null bit.
+        if (h.isVfp() && nullFlagsDescriptor >= 0) {
+            if (f.type == 'V' || f.type == 'Q')
+                c.varBit = bit++;
+            if (f.isNullable())
+                c.nullBit = bit++;
+        }
+        FieldType type = FieldType::Unknown;
+        int size = 0, decimals = 0;
+        switch (f.type) {
+        case 'C':
+            type = f.isBinary() ? FieldType::Bytes : FieldType::String;
+            size = f.length;
+            break;
+        case 'N':
+            size = f.length;
+            decimals = f.decimals;
+            type = decimals == 0 && f.length <= 4 ? FieldType::SmallInt
+                : decimals == 0 && f.length <= 9  ? FieldType::Integer
+                                                  : FieldType::BCD;
+            break;
+        case 'F':
+            type = FieldType::Float;
+            size = f.length;
+            decimals = f.decimals;
+            break;
+        case 'D':
+            type = FieldType::Date;
+            break;
+        case 'L':
+            type = FieldType::Boolean;
+            break;
+        case 'M':
+            type = f.isBinary() ? FieldType::Blob : FieldType::Memo;
+            break;
+        case 'G':
+            type = FieldType::DBaseOle;
+            break;
+        case 'P':
+            type = FieldType::Graphic;
+            break;
+        case 'B':
+            type = h.isVfp() ? FieldType::Float : FieldType::Blob;
+            break;
+        case 'W':
+            type = FieldType::Blob;
+            break;
+        case 'Y':
+            type = FieldType::Currency;
+            decimals = 4;
+            break;
+        case 'T':
+            type = FieldType::DateTime;
+            break;
+        case 'I':
+            type = f.isAutoInc() ? FieldType::AutoInc : FieldType::Integer;
+            break;
+        case 'V':
+            type = f.isBinary() ? FieldType::VarBytes : FieldType::String;
+            size = f.length;
+            break;
+        case 'Q':
+            type = FieldType::VarBytes;
+            size = f.length;
+            break;
+        default:
+            break;
+        }
+        // Names are ASCII in practice; the code page covers the rest.
+        QString name = codec.decode(f.name).trimmed();
+        c.def = FieldDef(name, type, size, decimals, false);
+        c.def.readOnly = type == FieldType::AutoInc;
+        columns.push_back(std::move(c));
+    }
+    return columns;
+}
+
+// ---- Decoding ----------------------------------------------------------
+
+QVariant decodeValue(const Column &c, const char *p, bool varLength, const TextCodec &codec)
+{
+    const int len = c.desc.length;
+    switch (c.desc.type) {
+    case 'C':
+        if (c.def.type == FieldType::Bytes)
+            return QByteArray(p, len);
+        return codec.decode(rightTrimmed(p, len));
+    case 'N':
+    case 'F':
+        return decodeNumber(c, p);
+    case 'D': {
+        const QByteArrayView text(p, 8);
+        bool blank = true;
+        for (char ch : text)
+            if (ch != ' ' && ch != '0' && ch != '\0')
+                blank = false;
+        if (blank)
+            return {};
+        const QDate d = QDate::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMdd"));
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case 'L':
+        switch (*p) {
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            return true;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            return false;
+        default:
+            return {};
+        }
+    case 'Y':
+        return double(qint64(le64(p))) / 10000.0;
+    case 'T': {
+        const std::uint32_t day = le32(p);
+        const std::uint32_t ms = le32(p + 4);
+        if (day == 0 && ms == 0)
+            return {};
+        const QDate date = QDate::fromJulianDay(day);
+        if (!date.isValid() || ms >= kMsPerDay)
+            return {};
+        return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms)), Qt::UTC);
+    }
+    case 'I':
+        return int(std::int32_t(le32(p)));
+    case 'B': // VFP double; the dBASE B is a memo and never gets here
+        return std::bit_cast<double>(le64(p));
+    case 'V':
+    case 'Q': {
+        int n = len;
+        if (varLength)
+            n = std::min<int>(std::uint8_t(p[len - 1]), len - 1);
+        if (c.def.type == FieldType::VarBytes)
+            return QByteArray(p, n);
+        return codec.decode(QByteArrayView(p, n));
+    }
+    default:
+        return {};
+    }
+}
+
+std::uint32_t decodeMemoPointer(const Column &c, const char *p, const QString &path)
+{
+    if (c.desc.length == kVfpPointerWidth)
+        return le32(p);
+    const QByteArrayView text = rightTrimmed(p, c.desc.length);
+    qint64 block = 0;
+    bool any = false;
+    for (char ch : text) {
+        if (ch == ' ' && !any)
+            continue;
+        if (ch < '0' || ch > '9')
+            fieldError(path, c,
+                       QStringLiteral("the memo pointer \"%1\" is not a block number")
+                           .arg(QString::fromLatin1(QByteArrayView(p, c.desc.length))));
+        any = true;
+        block = block * 10 + (ch - '0');
+        if (block > 0xFFFFFFFFLL)
+            fieldError(path, c, QStringLiteral("the memo pointer is out of range"));
+    }
+    return std::uint32_t(block);
+}
+
+void encodeMemoPointer(const Column &c, std::uint32_t block, char *p)
+{
+    if (c.desc.length == kVfpPointerWidth) {
+        putLe32(p, block);
+        return;
+    }
+    const QString text = block == 0 ? QString() : QString::number(block);
+    writeLatin1(p, text.rightJustified(c.desc.length, u' '));
+}
+
+// ---- Encoding ----------------------------------------------------------
+
+void blankField(const FieldDescriptor &f, bool vfp, char *p)
+{
+    bool binary = false;
+    switch (f.type) {
+    case 'Y':
+    case 'T':
+    case 'I':
+    case '0':
+    case 'Q':
+        binary = true;
+        break;
+    case 'B':
+        binary = vfp || f.length == kVfpPointerWidth;
+        break;
+    case 'M':
+    case 'G':
+    case 'P':
+    case 'W':
+        binary = f.length == kVfpPointerWidth;
+        break;
+    case 'C':
+        binary = f.isBinary();
+        break;
+    default:
+        break;
+    }
+    std::memset(p, binary ? 0 : ' ', std::size_t(f.length));
+}
+
+QString fixedDecimal(const QString &canonical, int decimals)
+{
+    QString text = canonical;
+    bool negative = text.startsWith(u'-');
+    if (negative)
+        text.remove(0, 1);
+    const qsizetype point = text.indexOf(u'.');
+    QString intPart = point < 0 ? text : text.left(point);
+    QString frac = point < 0 ? QString() : text.mid(point + 1);
+    if (intPart.isEmpty())
+        intPart = QStringLiteral("0");
+    if (frac.size() > decimals) {
+        const bool roundUp = frac[decimals] >= u'5';
+        frac.truncate(decimals);
+        if (roundUp) {
+            QString digits = intPart + frac;
+            int i = int(digits.size()) - 1;
+            for (; i >= 0; --i) {
+                if (digits[i] == u'9') {
+                    digits[i] = u'0';
+                } else {
+                    digits[i] = QChar(digits[i].unicode() + 1);
+                    break;
+                }
+            }
+            if (i < 0)
+                digits.prepend(u'1');
+            intPart = digits.left(digits.size() - decimals);
+            frac = digits.right(decimals);
+        }
+    }
+    frac = frac.leftJustified(decimals, u'0');
+    QString out = intPart;
+    if (decimals > 0)
+        out += u'.' + frac;
+    bool zero = true;
+    for (QChar ch : out)
+        if (ch != u'0' && ch != u'.')
+            zero = false;
+    if (negative && !zero)
+        out.prepend(u'-');
+    return out;
+}
+
+void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLength, const TextCodec &codec,
+                 const QString &path)
+{
+    const FieldDescriptor &f = c.desc;
+    const int len = f.length;
+    varLength = false;
+    if (value.isNull() || !value.isValid()) {
+        blankField(f, c.def.type == FieldType::Float, p);
+        if (f.type == 'V' || f.type == 'Q') {
+            std::memset(p, 0, std::size_t(len));
+            varLength = true; // length 0
+        }
+        return;
+    }
+    switch (f.type) {
+    case 'C': {
+        QByteArray bytes = c.def.type == FieldType::Bytes ? value.toByteArray()
+                                                          : codec.encode(value.toString(), path, c.def.name);
+        if (bytes.size() > len)
+            fieldError(path, c,
+                       QStringLiteral("the value is %1 bytes long, but the field holds %2")
+                           .arg(bytes.size())
+                           .arg(len));
+        std::memset(p, c.def.type == FieldType::Bytes ? 0 : ' ', std::size_t(len));
+        std::memcpy(p, bytes.constData(), std::size_t(bytes.size()));
+        return;
+    }
+    case 'N':
+    case 'F':
+        writeLatin1(p, numberText(c, value, path));
+        return;
+    case 'D': {
+        const QDate d = value.toDate();
+        if (d.year() < 1 || d.year() > 9999)
+            fieldError(path, c,
+                       QStringLiteral("the date %1 is outside the years 1 to 9999").arg(d.toString()));
+        writeLatin1(p, d.toString(QStringLiteral("yyyyMMdd")));
+        return;
+    }
+    case 'L':
+        *p = value.toBool() ? 'T' : 'F';
+        return;
+    case 'Y': {
+        const double scaled = std::round(value.toDouble() * 10000.0);
+        if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18)
+            fieldError(path, c, QStringLiteral("the amount %1 is too large").arg(value.toDouble()));
+        putLe64(p, std::uint64_t(qint64(scaled)));
+        return;
+    }
+    case 'T': {
+        const QDateTime dt = value.toDateTime();
+        const qint64 day = dt.date().toJulianDay();
+        if (day <= 0 || day > 0xFFFFFFFFLL)
+            fieldError(path, c, QStringLiteral("the date %1 cannot be stored").arg(dt.toString(Qt::ISODate)));
+        putLe32(p, std::uint32_t(day));
+        putLe32(p + 4, std::uint32_t(dt.time().msecsSinceStartOfDay()));
+        return;
+    }
+    case 'I':
+        putLe32(p, std::uint32_t(std::int32_t(value.toInt())));
+        return;
+    case 'B':
+        putLe64(p, std::bit_cast<std::uint64_t>(value.toDouble()));
+        return;
+    case 'V':
+    case 'Q': {
+        const QByteArray bytes = c.def.type == FieldType::VarBytes
+            ? value.toByteArray()
+            : codec.encode(value.toString(), path, c.def.name);
+        if (bytes.size() > len)
+            fieldError(path, c,
+                       QStringLiteral("the value is %1 bytes long, but the field holds %2")
+                           .arg(bytes.size())
+                           .arg(len));
+        std::memset(p, 0, std::size_t(len));
+        std::memcpy(p, bytes.constData(), std::size_t(bytes.size()));
+        if (bytes.size() < len) {
+            varLength = true;
+            p[len - 1] = char(bytes.size());
+        }
+        return;
+    }
+    default:
+        fieldError(path, c, QStringLiteral("values of type '%1' cannot be written").arg(QLatin1Char(f.type)));
+    }
+}
+
+} // namespace qvx::dbf
