@@ -17,15 +17,19 @@ QString timeText(const QTime &t)
     return t.toString(t.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
 }
 
-// std::to_chars picks the shorter of the fixed and the exponent form, so that
-// 100000 stays "100000" and 1e21 stays short.
+// The shortest digits that read back as the same double, written without an
+// exponent in the range people read plainly (as JavaScript does), so that
+// 100000 stays "100000" and 1e-9 or 1e300 stay short.
 QString doubleText(double d)
 {
     if (!std::isfinite(d))
         return d != d ? QStringLiteral("NaN")
                       : (d > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity"));
-    char buf[64];
-    const auto result = std::to_chars(buf, buf + sizeof buf, d);
+    const double magnitude = std::fabs(d);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-6 && magnitude < 1e21);
+    char buf[400];
+    const auto result = plain ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed)
+                              : std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
     return QString::fromLatin1(buf, result.ptr - buf);
 }
 

@@ -1,0 +1,557 @@
+// The qvx tool run as a user runs it: its output texts, its exit codes and
+// messages, and the files convert leaves behind.
+#include "engine/ClientDataSet.h"
+#include "engine/Table.h"
+#include "engine/packets/Packets.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qvx;
+
+Q_DECLARE_METATYPE(qvx::FieldType)
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run qvxRun(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(QVX_QVX_TOOL), args);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = "timed out";
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+template<class Target> void addFields(Target &t, const FieldDefs &fields)
+{
+    for (const FieldDef &f : fields)
+        t.addFieldDef(f.name, f.type, f.size, f.required, f.decimals);
+}
+
+void appendRows(DataSet &ds, const std::vector<Record> &rows)
+{
+    for (const Record &r : rows) {
+        ds.append();
+        for (int i = 0; i < int(r.size()); ++i)
+            ds.setValue(i, r[std::size_t(i)]);
+        ds.post();
+    }
+}
+
+// A dbf table written through the engine; rows listed in `deleted` (from 1)
+// are deleted afterwards.
+QString makeTable(const QString &dir, const QString &name, int type, const FieldDefs &fields,
+                  const std::vector<Record> &rows, const std::vector<qint64> &deleted = {},
+                  const CreateOptions &options = {})
+{
+    Table t;
+    t.setDatabaseName(dir);
+    t.setTableName(name);
+    t.setTableType(type);
+    addFields(t, fields);
+    t.setCreateOptions(options);
+    t.createTable();
+    t.open();
+    appendRows(t, rows);
+    for (auto it = deleted.rbegin(); it != deleted.rend(); ++it) {
+        t.setRecNo(*it);
+        t.deleteRecord();
+    }
+    const QString path = t.filePath();
+    t.close();
+    return path;
+}
+
+QString makePacket(const QString &path, const FieldDefs &fields, const std::vector<Record> &rows,
+                   PacketFormat format = PacketFormat::Xml)
+{
+    ClientDataSet cds;
+    addFields(cds, fields);
+    cds.createDataSet();
+    appendRows(cds, rows);
+    cds.saveToFile(path, format);
+    return path;
+}
+
+// Every record of a file, read back through the engine.
+std::vector<Record> readAll(DataSet &ds)
+{
+    std::vector<Record> rows;
+    for (ds.first(); !ds.eof(); ds.next())
+        rows.push_back(ds.currentRecord());
+    return rows;
+}
+
+std::vector<Record> readTable(const QString &path)
+{
+    Table t;
+    t.setDatabaseName(QFileInfo(path).absolutePath());
+    t.setTableName(QFileInfo(path).fileName());
+    t.open();
+    return readAll(t);
+}
+
+std::vector<Record> readPacket(const QString &path)
+{
+    ClientDataSet cds;
+    cds.loadFromFile(path);
+    return readAll(cds);
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class QvxTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // A small dBASE table with a memo, text beyond ASCII, nulls and a
+    // deleted record; its fields are deliberately not in alphabetical order.
+    QString customerTable(const QString &dir)
+    {
+        const FieldDefs fields = {
+            FieldDef(QStringLiteral("ZNO"), FieldType::Integer, 6),
+            FieldDef(QStringLiteral("NAME"), FieldType::String, 20),
+            FieldDef(QStringLiteral("SINCE"), FieldType::Date),
+            FieldDef(QStringLiteral("CREDIT"), FieldType::BCD, 10, 2),
+            FieldDef(QStringLiteral("ACTIVE"), FieldType::Boolean),
+            FieldDef(QStringLiteral("NOTES"), FieldType::Memo),
+        };
+        const std::vector<Record> rows = {
+            { 1, QStringLiteral("Müller"), QDate(2020, 1, 31), QStringLiteral("1500.25"), true,
+              QStringLiteral("first line\r\nsecond, \"quoted\"") },
+            { 2, QStringLiteral("Gone"), QDate(2021, 2, 1), QStringLiteral("1"), false, QVariant() },
+            { 3, QStringLiteral("Ærø"), QVariant(), QVariant(), QVariant(), QVariant() },
+            { 4, QStringLiteral("Fourth"), QDate(1999, 12, 31), QStringLiteral("-0.5"), false,
+              QStringLiteral("memo") },
+        };
+        return makeTable(dir, QStringLiteral("customer.dbf"), Table::DBase, fields, rows, { 2 },
+                         CreateOptions { 0, QStringLiteral("IBM850") });
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void infoShowsFormatAndFields()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("info"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = customerTable(dir);
+
+        const Run text = qvxRun({ QStringLiteral("info"), path });
+        QCOMPARE(text.exitCode, 0);
+        QVERIFY2(text.out.contains("Records:    3\n"), text.out);
+        QVERIFY2(text.out.contains("Code page:  IBM850\n"), text.out);
+        QVERIFY2(text.out.contains("Version:    0x83\n"), text.out);
+        QVERIFY2(text.out.contains("Text memo"), text.out);
+
+        const Run json = qvxRun({ QStringLiteral("info"), QStringLiteral("--json"), path });
+        QCOMPARE(json.exitCode, 0);
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(json.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(o.value("recordCount").toInt(), 3);
+        QCOMPARE(o.value("version").toInt(), 0x83);
+        QCOMPARE(o.value("codePage").toString(), QStringLiteral("IBM850"));
+        const QJsonArray fields = o.value("fields").toArray();
+        QCOMPARE(fields.size(), 6);
+        QCOMPARE(fields[0].toObject().value("name").toString(), QStringLiteral("ZNO"));
+        QCOMPARE(fields[1].toObject().value("type").toInt(), 1);
+        QCOMPARE(fields[1].toObject().value("typeName").toString(), QStringLiteral("String"));
+        QCOMPARE(fields[1].toObject().value("size").toInt(), 20);
+        QCOMPARE(fields[5].toObject().value("typeName").toString(), QStringLiteral("Text memo"));
+    }
+
+    // The names scripts match on, including the catalogue's own spellings.
+    void infoTypeNames_data()
+    {
+        QTest::addColumn<FieldType>("type");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("small integer") << FieldType::SmallInt << "Small Integer";
+        QTest::newRow("word has no catalogue name") << FieldType::Word << "Word";
+        QTest::newRow("bcd") << FieldType::BCD << "BCD (Binary-Code Decimal)";
+        QTest::newRow("datetime") << FieldType::DateTime << "Date and Time";
+        QTest::newRow("autoinc") << FieldType::AutoInc << "Auto-incremeting";
+        QTest::newRow("blob") << FieldType::Blob << "Binary Large OBject";
+        QTest::newRow("graphic") << FieldType::Graphic << "Bitmap";
+        QTest::newRow("large integer") << FieldType::LargeInt << "Lagre integer";
+    }
+    void infoTypeNames()
+    {
+        QFETCH(FieldType, type);
+        QFETCH(QString, name);
+        const QString path
+            = makePacket(m_dir.filePath(QStringLiteral("types-%1.xml").arg(fieldTypeCode(type))),
+                         { FieldDef(QStringLiteral("F"), type) }, {});
+        const Run r = qvxRun({ QStringLiteral("info"), QStringLiteral("--json"), path });
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject field
+            = QJsonDocument::fromJson(r.out).object().value("fields").toArray()[0].toObject();
+        QCOMPARE(field.value("type").toInt(), fieldTypeCode(type));
+        QCOMPARE(field.value("typeName").toString(), name);
+    }
+
+    // One value of each kind, as a JSON line and as CSV.
+    void catValues_data()
+    {
+        QTest::addColumn<FieldType>("type");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QByteArray>("csv");
+        const auto s = [](const char *utf8) { return QVariant(QString::fromUtf8(utf8)); };
+
+        QTest::newRow("string") << FieldType::String << 20 << s("Müller") << QByteArray("\"Müller\"")
+                                << QByteArray("Müller");
+        QTest::newRow("string needing quotes")
+            << FieldType::String << 30 << s("a, \"b\"\\c") << QByteArray("\"a, \\\"b\\\"\\\\c\"")
+            << QByteArray("\"a, \"\"b\"\"\\c\"");
+        QTest::newRow("empty string")
+            << FieldType::String << 10 << s("") << QByteArray("\"\"") << QByteArray("");
+        QTest::newRow("null string") << FieldType::String << 10 << QVariant() << QByteArray("null")
+                                     << QByteArray("");
+        QTest::newRow("small integer")
+            << FieldType::SmallInt << 0 << QVariant(-32768) << QByteArray("-32768") << QByteArray("-32768");
+        QTest::newRow("integer") << FieldType::Integer << 0 << QVariant(2147483647)
+                                 << QByteArray("2147483647") << QByteArray("2147483647");
+        // Beyond what a double holds exactly: must not go through one.
+        QTest::newRow("large integer") << FieldType::LargeInt << 0 << QVariant(qint64(9007199254740993))
+                                       << QByteArray("9007199254740993") << QByteArray("9007199254740993");
+        QTest::newRow("null integer")
+            << FieldType::Integer << 0 << QVariant() << QByteArray("null") << QByteArray("");
+        QTest::newRow("true") << FieldType::Boolean << 0 << QVariant(true) << QByteArray("true")
+                              << QByteArray("true");
+        QTest::newRow("false") << FieldType::Boolean << 0 << QVariant(false) << QByteArray("false")
+                               << QByteArray("false");
+        QTest::newRow("float fraction")
+            << FieldType::Float << 0 << QVariant(0.1) << QByteArray("0.1") << QByteArray("0.1");
+        QTest::newRow("float whole") << FieldType::Float << 0 << QVariant(100000.0) << QByteArray("100000")
+                                     << QByteArray("100000");
+        QTest::newRow("float 1e20") << FieldType::Float << 0 << QVariant(1e20)
+                                    << QByteArray("100000000000000000000")
+                                    << QByteArray("100000000000000000000");
+        QTest::newRow("float tiny") << FieldType::Float << 0 << QVariant(-1.5e-9) << QByteArray("-1.5e-09")
+                                    << QByteArray("-1.5e-09");
+        QTest::newRow("float huge") << FieldType::Float << 0 << QVariant(1e300) << QByteArray("1e+300")
+                                    << QByteArray("1e+300");
+        QTest::newRow("currency") << FieldType::Currency << 0 << QVariant(-12.3456) << QByteArray("-12.3456")
+                                  << QByteArray("-12.3456");
+        QTest::newRow("bcd") << FieldType::BCD << 12 << s("-1234567890.05") << QByteArray("-1234567890.05")
+                             << QByteArray("-1234567890.05");
+        QTest::newRow("date") << FieldType::Date << 0 << QVariant(QDate(2024, 2, 29))
+                              << QByteArray("\"2024-02-29\"") << QByteArray("2024-02-29");
+        QTest::newRow("time") << FieldType::Time << 0 << QVariant(QTime(7, 5, 3))
+                              << QByteArray("\"07:05:03\"") << QByteArray("07:05:03");
+        QTest::newRow("time ms") << FieldType::Time << 0 << QVariant(QTime(23, 59, 59, 5))
+                                 << QByteArray("\"23:59:59.005\"") << QByteArray("23:59:59.005");
+        QTest::newRow("datetime") << FieldType::DateTime << 0
+                                  << QVariant(QDateTime(QDate(2000, 1, 1), QTime(12, 30, 15), Qt::UTC))
+                                  << QByteArray("\"2000-01-01T12:30:15\"")
+                                  << QByteArray("2000-01-01T12:30:15");
+        QTest::newRow("datetime ms") << FieldType::DateTime << 0
+                                     << QVariant(QDateTime(QDate(1999, 12, 31), QTime(0, 0, 0, 250), Qt::UTC))
+                                     << QByteArray("\"1999-12-31T00:00:00.250\"")
+                                     << QByteArray("1999-12-31T00:00:00.250");
+        QTest::newRow("memo with line breaks")
+            << FieldType::Memo << 0 << s("one\r\ntwo\tÆ") << QByteArray("\"one\\r\\ntwo\\tÆ\"")
+            << QByteArray("\"one\r\ntwo\tÆ\"");
+        QTest::newRow("memo with control byte") << FieldType::Memo << 0 << s("bell\x07")
+                                                << QByteArray("\"bell\\u0007\"") << QByteArray("bell\x07");
+        QTest::newRow("blob") << FieldType::Blob << 0 << QVariant(QByteArray("\x00\xff\x10z", 4))
+                              << QByteArray("\"AP8Qeg==\"") << QByteArray("AP8Qeg==");
+        QTest::newRow("graphic") << FieldType::Graphic << 0 << QVariant(QByteArray("BM\x01", 3))
+                                 << QByteArray("\"Qk0B\"") << QByteArray("Qk0B");
+        QTest::newRow("formatted memo is a blob")
+            << FieldType::FmtMemo << 0 << QVariant(QByteArray("{\\rtf1}")) << QByteArray("\"e1xydGYxfQ==\"")
+            << QByteArray("e1xydGYxfQ==");
+    }
+    void catValues()
+    {
+        QFETCH(FieldType, type);
+        QFETCH(int, size);
+        QFETCH(QVariant, value);
+        QFETCH(QByteArray, json);
+        QFETCH(QByteArray, csv);
+        const QString path = m_dir.filePath(QStringLiteral("value-%1.xml").arg(QTest::currentDataTag()));
+        makePacket(path,
+                   { FieldDef(QStringLiteral("ID"), FieldType::Integer),
+                     FieldDef(QStringLiteral("X"), type, size, 2) },
+                   { { 7, value } });
+
+        const Run jsonRun = qvxRun({ QStringLiteral("cat"), path });
+        QCOMPARE(jsonRun.exitCode, 0);
+        QCOMPARE(jsonRun.out, "{\"ID\":7,\"X\":" + json + "}\n");
+        if (json != "null" && !json.startsWith('"')) {
+            // A number or boolean must be a JSON value, not text.
+            const QJsonValue v = QJsonDocument::fromJson(jsonRun.out).object().value("X");
+            QVERIFY(v.isDouble() || v.isBool());
+        }
+
+        const Run csvRun = qvxRun({ QStringLiteral("cat"), QStringLiteral("--format=csv"), path });
+        QCOMPARE(csvRun.exitCode, 0);
+        QCOMPARE(csvRun.out, "ID,X\r\n7," + csv + "\r\n");
+    }
+
+    void catListsLiveRecordsInOrder()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("cat"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = customerTable(dir);
+
+        const Run all = qvxRun({ QStringLiteral("cat"), path });
+        QCOMPARE(all.exitCode, 0);
+        const QList<QByteArray> lines = all.out.split('\n');
+        QCOMPARE(lines.size(), 4); // three records and the empty rest after the last newline
+        // Keys in field order, the deleted record left out, text decoded from the code page.
+        QCOMPARE(lines[0],
+                 QByteArray("{\"ZNO\":1,\"NAME\":\"Müller\",\"SINCE\":\"2020-01-31\",\"CREDIT\":1500.25,"
+                            "\"ACTIVE\":true,\"NOTES\":\"first line\\r\\nsecond, \\\"quoted\\\"\"}"));
+        QCOMPARE(lines[1],
+                 QByteArray("{\"ZNO\":3,\"NAME\":\"Ærø\",\"SINCE\":null,\"CREDIT\":null,\"ACTIVE\":null,"
+                            "\"NOTES\":null}"));
+        QVERIFY(lines[2].startsWith("{\"ZNO\":4,"));
+
+        const Run csv
+            = qvxRun({ QStringLiteral("cat"), QStringLiteral("--format"), QStringLiteral("csv"), path });
+        QCOMPARE(csv.exitCode, 0);
+        QVERIFY2(
+            csv.out.startsWith("ZNO,NAME,SINCE,CREDIT,ACTIVE,NOTES\r\n"
+                               "1,Müller,2020-01-31,1500.25,true,\"first line\r\nsecond, \"\"quoted\"\"\"\r\n"
+                               "3,Ærø,,,,\r\n"),
+            csv.out);
+    }
+
+    // The limit counts records shown, so a deleted record does not use it up.
+    void catLimit_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("jsonl 2") << "jsonl"
+                                 << "2" << QByteArray("{\"ID\":1}\n{\"ID\":3}\n");
+        QTest::newRow("jsonl 0") << "jsonl"
+                                 << "0" << QByteArray();
+        QTest::newRow("jsonl more than there are")
+            << "jsonl"
+            << "10" << QByteArray("{\"ID\":1}\n{\"ID\":3}\n{\"ID\":4}\n");
+        QTest::newRow("csv 1") << "csv"
+                               << "1" << QByteArray("ID\r\n1\r\n");
+        QTest::newRow("csv 0 keeps the header") << "csv"
+                                                << "0" << QByteArray("ID\r\n");
+    }
+    void catLimit()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, limit);
+        QFETCH(QByteArray, out);
+        const QString path = m_dir.filePath(QStringLiteral("limit.dbf"));
+        if (!QFileInfo::exists(path)) {
+            makeTable(m_dir.path(), QStringLiteral("limit.dbf"), Table::DBase,
+                      { FieldDef(QStringLiteral("ID"), FieldType::SmallInt) }, { { 1 }, { 2 }, { 3 }, { 4 } },
+                      { 2 });
+        }
+        const Run r = qvxRun({ QStringLiteral("cat"), QStringLiteral("--format=") + format,
+                               QStringLiteral("--limit"), limit, path });
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, out);
+    }
+
+    // dbf -> XML packet -> binary packet -> dbf keeps every value.
+    void convertRoundTrip()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("roundtrip"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString original = customerTable(dir);
+        const QString xml = dir + QStringLiteral("/step.xml");
+        const QString cds = dir + QStringLiteral("/step.cds");
+        const QString back = dir + QStringLiteral("/back.dbf");
+
+        for (const auto &[from, to] :
+             { std::pair(original, xml), std::pair(xml, cds), std::pair(cds, back) }) {
+            const Run r = qvxRun({ QStringLiteral("convert"), from, to });
+            QVERIFY2(r.exitCode == 0, r.err);
+            QVERIFY(r.err.isEmpty());
+        }
+        QVERIFY(fileBytes(xml).startsWith("<?xml"));
+        QVERIFY(looksLikeBinaryPacket(fileBytes(cds)));
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/back.dbt")));
+
+        const std::vector<Record> want = readTable(original);
+        QCOMPARE(want.size(), std::size_t(3));
+        QCOMPARE(readPacket(xml), want);
+        QCOMPARE(readPacket(cds), want);
+        QCOMPARE(readTable(back), want);
+        // Only the converted files are left; nothing temporary.
+        QCOMPARE(
+            entries(dir),
+            QStringList({ "back.dbf", "back.dbt", "customer.dbf", "customer.dbt", "step.cds", "step.xml" }));
+    }
+
+    void convertToChosenFormat_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("codePage");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("memoFile");
+        QTest::newRow("dbase4") << "dbase4"
+                                << "" << 0x8B << "t.dbt";
+        QTest::newRow("foxpro in windows-1252") << "foxpro"
+                                                << "windows-1252" << 0xF5 << "t.fpt";
+        QTest::newRow("visual foxpro") << "vfp"
+                                       << "" << 0x30 << "t.fpt";
+    }
+    void convertToChosenFormat()
+    {
+        QFETCH(QString, to);
+        QFETCH(QString, codePage);
+        QFETCH(int, version);
+        QFETCH(QString, memoFile);
+        const QString dir = m_dir.filePath(QStringLiteral("to-") + to);
+        QVERIFY(QDir().mkpath(dir));
+        const QString original = customerTable(dir);
+        const QString out = dir + QStringLiteral("/t.dbf");
+        QStringList args = { QStringLiteral("convert"), QStringLiteral("--to"), to };
+        if (!codePage.isEmpty())
+            args << QStringLiteral("--codepage") << codePage;
+        const Run r = qvxRun(args << original << out);
+        QVERIFY2(r.exitCode == 0, r.err);
+        QVERIFY(QFileInfo::exists(dir + u'/' + memoFile));
+        QCOMPARE(readTable(out), readTable(original));
+
+        const Run info = qvxRun({ QStringLiteral("info"), QStringLiteral("--json"), out });
+        const QJsonObject o = QJsonDocument::fromJson(info.out).object();
+        QCOMPARE(o.value("version").toInt(), version);
+        if (!codePage.isEmpty())
+            QCOMPARE(o.value("codePage").toString(), codePage);
+    }
+
+    // Usage mistakes exit 2 with the usage; faults in files exit 1 with one
+    // line naming the file.
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString fixtures = QStringLiteral(QVX_FIXTURES "/qvx/");
+        QTest::newRow("no command") << QStringList() << 2 << "no command given";
+        QTest::newRow("unknown command") << QStringList { "bogus" } << 2 << "unknown command 'bogus'";
+        QTest::newRow("unknown option") << QStringList { "cat", "--colour", "x.dbf" } << 2 << "colour";
+        QTest::newRow("missing file") << QStringList { "info" } << 2 << "missing arguments";
+        QTest::newRow("extra file") << QStringList { "info", "a.dbf", "b.dbf" } << 2 << "too many arguments";
+        QTest::newRow("bad format") << QStringList { "cat", "--format=xml", "x.dbf" } << 2
+                                    << "unknown format 'xml'";
+        QTest::newRow("bad limit") << QStringList { "cat", "--limit", "-3", "x.dbf" } << 2 << "--limit";
+        QTest::newRow("unknown target") << QStringList { "convert", "--to", "paradox", "a.dbf", "b.db" } << 2
+                                        << "unknown target format 'paradox'";
+        QTest::newRow("target not told") << QStringList { "convert", "a.dbf", "b.out" } << 2 << "give --to";
+        QTest::newRow("binary packet named xml")
+            << QStringList { "convert", "--to", "cds", "a.dbf", "b.xml" } << 2 << ".xml";
+        QTest::newRow("codepage for a packet")
+            << QStringList { "convert", "--codepage", "IBM437", "a.dbf", "b.xml" } << 2 << "--codepage";
+        QTest::newRow("no such table")
+            << QStringList { "info", fixtures + "absent.dbf" } << 1 << "absent.dbf";
+        QTest::newRow("no such packet")
+            << QStringList { "cat", fixtures + "absent.cds" } << 1 << "absent.cds";
+        QTest::newRow("truncated dbf header")
+            << QStringList { "info", fixtures + "short_header.dbf" } << 1 << "short_header.dbf";
+        QTest::newRow("broken xml packet")
+            << QStringList { "cat", fixtures + "unclosed_row.xml" } << 1 << "unclosed_row.xml";
+        QTest::newRow("neither table nor packet")
+            << QStringList { "cat", fixtures + "plain_text.dat" } << 1 << "plain_text.dat: not a table";
+    }
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const Run r = qvxRun(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY(r.out.isEmpty());
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QVERIFY2(err.startsWith(QLatin1String("qvx: ")), qPrintable(err));
+        if (exitCode == 2)
+            QVERIFY2(err.contains(QLatin1String("usage:")), qPrintable(err));
+        else
+            QCOMPARE(err.count(u'\n'), 1);
+    }
+
+    // A convert that fails leaves neither the target nor anything temporary,
+    // and an older target by that name stays as it was.
+    void failedConvertLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<bool>("oldTarget");
+        QTest::newRow("dbase, new") << "dbase3"
+                                    << "t.dbf" << false;
+        QTest::newRow("dbase, old one kept") << "dbase3"
+                                             << "t.dbf" << true;
+        QTest::newRow("foxpro, new") << "foxpro"
+                                     << "t.dbf" << false;
+    }
+    void failedConvertLeavesNothing()
+    {
+        QFETCH(QString, to);
+        QFETCH(QString, out);
+        QFETCH(bool, oldTarget);
+        const QString dir = m_dir.filePath(QStringLiteral("fail-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(dir));
+        // No dbf variant has a time-of-day field.
+        const QString in = makePacket(dir + QStringLiteral("/in.xml"),
+                                      { FieldDef(QStringLiteral("ID"), FieldType::Integer),
+                                        FieldDef(QStringLiteral("AT_TIME"), FieldType::Time) },
+                                      { { 1, QTime(8, 0) } });
+        QByteArray oldBytes;
+        if (oldTarget) {
+            makeTable(dir, out, Table::DBase, { FieldDef(QStringLiteral("OLD"), FieldType::String, 5) },
+                      { { QStringLiteral("keep") } });
+            oldBytes = fileBytes(dir + u'/' + out);
+        }
+        const QStringList before = entries(dir);
+
+        const Run r = qvxRun({ QStringLiteral("convert"), QStringLiteral("--to"), to, in, dir + u'/' + out });
+        QCOMPARE(r.exitCode, 1);
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(err.contains(out) && err.contains(QLatin1String("AT_TIME")), qPrintable(err));
+        QVERIFY2(!err.contains(QLatin1String(".qvx-convert")), qPrintable(err));
+        QCOMPARE(entries(dir), before);
+        if (oldTarget)
+            QCOMPARE(fileBytes(dir + u'/' + out), oldBytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(QvxTest)
+#include "tst_qvx.moc"
