@@ -509,47 +509,55 @@ private slots:
     }
 
     // A convert that fails leaves neither the target nor anything temporary,
-    // and an older target by that name stays as it was.
+    // and an older target by that name stays as it was: whether it fails on
+    // creating the table or halfway through the records.
     void failedConvertLeavesNothing_data()
     {
+        QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("out");
         QTest::addColumn<bool>("oldTarget");
-        QTest::newRow("dbase, new") << "dbase3"
-                                    << "t.dbf" << false;
-        QTest::newRow("dbase, old one kept") << "dbase3"
-                                             << "t.dbf" << true;
-        QTest::newRow("foxpro, new") << "foxpro"
-                                     << "t.dbf" << false;
+        QTest::addColumn<QString>("message");
+        // No dbf variant has a time-of-day field.
+        QTest::newRow("type dBASE lacks") << "time_field.xml"
+                                          << "dbase3" << false << "AT_TIME";
+        QTest::newRow("type dBASE lacks, old target kept") << "time_field.xml"
+                                                           << "dbase3" << true << "AT_TIME";
+        QTest::newRow("type FoxPro lacks") << "time_field.xml"
+                                           << "foxpro" << false << "AT_TIME";
+        // The first record goes in; the second is too wide for the field.
+        QTest::newRow("value too wide in record 2") << "too_wide_value.xml"
+                                                    << "dbase3" << false << "record 2, field N: '123456789'";
+        QTest::newRow("value too wide, old target kept") << "too_wide_value.xml"
+                                                         << "dbase3" << true << "record 2, field N";
     }
     void failedConvertLeavesNothing()
     {
+        QFETCH(QString, in);
         QFETCH(QString, to);
-        QFETCH(QString, out);
         QFETCH(bool, oldTarget);
+        QFETCH(QString, message);
         const QString dir = m_dir.filePath(QStringLiteral("fail-%1").arg(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(dir));
-        // No dbf variant has a time-of-day field.
-        const QString in = makePacket(dir + QStringLiteral("/in.xml"),
-                                      { FieldDef(QStringLiteral("ID"), FieldType::Integer),
-                                        FieldDef(QStringLiteral("AT_TIME"), FieldType::Time) },
-                                      { { 1, QTime(8, 0) } });
+        const QString out = dir + QStringLiteral("/t.dbf");
         QByteArray oldBytes;
         if (oldTarget) {
-            makeTable(dir, out, Table::DBase, { FieldDef(QStringLiteral("OLD"), FieldType::String, 5) },
+            makeTable(dir, QStringLiteral("t.dbf"), Table::DBase,
+                      { FieldDef(QStringLiteral("OLD"), FieldType::String, 5) },
                       { { QStringLiteral("keep") } });
-            oldBytes = fileBytes(dir + u'/' + out);
+            oldBytes = fileBytes(out);
         }
         const QStringList before = entries(dir);
 
-        const Run r = qvxRun({ QStringLiteral("convert"), QStringLiteral("--to"), to, in, dir + u'/' + out });
+        const Run r = qvxRun({ QStringLiteral("convert"), QStringLiteral("--to"), to,
+                               QStringLiteral(QVX_FIXTURES "/qvx/") + in, out });
         QCOMPARE(r.exitCode, 1);
         const QString err = QString::fromUtf8(r.err);
-        QVERIFY2(err.contains(out) && err.contains(QLatin1String("AT_TIME")), qPrintable(err));
-        QVERIFY2(!err.contains(QLatin1String(".qvx-convert")), qPrintable(err));
+        QVERIFY2(err.startsWith(QStringLiteral("qvx: ") + out + QStringLiteral(": ")), qPrintable(err));
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QCOMPARE(err.count(u'\n'), 1);
         QCOMPARE(entries(dir), before);
         if (oldTarget)
-            QCOMPARE(fileBytes(dir + u'/' + out), oldBytes);
+            QCOMPARE(fileBytes(out), oldBytes);
     }
 };
 

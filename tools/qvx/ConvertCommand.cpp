@@ -84,12 +84,21 @@ void copyRecords(DataSet &from, DataSet &to, const QString &label)
     const std::vector<int> map = fieldMap(from, to);
     Progress progress(label, from.recordCount());
     for (from.first(); !from.eof(); from.next()) {
-        to.append();
-        for (int i = 0; i < from.fieldCount(); ++i) {
-            if (map[std::size_t(i)] >= 0)
-                to.setValue(map[std::size_t(i)], from.value(i));
+        int i = 0;
+        try {
+            to.append();
+            for (; i < from.fieldCount(); ++i) {
+                if (map[std::size_t(i)] >= 0)
+                    to.setValue(map[std::size_t(i)], from.value(i));
+            }
+            to.post();
+        } catch (const EngineError &e) {
+            // Say which value would not go in; the value alone rarely tells.
+            const QString where = i < from.fieldCount()
+                ? QStringLiteral("record %1, field %2").arg(from.recNo()).arg(from.field(i).name)
+                : QStringLiteral("record %1").arg(from.recNo());
+            throw EngineError(where + QStringLiteral(": ") + e.message());
         }
-        to.post();
         progress.step();
     }
 }
