@@ -106,6 +106,7 @@ sub read_xbase {
         my @out;
         for my $k (0 .. $#names) {
             my ($t, $v) = ($types[$k], $values[$k]);
+            next if $t eq '0'; # _NullFlags, which DBD::XBase does not decode
             if (!defined $v) {
                 push @out, undef;
             } elsif ($t eq 'C' or $t eq 'M') {
@@ -125,7 +126,7 @@ sub read_xbase {
                 push @out, {x => unpack('H*', $v)};
             }
         }
-        emit(\@names, \@out);
+        emit([map { $names[$_] } grep { $types[$_] ne '0' } 0 .. $#names], \@out);
     }
     $table->close;
 }

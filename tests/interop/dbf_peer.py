@@ -92,19 +92,27 @@ def write(kind, folder, name, codepage):
         # python3-dbf refuses the two ends of the I and Y ranges (its bounds
         # checks are exclusive), so the extremes here stop one short of them.
         spec = ('NAME C(30) null; QTY N(5,0); PRICE N(10,2) null; BORN D null; OK L null; NOTES M null; '
-                'CNT I null; DBL B; CASH Y; STAMP T null; PIC P; RAW M binary')
+                'CNT I null; DBL B; CASH Y; STAMP T null; PIC P; RAW M binary; CODE C(8) binary null')
+        # python3-dbf gives a nullable field the _NullFlags bit of its
+        # position among all fields, where Visual FoxPro numbers only the
+        # nullable (and varlength) fields. Putting the nullable fields first
+        # makes the two agree.
+        order = [0, 2, 3, 4, 5, 6, 9, 12, 1, 7, 8, 10, 11]
+        parts = spec.split('; ')
+        spec = '; '.join(parts[i] for i in order)
         DT = datetime.datetime
         Dec = decimal.Decimal
         rows = [
             (text, 5, 12.5, D(2001, 2, 3), True, long_memo(text), -7, 1.25, Dec('12.3456'),
-             DT(2000, 1, 1, 12, 30, 15, 123000), b'\x89PNG\x00', b'\x00\xff\x01'),
-            (N, 0, N, N, N, N, N, 0.0, Dec('0'), N, b'', b''),
+             DT(2000, 1, 1, 12, 30, 15, 123000), b'\x89PNG\x00', b'\x00\xff\x01', b'\x00\x01\x02ABC\xff\x7f'),
+            (N, 0, N, N, N, N, N, 0.0, Dec('0'), N, b'', b'', N),
             ('', -42, -0.75, D(1999, 12, 31), False, '', 2147483646, -1e-300, Dec('-922337203685477.5807'),
-             DT(1999, 12, 31, 23, 59, 59), b'', b'\x1a' * 70),
-            ('gone', 1, 1.0, D(2000, 1, 1), True, 'deleted', 1, 1.0, Dec('1'), DT(2000, 1, 1), b'', b''),
+             DT(1999, 12, 31, 23, 59, 59), b'', b'\x1a' * 70, b'\xff' * 8),
+            ('gone', 1, 1.0, D(2000, 1, 1), True, 'deleted', 1, 1.0, Dec('1'), DT(2000, 1, 1), b'', b'', b'gonegone'),
             ('last', 99999, 1234567.89, D(2024, 2, 29), False, text, -2147483647, 6.02214076e23,
-             Dec('922337203685477.5807'), DT(2024, 2, 29, 0, 0, 0, 1000), b'', b''),
+             Dec('922337203685477.5807'), DT(2024, 2, 29, 0, 0, 0, 1000), b'', b'', b'12345678'),
         ]
+        rows = [tuple(row[i] for i in order) for row in rows]
     else:
         raise SystemExit('unknown kind ' + kind)
 
