@@ -222,8 +222,8 @@ SampleTable customerTable()
             i % 7 == 3 ? QVariant() : QVariant(cents(250000 + i * 37500 % 900000)),
             i % 11 == 10 ? QVariant() : QVariant(i % 6 != 5),
             notes.isEmpty() ? QVariant() : QVariant(notes),
-            // A few shops sent no sign; the rest alternate PNG and BMP.
-            i % 5 == 4 ? QVariant() : QVariant(logo(i, i % 2 ? "BMP" : "PNG")),
+            // A few shops sent no sign; a few sent a bitmap rather than a PNG.
+            i % 5 == 4 ? QVariant() : QVariant(logo(i, i % 10 == 7 ? "BMP" : "PNG")),
         };
         t.rows.push_back(std::move(r));
     }
