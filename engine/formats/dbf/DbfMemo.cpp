@@ -27,16 +27,13 @@ MemoFile::MemoFile(std::unique_ptr<File> file, MemoKind kind) : m_file(std::move
     switch (kind) {
     case MemoKind::Dbt3:
         m_blockSize = kDbt3BlockSize;
-        m_nextFree = le32(h);
         break;
     case MemoKind::Dbt4: {
-        m_nextFree = le32(h);
         const int bs = le16(h + 20);
         m_blockSize = bs == 0 ? kDbt4DefaultBlockSize : bs;
         break;
     }
     case MemoKind::Fpt: {
-        m_nextFree = be32(h);
         const int bs = be16(h + 6);
         m_blockSize = bs == 0 ? 1 : bs;
         break;
@@ -165,14 +162,13 @@ std::uint32_t MemoFile::append(const QByteArray &data, std::uint32_t fptType)
     const qint64 blocks = (block.size() + m_blockSize - 1) / m_blockSize;
     block.resize(qsizetype(blocks * m_blockSize), '\0');
 
-    // Never trust the header's next free block to lie past the data: a
-    // damaged header must not let a new memo overwrite old ones.
+    // New memos always go after the end of the file. The header's next free
+    // block is not trusted for this: a damaged one must neither let a new
+    // memo overwrite old ones nor send it far past the end.
     const qint64 size = m_file->size();
-    const qint64 start = std::max<qint64>(
-        { qint64(m_nextFree), (size + m_blockSize - 1) / m_blockSize, qint64(firstUsableBlock()) });
+    const qint64 start = std::max<qint64>((size + m_blockSize - 1) / m_blockSize, firstUsableBlock());
     const qint64 next = start + blocks;
-    const qint64 maxBlock = m_kind == MemoKind::Fpt ? 0xFFFFFFFFLL : 999999999LL;
-    if (next > maxBlock)
+    if (next > 0xFFFFFFFFLL)
         throw EngineError(path, QStringLiteral("the memo file is full"));
 
     m_file->writeBytes(start * m_blockSize, block);
@@ -182,7 +178,6 @@ std::uint32_t MemoFile::append(const QByteArray &data, std::uint32_t fptType)
     else
         putLe32(h, std::uint32_t(next));
     m_file->writeAt(0, h, 4);
-    m_nextFree = std::uint32_t(next);
     return std::uint32_t(start);
 }
 

@@ -53,7 +53,6 @@ private:
     std::unique_ptr<File> m_file;
     MemoKind m_kind;
     int m_blockSize = 512;
-    std::uint32_t m_nextFree = 0;
 };
 
 } // namespace qvx::dbf
