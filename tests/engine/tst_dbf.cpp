@@ -275,6 +275,10 @@ void TestDbf::endOfFile_data()
         << DbfBytes(three).claimedCount(4).noEndMarker().bytes() << 3;
     QTest::newRow("cut inside the last record") << DbfBytes(three).noEndMarker().bytes().chopped(1) << 2;
     QTest::newRow("header count smaller") << DbfBytes(three).claimedCount(2).bytes() << 2;
+    // One writer puts the Visual FoxPro backlink into FoxPro 2 tables too.
+    QTest::newRow("FoxPro 2 with a backlink")
+        << DbfBytes(0xF5).field("C", 'C', 2).record("aa").record("bb").record("cc").backlink(true).bytes()
+        << 3;
     QTest::newRow("no records") << DbfBytes().field("C", 'C', 2).bytes() << 0;
     QTest::newRow("no records, no 0x1A") << DbfBytes().field("C", 'C', 2).noEndMarker().bytes() << 0;
 }
@@ -786,6 +790,8 @@ void TestDbf::fuzzCrashesReplay()
 {
     const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
     const QStringList inputs = dir.entryList({ "dbf-*", "memo-*" }, QDir::Files);
+    if (inputs.isEmpty())
+        QSKIP("no fuzz input has broken the dbf readers yet");
     for (const QString &name : inputs) {
         const QByteArray data = fileBytes(dir.filePath(name));
         const auto *p = reinterpret_cast<const std::uint8_t *>(data.constData());

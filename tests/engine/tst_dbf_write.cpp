@@ -67,6 +67,7 @@ private slots:
     void filesListsCompanions();
     void createReplacesCompanions();
     void throughTable();
+    void openErrors();
 
 private:
     QTemporaryDir m_dir;
@@ -858,6 +859,43 @@ void TestDbfWrite::throughTable()
         table.close();
         table.deleteTable();
         QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+}
+
+void TestDbfWrite::openErrors()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("o.dbf"));
+    for (bool readOnly : { true, false }) {
+        try {
+            dbaseDriver().open(file, readOnly);
+            QFAIL("a missing table opened");
+        } catch (const EngineError &e) {
+            QCOMPARE(e.message(), file + QStringLiteral(": the table does not exist"));
+        }
+    }
+    dbaseDriver().create(file, { FieldDef("M", FieldType::Memo) }, {});
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("o.dbt"))));
+    try {
+        dbaseDriver().open(file, true);
+        QFAIL("a table without its memo file opened");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.message(), file + QStringLiteral(": its memo file o.dbt is missing"));
+    }
+
+    // A file the user may not write opens read-only and says why on a write.
+    const QString plain = dir.filePath(QStringLiteral("p.dbf"));
+    dbaseDriver().create(plain, { FieldDef("S", FieldType::String, 2) }, {});
+    QVERIFY(QFile::setPermissions(plain, QFile::ReadOwner));
+    if (QFileInfo(plain).isWritable())
+        QSKIP("running with rights that ignore file permissions");
+    auto t = dbaseDriver().open(plain, false);
+    QVERIFY(t->readOnly());
+    try {
+        t->insert(0, { "x" });
+        QFAIL("a read-only file was written");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(QLatin1String("read-only")), qPrintable(e.message()));
     }
 }
 

@@ -70,6 +70,8 @@ public:
 
     std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
     {
+        if (!QFileInfo(path).isFile())
+            throw EngineError(path, QStringLiteral("the table does not exist"));
         QString reason;
         if (readOnly)
             reason = QStringLiteral("the table is open read-only");
