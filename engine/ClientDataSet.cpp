@@ -94,6 +94,7 @@ void ClientDataSet::emptyDataSet()
     if (m_rows.empty())
         return;
     m_rows.clear();
+    m_ids.clear();
     m_lookupHint = 0;
     markChanged();
     resync();
@@ -162,9 +163,7 @@ Packet ClientDataSet::snapshot() const
     packet.fields = m_fieldDefs;
     packet.indexes = m_indexes;
     packet.nestedDefinitions = m_nestedDefinitions;
-    packet.rows.reserve(m_rows.size());
-    for (const Row &row : m_rows)
-        packet.rows.push_back(row.values);
+    packet.rows = m_rows;
     return packet;
 }
 
@@ -173,20 +172,21 @@ void ClientDataSet::adopt(Packet &&packet)
     m_fieldDefs = std::move(packet.fields);
     m_indexes = std::move(packet.indexes);
     m_nestedDefinitions = std::move(packet.nestedDefinitions);
-    m_rows.clear();
+    m_rows = std::move(packet.rows);
+    m_ids.resize(m_rows.size());
     m_nextId = 1;
     m_lookupHint = 0;
-    for (Record &values : packet.rows) {
-        values.resize(m_fieldDefs.size());
-        m_rows.push_back({ m_nextId++, std::move(values) });
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        m_rows[i].resize(m_fieldDefs.size());
+        m_ids[i] = m_nextId++;
     }
     m_nextAutoInc.assign(m_fieldDefs.size(), 1);
     for (std::size_t i = 0; i < m_fieldDefs.size(); ++i) {
         if (m_fieldDefs[i].type != FieldType::AutoInc)
             continue;
-        for (const Row &row : m_rows) {
-            if (!row.values[i].isNull())
-                m_nextAutoInc[i] = std::max(m_nextAutoInc[i], row.values[i].toLongLong() + 1);
+        for (const Record &row : m_rows) {
+            if (!row[i].isNull())
+                m_nextAutoInc[i] = std::max(m_nextAutoInc[i], row[i].toLongLong() + 1);
         }
     }
     m_hasData = true;
@@ -220,13 +220,14 @@ void ClientDataSet::doClose()
     // data is not lost and the destructor can try once more.
     saveIfChanged();
     m_rows.clear();
+    m_ids.clear();
     m_hasData = false;
     m_changed = false;
 }
 
 void ClientDataSet::doRead(qint64 index, Record &rec) const
 {
-    rec = m_rows[std::size_t(index)].values;
+    rec = m_rows[std::size_t(index)];
 }
 
 void ClientDataSet::doUpdate(qint64 index, const Record &rec)
@@ -234,7 +235,7 @@ void ClientDataSet::doUpdate(qint64 index, const Record &rec)
     Record values(m_fieldDefs.size());
     for (std::size_t i = 0; i < values.size() && i < rec.size(); ++i)
         values[i] = coerceValue(rec[i], m_fieldDefs[i]);
-    m_rows[std::size_t(index)].values = std::move(values);
+    m_rows[std::size_t(index)] = std::move(values);
     markChanged();
 }
 
@@ -251,7 +252,8 @@ qint64 ClientDataSet::doInsert(qint64 before, const Record &rec)
         m_nextAutoInc[i] = std::max(m_nextAutoInc[i], values[i].toLongLong() + 1);
     }
     const std::size_t at = std::size_t(std::clamp<qint64>(before, 0, qint64(m_rows.size())));
-    m_rows.insert(m_rows.begin() + qsizetype(at), Row { m_nextId++, std::move(values) });
+    m_rows.insert(m_rows.begin() + qsizetype(at), std::move(values));
+    m_ids.insert(m_ids.begin() + qsizetype(at), m_nextId++);
     markChanged();
     return qint64(at);
 }
@@ -259,12 +261,13 @@ qint64 ClientDataSet::doInsert(qint64 before, const Record &rec)
 void ClientDataSet::doDelete(qint64 index)
 {
     m_rows.erase(m_rows.begin() + qsizetype(index));
+    m_ids.erase(m_ids.begin() + qsizetype(index));
     markChanged();
 }
 
 DataSet::Bookmark ClientDataSet::doBookmark(qint64 index) const
 {
-    return m_rows[std::size_t(index)].id;
+    return m_ids[std::size_t(index)];
 }
 
 qint64 ClientDataSet::doIndexOfBookmark(Bookmark bm) const
@@ -272,16 +275,16 @@ qint64 ClientDataSet::doIndexOfBookmark(Bookmark bm) const
     // Rows keep their order and ids only grow at the end of a load, so the
     // row sought is usually where the last one was found or close to it;
     // search outwards from there.
-    const std::size_t n = m_rows.size();
+    const std::size_t n = m_ids.size();
     if (n == 0 || bm <= 0)
         return -1;
     const std::size_t hint = std::min(m_lookupHint, n - 1);
     for (std::size_t d = 0; hint + d < n || d <= hint; ++d) {
-        if (hint + d < n && m_rows[hint + d].id == bm) {
+        if (hint + d < n && m_ids[hint + d] == bm) {
             m_lookupHint = hint + d;
             return qint64(hint + d);
         }
-        if (d > 0 && d <= hint && m_rows[hint - d].id == bm) {
+        if (d > 0 && d <= hint && m_ids[hint - d] == bm) {
             m_lookupHint = hint - d;
             return qint64(hint - d);
         }

@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QStringList>
 
-#include <deque>
 #include <memory>
 
 namespace qvx {
@@ -90,11 +89,11 @@ private:
     std::vector<IndexDef> m_indexes;
     QHash<QString, QByteArray> m_nestedDefinitions;
     QString m_fileName;
-    struct Row {
-        qint64 id; // the bookmark: stable while rows come and go around it
-        Record values;
-    };
-    std::deque<Row> m_rows;
+    // Rows and their ids side by side: a loaded packet's rows move in whole,
+    // and the id of a row is its bookmark, stable while rows come and go
+    // around it.
+    std::vector<Record> m_rows;
+    std::vector<qint64> m_ids;
     qint64 m_nextId = 1;
     mutable std::size_t m_lookupHint = 0; // where the last bookmark was found
     std::vector<qint64> m_nextAutoInc; // per field; used by auto-increment fields only

@@ -396,6 +396,71 @@ std::optional<QString> strictUtf8(const QByteArray &bytes)
     return text;
 }
 
+// canonicalDecimal() for a view, building the result in one allocation: BCD
+// columns are common in packets and this runs once per value.
+QString decimalText(QStringView text)
+{
+    text = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    const qsizetype intStart = i;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+        ++i;
+    qsizetype intEnd = i, fracStart = i, fracEnd = i;
+    if (i < text.size() && text[i] == u'.') {
+        fracStart = ++i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        fracEnd = i;
+    }
+    if (i != text.size() || (intEnd == intStart && fracEnd == fracStart))
+        return {};
+    qsizetype from = intStart;
+    while (intEnd - from > 1 && text[from] == u'0')
+        ++from;
+    while (fracEnd > fracStart && text[fracEnd - 1] == u'0')
+        --fracEnd;
+    const QStringView intPart = from == intEnd ? QStringView(u"0") : text.sliced(from, intEnd - from);
+    const QStringView fracPart = text.sliced(fracStart, fracEnd - fracStart);
+    const bool zero = intPart == u"0" && fracPart.isEmpty();
+    QString out;
+    out.reserve(intPart.size() + fracPart.size() + 2);
+    if (negative && !zero)
+        out += u'-';
+    out += intPart;
+    if (!fracPart.isEmpty()) {
+        out += u'.';
+        out += fracPart;
+    }
+    return out;
+}
+
+// An integer in invariant form. Plain digits are parsed here, since Qt's
+// general routine costs several times more; anything else goes to it.
+qint64 integerText(QStringView text, bool &ok)
+{
+    qsizetype i = !text.isEmpty() && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
+    const qsizetype digitCount = text.size() - i;
+    if (digitCount > 0 && digitCount <= 18) {
+        qint64 n = 0;
+        for (; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < '0' || c > '9')
+                break;
+            n = n * 10 + (c - '0');
+        }
+        if (i == text.size()) {
+            ok = true;
+            return text[0] == u'-' ? -n : n;
+        }
+    }
+    return text.trimmed().toLongLong(&ok);
+}
+
 // How the reader turns one field's attribute text into its held value.
 enum class Parse {
     Text,
@@ -476,7 +541,7 @@ const char *typeWord(Parse p)
 class XmlPacketReader {
 public:
     XmlPacketReader(const QByteArray &bytes, const QString &source, int lineOffset)
-        : m_xml(bytes), m_source(source), m_lineOffset(lineOffset)
+        : m_xml(bytes), m_source(source), m_lineOffset(lineOffset), m_rowsHint(bytes.count("<ROW "))
     {
     }
 
@@ -545,6 +610,7 @@ private:
             m_parse.push_back(parseFor(f.type));
             m_byName.insert(f.name, int(i));
             m_byName.insert(xmlNameFor(f.name), int(i));
+            m_byFoldedName.insert(f.name.toCaseFolded(), int(i));
         }
     }
 
@@ -671,10 +737,7 @@ private:
             return it.value();
         if (same(name, "RowState"))
             return -2;
-        for (auto i = m_byName.cbegin(); i != m_byName.cend(); ++i) {
-            if (name.compare(i.key(), Qt::CaseInsensitive) == 0)
-                return i.value();
-        }
+        return m_byFoldedName.value(name.toString().toCaseFolded(), -1);
         return -1;
     }
 
@@ -705,7 +768,7 @@ private:
         bool ok = false;
         switch (p) {
         case Parse::Int: {
-            const qint64 n = text.trimmed().toLongLong(&ok);
+            const qint64 n = integerText(text, ok);
             const FieldType t = m_packet.fields[std::size_t(field)].type;
             const qint64 lo = t == FieldType::SmallInt ? -32768
                 : t == FieldType::Word                 ? 0
@@ -718,12 +781,14 @@ private:
             return int(n);
         }
         case Parse::Int64: {
-            const qint64 n = text.trimmed().toLongLong(&ok);
+            const qint64 n = integerText(text, ok);
             if (!ok)
                 badValue(field, text);
             return n;
         }
         case Parse::Bool:
+            if (text == u"TRUE" || text == u"FALSE") // as written; any case is read
+                return text.size() == 4;
             if (same(text, "TRUE") || text == u"1")
                 return true;
             if (same(text, "FALSE") || text == u"0")
@@ -736,7 +801,7 @@ private:
             return d;
         }
         case Parse::Decimal: {
-            QString dec = canonicalDecimal(text.toString());
+            QString dec = decimalText(text);
             if (dec.isEmpty())
                 badValue(field, text);
             return dec;
@@ -779,6 +844,7 @@ private:
     void readRowData()
     {
         const std::size_t fieldCount = m_packet.fields.size();
+        m_packet.rows.reserve(std::size_t(m_rowsHint));
         std::optional<Record> original;
         std::vector<char> present(fieldCount, 0);
         while (m_xml.readNextStartElement()) {
@@ -787,32 +853,36 @@ private:
             Record row(fieldCount);
             std::fill(present.begin(), present.end(), 0);
             int rowState = 0;
-            const QXmlStreamAttributes attributes = m_xml.attributes();
-            for (qsizetype i = 0; i < attributes.size(); ++i) {
-                const QXmlStreamAttribute &a = attributes[i];
-                const QStringView name = a.name();
-                int field;
-                if (std::size_t(i) < m_positionNames.size() && m_positionNames[std::size_t(i)] == name) {
-                    field = m_positionFields[std::size_t(i)];
-                } else {
-                    field = lookup(name);
-                    if (std::size_t(i) >= m_positionNames.size()) {
-                        m_positionNames.resize(std::size_t(i) + 1);
-                        m_positionFields.resize(std::size_t(i) + 1);
+            {
+                // Let go of the attributes before reading on: while they are
+                // shared, the reader must allocate new ones for every row.
+                const QXmlStreamAttributes attributes = m_xml.attributes();
+                for (qsizetype i = 0; i < attributes.size(); ++i) {
+                    const QXmlStreamAttribute &a = attributes[i];
+                    const QStringView name = a.name();
+                    int field;
+                    if (std::size_t(i) < m_positionNames.size() && m_positionNames[std::size_t(i)] == name) {
+                        field = m_positionFields[std::size_t(i)];
+                    } else {
+                        field = lookup(name);
+                        if (std::size_t(i) >= m_positionNames.size()) {
+                            m_positionNames.resize(std::size_t(i) + 1);
+                            m_positionFields.resize(std::size_t(i) + 1);
+                        }
+                        m_positionNames[std::size_t(i)] = name.toString();
+                        m_positionFields[std::size_t(i)] = field;
                     }
-                    m_positionNames[std::size_t(i)] = name.toString();
-                    m_positionFields[std::size_t(i)] = field;
-                }
-                if (field >= 0) {
-                    row[std::size_t(field)] = parseValue(field, a.value());
-                    present[std::size_t(field)] = 1;
-                } else if (field == -2) {
-                    bool ok = false;
-                    rowState = a.value().toInt(&ok);
-                    if (!ok || rowState < 0)
-                        fail(QStringLiteral("RowState=\"%1\" is not a row state").arg(a.value()));
-                } else {
-                    fail(QStringLiteral("ROW attribute '%1' names no field").arg(name));
+                    if (field >= 0) {
+                        row[std::size_t(field)] = parseValue(field, a.value());
+                        present[std::size_t(field)] = 1;
+                    } else if (field == -2) {
+                        bool ok = false;
+                        rowState = a.value().toInt(&ok);
+                        if (!ok || rowState < 0)
+                            fail(QStringLiteral("RowState=\"%1\" is not a row state").arg(a.value()));
+                    } else {
+                        fail(QStringLiteral("ROW attribute '%1' names no field").arg(name));
+                    }
                 }
             }
             while (m_xml.readNextStartElement()) {
@@ -853,9 +923,11 @@ private:
     QXmlStreamReader m_xml;
     const QString &m_source;
     const int m_lineOffset; // lines of white space dropped before the document
+    const qsizetype m_rowsHint; // rows are reserved for up front: no bigger than the input
     Packet m_packet;
     std::vector<Parse> m_parse;
     QHash<QString, int> m_byName;
+    QHash<QString, int> m_byFoldedName; // field names are matched in any letter case
     std::vector<QString> m_positionNames;
     std::vector<int> m_positionFields;
 };

@@ -2,6 +2,7 @@
 // hand-made XML packet in the shapes other writers use, row states, format
 // detection, and malformed input of both kinds.
 #include "engine/EngineError.h"
+#include "engine/Value.h"
 #include "engine/packets/BinaryPacketFormat.h"
 #include "engine/packets/Packets.h"
 
@@ -99,6 +100,8 @@ private slots:
     void handMadePacketWrittenBack();
     void rowStates_data();
     void rowStates();
+    void decimalText_data();
+    void decimalText();
     void memoAsPlainOrBase64_data();
     void memoAsPlainOrBase64();
     void formatDetection_data();
@@ -382,6 +385,55 @@ void TestPacket::rowStates()
         got << QStringLiteral("%1:%2").arg(r[0].toString(),
                                            r[1].isNull() ? QStringLiteral("-") : r[1].toString());
     QCOMPARE(got, live);
+}
+
+void TestPacket::decimalText_data()
+{
+    QTest::addColumn<QString>("attribute");
+    QTest::addColumn<QString>("held"); // empty: not a decimal
+    QTest::newRow("canonical") << "-12.5"
+                               << "-12.5";
+    QTest::newRow("plus and zeros") << "+012.50"
+                                    << "12.5";
+    QTest::newRow("negative zero") << "-0.00"
+                                   << "0";
+    QTest::newRow("no integer part") << ".5"
+                                     << "0.5";
+    QTest::newRow("no fraction digits") << "5."
+                                        << "5";
+    QTest::newRow("spaces") << " 7 "
+                            << "7";
+    QTest::newRow("all zeros") << "000"
+                               << "0";
+    QTest::newRow("two points") << "1.2.3"
+                                << "";
+    QTest::newRow("sign alone") << "-"
+                                << "";
+    QTest::newRow("point alone") << "."
+                                 << "";
+    QTest::newRow("exponent") << "1e5"
+                              << "";
+    QTest::newRow("comma") << "1,5"
+                           << "";
+}
+
+// BCD text is normalised on reading as the rest of the engine normalises it.
+void TestPacket::decimalText()
+{
+    QFETCH(QString, attribute);
+    QFETCH(QString, held);
+    QCOMPARE(canonicalDecimal(attribute), held);
+    const QByteArray xml = QByteArray(kMinimalHead)
+        + "<FIELD attrname=\"D\" fieldtype=\"fixed\" WIDTH=\"20\" "
+          "DECIMALS=\"4\"/></FIELDS></METADATA><ROWDATA><ROW D=\""
+        + attribute.toUtf8() + "\"/></ROWDATA></DATAPACKET>";
+    if (held.isEmpty()) {
+        QVERIFY_ENGINE_ERROR(readXmlPacket(xml, QStringLiteral("d.xml")), QStringLiteral("d.xml"),
+                             QStringLiteral("not a decimal"));
+        return;
+    }
+    const Packet p = readXmlPacket(xml, QStringLiteral("d.xml"));
+    QCOMPARE(p.rows.at(0).at(0), QVariant(held));
 }
 
 void TestPacket::memoAsPlainOrBase64_data()
