@@ -711,6 +711,8 @@ void TestPacket::fuzzCrashInputs()
     const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
     const QStringList files
         = dir.entryList({ QStringLiteral("xml_packet-*"), QStringLiteral("binary_packet-*") }, QDir::Files);
+    if (files.isEmpty())
+        QSKIP("no kept fuzz inputs for the packet readers");
     for (const QString &name : files) {
         QFile f(dir.filePath(name));
         QVERIFY(f.open(QIODevice::ReadOnly));
