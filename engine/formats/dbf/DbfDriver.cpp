@@ -75,9 +75,9 @@ public:
         QString reason;
         if (readOnly)
             reason = QStringLiteral("the table is open read-only");
-        else if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
+        else if (!QFileInfo(path).isWritable()) {
             readOnly = true;
-            reason = QStringLiteral("the file is read-only");
+            reason = QStringLiteral("the file is read-only on disk");
         }
         std::unique_ptr<WriterLock> lock;
         if (!readOnly)
@@ -97,7 +97,7 @@ public:
             memo = openDiskFile(memoPath, QFileInfo(memoPath).isWritable() ? mode : OpenMode::ReadOnly);
             if (!readOnly && !QFileInfo(memoPath).isWritable()) {
                 readOnly = true;
-                reason = QStringLiteral("its memo file is read-only");
+                reason = QStringLiteral("its memo file is read-only on disk");
             }
         }
         if (!readOnly && header.hasIndexFlag()) {
