@@ -34,10 +34,12 @@ void DataSet::open()
     m_state = State::Browse;
     m_modified = false;
     m_currentLoaded = false;
-    const qint64 count = doRecordCount();
-    m_index = count > 0 ? 0 : -1;
+    // Whether there is a first record, not how many: counting may mean a
+    // pass over the whole file.
+    const bool any = doHasRecord(0);
+    m_index = any ? 0 : -1;
     m_bof = true;
-    m_eof = count == 0;
+    m_eof = !any;
     notify(DataEvent::ActiveChanged);
 }
 
@@ -139,10 +141,10 @@ void DataSet::first()
 {
     checkActive();
     checkBrowse();
-    const qint64 count = doRecordCount();
+    const bool any = doHasRecord(0);
     m_bof = true;
-    m_eof = count == 0;
-    moveTo(count > 0 ? 0 : -1);
+    m_eof = !any;
+    moveTo(any ? 0 : -1);
 }
 
 void DataSet::last()
@@ -159,8 +161,7 @@ void DataSet::next()
 {
     checkActive();
     checkBrowse();
-    const qint64 count = doRecordCount();
-    if (m_index + 1 < count) {
+    if (doHasRecord(m_index + 1)) {
         m_bof = m_eof = false;
         moveTo(m_index + 1);
     } else {
@@ -311,6 +312,25 @@ void DataSet::insert()
     m_modified = false;
     m_state = State::Insert;
     notify(DataEvent::StateChanged);
+}
+
+void DataSet::appendRecord(const Record &values)
+{
+    checkActive();
+    if (isReadOnly())
+        raise(QStringLiteral("Cannot modify a read-only dataset"));
+    checkBrowse();
+    Record rec(m_fields.size());
+    for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i)
+        rec[i] = coerceValue(values[i], m_fields[i]);
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].required && rec[i].isNull() && m_fields[i].type != FieldType::AutoInc)
+            raise(QStringLiteral("Field '%1' must have a value").arg(m_fields[i].displayLabel));
+    }
+    m_index = doInsert(doRecordCount(), rec);
+    m_currentLoaded = false;
+    m_bof = m_eof = false;
+    notify(DataEvent::DataSetChanged);
 }
 
 void DataSet::post()

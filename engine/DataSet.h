@@ -73,6 +73,9 @@ public:
     void append(); // a new record after the last one
     void insert(); // a new record before the current one
     void deleteRecord();
+    // Adds a whole record after the last one and makes it current, even when
+    // every value is null (copying a table must not drop such records).
+    void appendRecord(const Record &values);
     void post();
     void cancel();
     bool isModified() const { return m_modified; }
@@ -123,6 +126,9 @@ protected:
     virtual FieldDefs doOpen() = 0;
     virtual void doClose() = 0;
     virtual qint64 doRecordCount() const = 0;
+    // Is there a record at this index? Sources for which counting is costly
+    // answer without counting everything.
+    virtual bool doHasRecord(qint64 index) const { return index >= 0 && index < doRecordCount(); }
     // Reads record `index` (0-based) into rec, resized to fieldCount().
     virtual void doRead(qint64 index, Record &rec) const = 0;
     // Writes rec over record `index`.

@@ -175,6 +175,11 @@ qint64 Table::doRecordCount() const
     return m_open->recordCount();
 }
 
+bool Table::doHasRecord(qint64 index) const
+{
+    return m_open->hasRecord(index);
+}
+
 void Table::doRead(qint64 index, Record &rec) const
 {
     m_open->read(index, rec);

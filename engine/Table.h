@@ -53,6 +53,7 @@ protected:
     FieldDefs doOpen() override;
     void doClose() override;
     qint64 doRecordCount() const override;
+    bool doHasRecord(qint64 index) const override;
     void doRead(qint64 index, Record &rec) const override;
     void doUpdate(qint64 index, const Record &rec) override;
     qint64 doInsert(qint64 before, const Record &rec) override;

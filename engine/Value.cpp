@@ -129,39 +129,41 @@ QDateTime toDateTime(const QVariant &v)
 
 QString canonicalDecimal(const QString &input)
 {
-    const QString text = input.trimmed();
-    int i = 0;
+    // One pass over the text to find the parts, one allocation for the result.
+    const QStringView text = QStringView(input).trimmed();
+    qsizetype i = 0;
     bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    const qsizetype intBegin = i;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
         ++i;
+    qsizetype intEnd = i;
+    qsizetype fracBegin = i, fracEnd = i;
+    if (i < text.size() && text[i] == u'.') {
+        fracBegin = ++i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        fracEnd = i;
     }
-    QString intPart, fracPart;
-    bool seenPoint = false, seenDigit = false;
-    for (; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isDigit() && c.unicode() < 128) {
-            (seenPoint ? fracPart : intPart) += c;
-            seenDigit = true;
-        } else if (c == u'.' && !seenPoint) {
-            seenPoint = true;
-        } else {
-            return {};
-        }
-    }
-    if (!seenDigit)
+    if (i != text.size() || (intEnd == intBegin && fracEnd == fracBegin))
         return {};
-    while (intPart.size() > 1 && intPart[0] == u'0')
-        intPart.remove(0, 1);
-    if (intPart.isEmpty())
-        intPart = QStringLiteral("0");
-    while (!fracPart.isEmpty() && fracPart.back() == u'0')
-        fracPart.chop(1);
-    QString out = intPart;
-    if (!fracPart.isEmpty())
-        out += u'.' + fracPart;
-    if (negative && out != QLatin1String("0"))
-        out.prepend(u'-');
+    qsizetype lead = intBegin;
+    while (lead + 1 < intEnd && text[lead] == u'0')
+        ++lead;
+    while (fracEnd > fracBegin && text[fracEnd - 1] == u'0')
+        --fracEnd;
+    const QStringView intPart = lead < intEnd ? text.sliced(lead, intEnd - lead) : QStringView(u"0");
+    const bool zero = intPart == u"0" && fracEnd == fracBegin;
+    QString out;
+    out.reserve(intPart.size() + (fracEnd - fracBegin) + 2);
+    if (negative && !zero)
+        out += u'-';
+    out += intPart;
+    if (fracEnd > fracBegin) {
+        out += u'.';
+        out += text.sliced(fracBegin, fracEnd - fracBegin);
+    }
     return out;
 }
 

@@ -34,6 +34,8 @@ public:
     virtual TableInfo info() const = 0;
     virtual bool readOnly() const = 0;
     virtual qint64 recordCount() const = 0;
+    // Is there a record at this index? Need not count all records.
+    virtual bool hasRecord(qint64 index) const { return index >= 0 && index < recordCount(); }
     virtual void read(qint64 index, Record &rec) const = 0;
     // One field of one record, decoding nothing else (for column scans).
     virtual QVariant readField(qint64 index, int field) const

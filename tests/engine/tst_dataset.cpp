@@ -197,6 +197,21 @@ private slots:
         QCOMPARE(ds.deletes, 1);
     }
 
+    void appendRecordKeepsNulls()
+    {
+        VectorDataSet ds(1);
+        ds.open();
+        ds.appendRecord({ QVariant(), QVariant(), QVariant(), QVariant() });
+        QCOMPARE(ds.recordCount(), 2);
+        QCOMPARE(ds.recNo(), 2);
+        QVERIFY(ds.isNull(1));
+        ds.appendRecord({ "7", "seven" }); // coerced; missing values are null
+        QCOMPARE(ds.value(0), QVariant(7));
+        QVERIFY(ds.isNull(3));
+        QVERIFY_THROWS_EXCEPTION(EngineError, ds.appendRecord({ "x" }));
+        QCOMPARE(ds.recordCount(), 3);
+    }
+
     void readOnly()
     {
         VectorDataSet ds(1);

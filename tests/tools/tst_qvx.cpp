@@ -419,6 +419,33 @@ private slots:
             QStringList({ "back.dbf", "back.dbt", "customer.dbf", "customer.dbt", "step.cds", "step.xml" }));
     }
 
+    // A record whose every value is null is still a record.
+    void convertKeepsRecordsOfNulls()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("nulls"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString xml = dir + QStringLiteral("/in.xml");
+        QFile f(xml);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(
+            "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+            "<FIELD attrname=\"A\" fieldtype=\"i4\"/><FIELD attrname=\"B\" fieldtype=\"string\" WIDTH=\"5\"/>"
+            "</FIELDS><PARAMS/></METADATA><ROWDATA><ROW A=\"1\" B=\"x\"/><ROW/><ROW "
+            "A=\"3\"/></ROWDATA></DATAPACKET>");
+        f.close();
+        for (const QString &out : { dir + QStringLiteral("/out.cds"), dir + QStringLiteral("/out.dbf") }) {
+            const Run r = qvxRun({ QStringLiteral("convert"), xml, out });
+            QVERIFY2(r.exitCode == 0, r.err);
+            const std::vector<Record> rows
+                = out.endsWith(QLatin1String(".dbf")) ? readTable(out) : readPacket(out);
+            QCOMPARE(rows.size(), std::size_t(3));
+            QVERIFY(rows[1][0].isNull());
+            // dBASE keeps no null for text: a blank field reads as empty.
+            QVERIFY(rows[1][1].isNull() || rows[1][1].toString().isEmpty());
+            QCOMPARE(rows[2][0].toInt(), 3);
+        }
+    }
+
     void convertToChosenFormat_data()
     {
         QTest::addColumn<QString>("to");

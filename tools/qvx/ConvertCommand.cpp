@@ -6,6 +6,7 @@
 
 #include "engine/ClientDataSet.h"
 #include "engine/Table.h"
+#include "engine/Value.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -86,12 +87,14 @@ void copyRecords(DataSet &from, DataSet &to, const QString &label)
     for (from.first(); !from.eof(); from.next()) {
         int i = 0;
         try {
-            to.append();
+            // A whole record at once, so that a record of nulls is copied too.
+            Record rec(std::size_t(to.fieldCount()));
             for (; i < from.fieldCount(); ++i) {
-                if (map[std::size_t(i)] >= 0)
-                    to.setValue(map[std::size_t(i)], from.value(i));
+                const int target = map[std::size_t(i)];
+                if (target >= 0)
+                    rec[std::size_t(target)] = coerceValue(from.value(i), to.field(target));
             }
-            to.post();
+            to.appendRecord(rec);
         } catch (const EngineError &e) {
             // Say which value would not go in; the value alone rarely tells.
             const QString where = i < from.fieldCount()

@@ -130,11 +130,22 @@ public:
             const QString existing = companion(path, memoExtensions(plan.memoKind));
             if (!existing.isEmpty())
                 memoPath = existing;
-            writeFileAtomically(memoPath,
-                                MemoFile::emptyFile(plan.memoKind, plan.memoBlockSize,
-                                                    QFileInfo(path).completeBaseName().toLatin1()));
         }
-        writeFileAtomically(path, newTableFile(plan));
+        // Both new files are written in full before either is put in place,
+        // and the table goes first: it has no records, so if we are stopped
+        // between the two renames it points at nothing in the old memo file.
+        AtomicFileWriter table(path);
+        table.file().writeBytes(0, newTableFile(plan));
+        std::unique_ptr<AtomicFileWriter> memo;
+        if (!memoPath.isEmpty()) {
+            memo = std::make_unique<AtomicFileWriter>(memoPath);
+            memo->file().writeBytes(0,
+                                    MemoFile::emptyFile(plan.memoKind, plan.memoBlockSize,
+                                                        QFileInfo(path).completeBaseName().toLatin1()));
+        }
+        table.commit();
+        if (memo)
+            memo->commit();
 
         // The old memo and index files belong to the table just replaced.
         for (const QString &old : oldFiles) {
@@ -160,6 +171,7 @@ public:
         bytes.replace(1, dateAndCount.size(), dateAndCount);
         bytes += kFileEnd;
 
+        std::unique_ptr<AtomicFileWriter> newMemo;
         if (header.needsMemo()) {
             const QString memoPath = companion(path, memoExtensions(header.memoKind));
             if (!memoPath.isEmpty()) {
@@ -168,10 +180,16 @@ public:
                     kind = memoPath.endsWith(QLatin1String(".fpt"), Qt::CaseInsensitive) ? MemoKind::Fpt
                                                                                          : MemoKind::Dbt3;
                 const MemoFile memo(openDiskFile(memoPath, OpenMode::ReadOnly), kind);
-                writeFileAtomically(memoPath, memo.emptied());
+                newMemo = std::make_unique<AtomicFileWriter>(memoPath);
+                newMemo->file().writeBytes(0, memo.emptied());
             }
         }
-        writeFileAtomically(path, bytes);
+        // The emptied table goes in place first (see create()).
+        AtomicFileWriter table(path);
+        table.file().writeBytes(0, bytes);
+        table.commit();
+        if (newMemo)
+            newMemo->commit();
     }
 
     QStringList files(const QString &path) const override

@@ -16,6 +16,7 @@ namespace {
 // longer records are probed one flag at a time.
 constexpr qint64 kFlagChunkBytes = 1 << 20;
 constexpr int kProbeRecordLength = 512;
+constexpr qint64 kWindowBytes = 64 * 1024;
 
 std::uint32_t fptTypeFor(char type)
 {
@@ -176,14 +177,28 @@ void DbfTable::followFile() const
     }
     m_physicalCount = now;
     m_cachedBlock = -1;
+    dropWindow();
 }
 
 qint64 DbfTable::recordCount() const
 {
-    if (readOnly())
+    if (readOnly()) {
+        // Another window may be writing: see its appends and its edits.
         followFile();
+        dropWindow();
+    }
     while (scanNextBlock()) { }
     return m_liveBefore.back();
+}
+
+bool DbfTable::hasRecord(qint64 index) const
+{
+    if (index < 0)
+        return false;
+    while (m_liveBefore.back() <= index)
+        if (!scanNextBlock())
+            return false;
+    return true;
 }
 
 qint64 DbfTable::indexOfBookmark(qint64 bookmark) const
@@ -208,6 +223,23 @@ QByteArray DbfTable::readRecord(qint64 physical) const
     QByteArray rec(m_header.recordLength, Qt::Uninitialized);
     m_file->readExact(recordOffset(physical), rec.data(), rec.size(), "a record");
     return rec;
+}
+
+const char *DbfTable::recordBytes(qint64 physical) const
+{
+    const qint64 recLen = m_header.recordLength;
+    if (physical < m_windowFirst || physical >= m_windowFirst + m_windowCount) {
+        // Not past the block of delete flags already read for this record.
+        const qint64 blockEnd = std::min((physical / kBlockRecords + 1) * kBlockRecords, m_physicalCount);
+        const qint64 n
+            = std::clamp<qint64>(kWindowBytes / recLen, 1, std::max<qint64>(1, blockEnd - physical));
+        m_window.resize(qsizetype(n * recLen));
+        m_windowCount = 0;
+        m_file->readExact(recordOffset(physical), m_window.data(), n * recLen, "a record");
+        m_windowFirst = physical;
+        m_windowCount = n;
+    }
+    return m_window.constData() + (physical - m_windowFirst) * recLen;
 }
 
 bool DbfTable::bit(const char *nullFlags, int bit) const
@@ -243,12 +275,11 @@ QVariant DbfTable::decodeColumn(const Column &c, const char *p, const char *null
 
 void DbfTable::read(qint64 index, Record &rec) const
 {
-    const QByteArray r = readRecord(physicalOf(index));
-    const char *nullFlags
-        = m_nullFlags >= 0 ? r.constData() + m_header.fields[std::size_t(m_nullFlags)].offset : nullptr;
+    const char *r = recordBytes(physicalOf(index));
+    const char *nullFlags = m_nullFlags >= 0 ? r + m_header.fields[std::size_t(m_nullFlags)].offset : nullptr;
     rec.resize(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i)
-        rec[i] = decodeColumn(m_columns[i], r.constData() + m_columns[i].desc.offset, nullFlags, index);
+        rec[i] = decodeColumn(m_columns[i], r + m_columns[i].desc.offset, nullFlags, index);
 }
 
 QVariant DbfTable::readField(qint64 index, int field) const
@@ -363,6 +394,7 @@ QByteArray DbfTable::encodeRecord(const Record &rec, const QByteArray &old, bool
 
 void DbfTable::touchHeader()
 {
+    dropWindow();
     m_header.recordCount = std::uint32_t(m_physicalCount);
     const QByteArray bytes = encodeDateAndCount(m_header.variant, QDate::currentDate(), m_header.recordCount);
     m_file->writeBytes(1, bytes);

@@ -26,6 +26,7 @@ public:
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
     qint64 recordCount() const override;
+    bool hasRecord(qint64 index) const override;
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
     void update(qint64 index, const Record &rec) override;
@@ -60,6 +61,10 @@ private:
     qint64 blockCount() const { return (m_physicalCount + kBlockRecords - 1) / kBlockRecords; }
 
     QByteArray readRecord(qint64 physical) const;
+    // The bytes of a record through a window of neighbouring records read
+    // in one go, so that a scan costs one read per window, not per record.
+    const char *recordBytes(qint64 physical) const;
+    void dropWindow() const { m_windowCount = 0; }
     QVariant decodeColumn(const Column &c, const char *record, const char *nullFlags, qint64 index) const;
     bool bit(const char *nullFlags, int bit) const;
     QByteArray encodeRecord(const Record &rec, const QByteArray &old, bool inserting);
@@ -83,6 +88,9 @@ private:
     // so far (so its size is one more than the number of scanned blocks).
     mutable std::vector<qint64> m_liveBefore { 0 };
     mutable qint64 m_cachedBlock = -1;
+    mutable QByteArray m_window;
+    mutable qint64 m_windowFirst = 0;
+    mutable qint64 m_windowCount = 0;
     mutable std::vector<std::uint16_t> m_cachedLive;
 };
 

@@ -45,8 +45,38 @@ QByteArrayView rightTrimmed(const char *p, int len)
     return QByteArrayView(p, len);
 }
 
+// Plain integer text ("  -123") straight from the bytes; false for anything
+// else (decimals, exponents, overflow), which the general path handles.
+bool parsePlainInteger(const char *p, int len, qint64 &out)
+{
+    int i = 0;
+    while (i < len && p[i] == ' ')
+        ++i;
+    while (len > i && (p[len - 1] == ' ' || p[len - 1] == '\0'))
+        --len;
+    bool negative = false;
+    if (i < len && (p[i] == '-' || p[i] == '+'))
+        negative = p[i++] == '-';
+    if (i >= len || len - i > 18)
+        return false;
+    qint64 n = 0;
+    for (; i < len; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+        n = n * 10 + (p[i] - '0');
+    }
+    out = negative ? -n : n;
+    return true;
+}
+
 QVariant decodeNumber(const Column &c, const char *p)
 {
+    if (c.def.type == FieldType::SmallInt || c.def.type == FieldType::Integer) {
+        qint64 n = 0;
+        if (parsePlainInteger(p, c.desc.length, n) && n >= std::numeric_limits<int>::min()
+            && n <= std::numeric_limits<int>::max())
+            return int(n);
+    }
     const QString text = QString::fromLatin1(p, c.desc.length).trimmed();
     // Blank is null; writers fill a field with '*' when the value overflowed it.
     if (text.isEmpty() || text.contains(u'*'))
@@ -127,10 +157,30 @@ TextCodec::TextCodec(const QString &codePage)
 {
     if (!m_decoder.isValid() || !m_encoder.isValid())
         throw EngineError(QStringLiteral("The code page %1 is not available").arg(codePage));
+    QByteArray all(256, Qt::Uninitialized);
+    for (int b = 0; b < 256; ++b)
+        all[b] = char(b);
+    const QString together = m_decoder.decode(all);
+    m_isSingleByte = together.size() == 256;
+    for (int b = 0; b < 256 && m_isSingleByte; ++b) {
+        m_decoder.resetState();
+        const QString one = m_decoder.decode(QByteArrayView(all.constData() + b, 1));
+        if (one.size() != 1 || one[0] != together[b])
+            m_isSingleByte = false;
+        else
+            m_singleByte[std::size_t(b)] = one[0].unicode();
+    }
 }
 
 QString TextCodec::decode(QByteArrayView bytes) const
 {
+    if (m_isSingleByte) {
+        QString out(bytes.size(), Qt::Uninitialized);
+        char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            dst[i] = m_singleByte[std::uint8_t(bytes[i])];
+        return out;
+    }
     m_decoder.resetState();
     return m_decoder.decode(bytes);
 }
@@ -268,7 +318,14 @@ QVariant decodeValue(const Column &c, const char *p, bool varLength, const TextC
                 blank = false;
         if (blank)
             return {};
-        const QDate d = QDate::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMdd"));
+        int digits[8];
+        for (int i = 0; i < 8; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return {};
+            digits[i] = text[i] - '0';
+        }
+        const QDate d(digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3],
+                      digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
         return d.isValid() ? QVariant(d) : QVariant();
     }
     case 'L':

@@ -2,6 +2,8 @@
 // back. Memo contents are not handled here, only the pointers to them.
 #pragma once
 
+#include <array>
+
 #include "DbfHeader.h"
 
 #include "../../FieldDef.h"
@@ -23,6 +25,10 @@ public:
 
 private:
     QString m_name;
+    // For code pages of one byte per character: the character of each byte,
+    // so that decoding a field needs no converter call.
+    std::array<char16_t, 256> m_singleByte {};
+    bool m_isSingleByte = false;
     mutable QStringDecoder m_decoder;
     mutable QStringEncoder m_encoder;
 };
