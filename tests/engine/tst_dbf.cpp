@@ -161,6 +161,14 @@ void TestDbf::fieldTypes_data()
                                    << BCD << QVariant("9876543210");
     QTest::newRow("N decimals") << 0x03 << QByteArray("N") << 10 << 2 << 0 << QByteArray("    -12.50") << BCD
                                 << QVariant("-12.5");
+    QTest::newRow("N negative zero") << 0x03 << QByteArray("N") << 10 << 2 << 0 << QByteArray("     -0.00")
+                                     << BCD << QVariant("0");
+    QTest::newRow("N bare fraction") << 0x03 << QByteArray("N") << 10 << 2 << 0 << QByteArray("       .50")
+                                     << BCD << QVariant("0.5");
+    QTest::newRow("N exponent in wide")
+        << 0x03 << QByteArray("N") << 10 << 0 << 0 << QByteArray("    1.5e+3") << BCD << QVariant("1500");
+    QTest::newRow("N plus sign") << 0x03 << QByteArray("N") << 6 << 0 << 0 << QByteArray("   +42") << I
+                                 << QVariant(42);
     QTest::newRow("N blank is null") << 0x03 << QByteArray("N") << 4 << 0 << 0 << QByteArray("    ") << SI
                                      << QVariant();
     QTest::newRow("N overflow stars")
@@ -171,6 +179,10 @@ void TestDbf::fieldTypes_data()
                        << QVariant(125.0);
     QTest::newRow("D") << 0x03 << QByteArray("D") << 8 << 0 << 0 << QByteArray("20260314") << D
                        << QVariant(QDate(2026, 3, 14));
+    QTest::newRow("D with letters") << 0x03 << QByteArray("D") << 8 << 0 << 0 << QByteArray("2026O314") << D
+                                    << QVariant();
+    QTest::newRow("D impossible day")
+        << 0x03 << QByteArray("D") << 8 << 0 << 0 << QByteArray("20250229") << D << QVariant();
     QTest::newRow("D blank") << 0x03 << QByteArray("D") << 8 << 0 << 0 << QByteArray("        ") << D
                              << QVariant();
     QTest::newRow("D zeros") << 0x03 << QByteArray("D") << 8 << 0 << 0 << QByteArray("00000000") << D

@@ -69,8 +69,61 @@ bool parsePlainInteger(const char *p, int len, qint64 &out)
     return true;
 }
 
+// Plain decimal text ("  -012.50") straight from the bytes into canonical
+// form ("-12.5") with one allocation; false for anything else.
+bool parsePlainDecimal(const char *p, int len, QString &out)
+{
+    int i = 0;
+    while (i < len && p[i] == ' ')
+        ++i;
+    while (len > i && (p[len - 1] == ' ' || p[len - 1] == '\0'))
+        --len;
+    bool negative = false;
+    if (i < len && (p[i] == '-' || p[i] == '+'))
+        negative = p[i++] == '-';
+    int intBegin = i;
+    while (i < len && p[i] >= '0' && p[i] <= '9')
+        ++i;
+    const int intEnd = i;
+    int fracBegin = i, fracEnd = i;
+    if (i < len && p[i] == '.') {
+        fracBegin = ++i;
+        while (i < len && p[i] >= '0' && p[i] <= '9')
+            ++i;
+        fracEnd = i;
+    }
+    if (i != len || (intEnd == intBegin && fracEnd == fracBegin))
+        return false;
+    while (intBegin + 1 < intEnd && p[intBegin] == '0')
+        ++intBegin;
+    while (fracEnd > fracBegin && p[fracEnd - 1] == '0')
+        --fracEnd;
+    const bool noInt = intBegin == intEnd;
+    const bool zero = (noInt || (intEnd - intBegin == 1 && p[intBegin] == '0')) && fracEnd == fracBegin;
+    char buf[300];
+    int n = 0;
+    if (negative && !zero)
+        buf[n++] = '-';
+    if (noInt)
+        buf[n++] = '0';
+    for (int k = intBegin; k < intEnd; ++k)
+        buf[n++] = p[k];
+    if (fracEnd > fracBegin) {
+        buf[n++] = '.';
+        for (int k = fracBegin; k < fracEnd; ++k)
+            buf[n++] = p[k];
+    }
+    out = QString::fromLatin1(buf, n);
+    return true;
+}
+
 QVariant decodeNumber(const Column &c, const char *p)
 {
+    if (c.def.type == FieldType::BCD && c.desc.length < 290) {
+        QString dec;
+        if (parsePlainDecimal(p, c.desc.length, dec))
+            return dec;
+    }
     if (c.def.type == FieldType::SmallInt || c.def.type == FieldType::Integer) {
         qint64 n = 0;
         if (parsePlainInteger(p, c.desc.length, n) && n >= std::numeric_limits<int>::min()
