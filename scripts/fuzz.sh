@@ -11,7 +11,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
 for exe in build/fuzz/fuzz/fuzz_*; do
-    [ -x "$exe" ] || continue
+    [ -f "$exe" ] && [ -x "$exe" ] || continue
     name=$(basename "$exe")
     work="build/fuzz/$name"
     mkdir -p "$work/corpus"
