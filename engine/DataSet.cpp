@@ -406,10 +406,14 @@ void DataSet::loadCurrent() const
 {
     if (m_currentLoaded)
         return;
-    m_current.assign(m_fields.size(), QVariant());
     if (m_index >= 0) {
+        // The source overwrites every value; clearing first would only
+        // double the work on a scan.
+        m_current.resize(m_fields.size());
         doRead(m_index, m_current);
         m_current.resize(m_fields.size());
+    } else {
+        m_current.assign(m_fields.size(), QVariant());
     }
     m_currentLoaded = true;
 }
