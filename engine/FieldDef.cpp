@@ -7,6 +7,45 @@ FieldType fieldTypeFromCode(int code)
     return code >= 0 && code <= 29 ? static_cast<FieldType>(code) : FieldType::Unknown;
 }
 
+const char *fieldTypeDisplayName(int code)
+{
+    // The spellings are the ones users have always seen in field lists,
+    // mistakes included, so they stay.
+    static const char *const names[30] = {
+        "Unknown",
+        "String",
+        "Small Integer",
+        "Integer",
+        nullptr,
+        "Boolean",
+        "Float",
+        "Currency",
+        "BCD (Binary-Code Decimal)",
+        "Date",
+        "Time",
+        "Date and Time",
+        "Fixed number of bytes",
+        "Variable number of bytes",
+        "Auto-incremeting",
+        "Binary Large OBject",
+        "Text memo",
+        "Bitmap",
+        "Formatted text memo",
+        "Paradox OLE",
+        "dBASE OLE",
+        "Typed Binary",
+        "Output cursor (ORACLE)",
+        "Fixed character",
+        "Wide string",
+        "Lagre integer",
+        "Abstract Data Type",
+        "Array",
+        "Reference (REF)",
+        "Data Set",
+    };
+    return code >= 0 && code < 30 ? names[code] : nullptr;
+}
+
 ValueKind valueKind(FieldType t)
 {
     switch (t) {

@@ -49,6 +49,9 @@ constexpr int fieldTypeCode(FieldType t)
 }
 // Codes outside 0..29 give Unknown.
 FieldType fieldTypeFromCode(int code);
+// The name users know a type code by ("Small Integer", "Bitmap", ...), or
+// nullptr for code 4 and codes outside 0..29, which have none.
+const char *fieldTypeDisplayName(int code);
 
 enum class Alignment : std::uint8_t { Left, Right, Center };
 

@@ -1,47 +1,12 @@
 #include "TableDataModule.h"
 
-#include <QHash>
+#include "engine/FieldDef.h"
 
 namespace {
 
 struct NameCode {
     const char *name;
     int code;
-};
-
-// Display names by code. Code 4 has none. The misspellings are the names
-// users have always seen in field lists, so they stay.
-constexpr const char *kDisplayNames[30] = {
-    "Unknown",
-    "String",
-    "Small Integer",
-    "Integer",
-    nullptr,
-    "Boolean",
-    "Float",
-    "Currency",
-    "BCD (Binary-Code Decimal)",
-    "Date",
-    "Time",
-    "Date and Time",
-    "Fixed number of bytes",
-    "Variable number of bytes",
-    "Auto-incremeting",
-    "Binary Large OBject",
-    "Text memo",
-    "Bitmap",
-    "Formatted text memo",
-    "Paradox OLE",
-    "dBASE OLE",
-    "Typed Binary",
-    "Output cursor (ORACLE)",
-    "Fixed character",
-    "Wide string",
-    "Lagre integer",
-    "Abstract Data Type",
-    "Array",
-    "Reference (REF)",
-    "Data Set",
 };
 
 constexpr NameCode kDBaseNames[] = {
@@ -111,13 +76,13 @@ template<std::size_t N> int lookup(const NameCode (&table)[N], const QString &na
 TTableData::TTableData(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("TableData"));
+    qvx::Session::setDefaultSession(&Session);
 }
 
 void TTableData::FieldTypeName(int code, QString &text) const
 {
-    if (code < 0 || code > 29 || !kDisplayNames[code])
-        return;
-    text = QLatin1String(kDisplayNames[code]);
+    if (const char *name = qvx::fieldTypeDisplayName(code))
+        text = QLatin1String(name);
 }
 
 int TTableData::DBaseTypeCode(const QString &name) const

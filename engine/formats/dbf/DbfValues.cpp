@@ -45,11 +45,9 @@ QByteArrayView rightTrimmed(const char *p, int len)
     return QByteArrayView(p, len);
 }
 
-// Plain integer text ("  -123") straight from the bytes; false for anything
-// else (decimals, exponents, overflow), which the general path handles.
-bool parsePlainInteger(const char *p, int len, qint64 &out)
+// Skips padding on both sides and a sign; i and len then bound the digits.
+bool skipPaddingAndSign(const char *p, int &i, int &len)
 {
-    int i = 0;
     while (i < len && p[i] == ' ')
         ++i;
     while (len > i && (p[len - 1] == ' ' || p[len - 1] == '\0'))
@@ -57,6 +55,15 @@ bool parsePlainInteger(const char *p, int len, qint64 &out)
     bool negative = false;
     if (i < len && (p[i] == '-' || p[i] == '+'))
         negative = p[i++] == '-';
+    return negative;
+}
+
+// Plain integer text ("  -123") straight from the bytes; false for anything
+// else (decimals, exponents, overflow), which the general path handles.
+bool parsePlainInteger(const char *p, int len, qint64 &out)
+{
+    int i = 0;
+    const bool negative = skipPaddingAndSign(p, i, len);
     if (i >= len || len - i > 18)
         return false;
     qint64 n = 0;
@@ -74,13 +81,7 @@ bool parsePlainInteger(const char *p, int len, qint64 &out)
 bool parsePlainDecimal(const char *p, int len, QString &out)
 {
     int i = 0;
-    while (i < len && p[i] == ' ')
-        ++i;
-    while (len > i && (p[len - 1] == ' ' || p[len - 1] == '\0'))
-        --len;
-    bool negative = false;
-    if (i < len && (p[i] == '-' || p[i] == '+'))
-        negative = p[i++] == '-';
+    const bool negative = skipPaddingAndSign(p, i, len);
     int intBegin = i;
     while (i < len && p[i] >= '0' && p[i] <= '9')
         ++i;
