@@ -1,5 +1,6 @@
 #include "Table.h"
 
+#include "Session.h"
 #include "formats/dbf/DbfDriver.h"
 
 #include <QDir>
@@ -63,7 +64,13 @@ QString Table::filePath() const
     }
     if (QDir::isAbsolutePath(name) || m_databaseName.isEmpty())
         return name;
-    return m_databaseName + name;
+    QString dir = m_databaseName;
+    try {
+        dir = Session::resolveDatabase(m_session ? m_session : Session::defaultSession(), dir);
+    } catch (const EngineError &) {
+        // driver() reports it when the table is used.
+    }
+    return dir + name;
 }
 
 const TableDriver &Table::driverFor(int type)
@@ -86,6 +93,8 @@ const TableDriver &Table::driver() const
 {
     if (m_tableName.isEmpty())
         throw EngineError(QStringLiteral("No table name is given"));
+    if (!QDir::isAbsolutePath(m_tableName))
+        Session::resolveDatabase(m_session ? m_session : Session::defaultSession(), m_databaseName);
     const int type = effectiveType();
     if (type == Default)
         throw EngineError(filePath(), QStringLiteral("the table type cannot be told from the file name"));

@@ -1,6 +1,7 @@
-// A data set over one local table file. The database name is a directory
-// (aliases are resolved by the session); the table type picks the format,
-// 0 choosing it by the table name's extension.
+// A data set over one local table file. The database name is a directory or
+// an alias, resolved through the table's session (Session::resolveDatabase);
+// the table type picks the format, 0 choosing it by the table name's
+// extension.
 #pragma once
 
 #include "DataSet.h"
@@ -10,6 +11,8 @@
 
 namespace qvx {
 
+class Session;
+
 class Table : public DataSet {
 public:
     enum TableType { Default = 0, Paradox = 1, DBase = 2, FoxPro = 3, Ascii = 4 };
@@ -17,7 +20,10 @@ public:
     Table();
     ~Table() override;
 
-    void setDatabaseName(const QString &name); // a directory; a path separator is added if missing
+    void setDatabaseName(const QString &name); // a directory or alias; a path separator is added if missing
+    // The session that resolves an alias given as the database name; without
+    // one, Session::defaultSession(). The session must outlive the table.
+    void setSession(const Session *session) { m_session = session; }
     QString databaseName() const { return m_databaseName; }
     // With type 0 the name carries its extension; otherwise the type's own
     // extension (.db, .dbf, .txt) is added when it has none.
@@ -25,7 +31,8 @@ public:
     QString tableName() const { return m_tableName; }
     void setTableType(int type);
     int tableType() const { return m_tableType; }
-    // The full path of the data file, with the extension the type gives it.
+    // The full path of the data file, with the extension the type gives it
+    // (an alias that does not resolve is left as it is; opening reports it).
     QString filePath() const;
     // The type actually used: the set one, or the one the extension names.
     int effectiveType() const;
@@ -66,6 +73,7 @@ private:
     const TableDriver &driver() const;
     void checkClosed(const char *what) const;
 
+    const Session *m_session = nullptr;
     QString m_databaseName;
     QString m_tableName;
     int m_tableType = Default;

@@ -1,7 +1,10 @@
 // The table data module: the field type catalogue that turns the engine's
 // type codes into the names users read, and native type names back into
-// codes. Created once at start-up.
+// codes, and the program's engine session. Created once at start-up.
 #pragma once
+
+#include "engine/Database.h"
+#include "engine/Session.h"
 
 #include <QObject>
 #include <QString>
@@ -10,6 +13,12 @@ class TTableData : public QObject {
     Q_OBJECT
 public:
     explicit TTableData(QObject *parent = nullptr);
+
+    // The program's session, open from start-up and the default session of
+    // every table (so aliases resolve wherever a table is opened).
+    qvx::Session Session;
+    // A connection within it; its alias is set by whoever opens it.
+    qvx::Database Database { Session, QStringLiteral("TableData") };
 
     // Sets text to the display name of code; for code 4 and codes above 29
     // it leaves text as it was.
