@@ -318,7 +318,10 @@ void Session::insert(const QString &name, const QString &driver, const QStringLi
         throw EngineError(QStringLiteral("Unknown driver \"%1\" for the alias %2").arg(driver, name));
     QStringList own;
     for (const QString &line : params) {
-        const auto [key, value] = splitParam(line);
+        // Not a structured binding: older clang cannot capture one below.
+        const std::pair<QString, QString> param = splitParam(line);
+        const QString &key = param.first;
+        const QString &value = param.second;
         if (key.compare(QLatin1String("DRIVER"), Qt::CaseInsensitive) == 0)
             throw EngineError(
                 QStringLiteral("The driver of the alias %1 is not one of its parameters").arg(name));
