@@ -2,6 +2,7 @@
 
 #include "Session.h"
 #include "formats/dbf/DbfDriver.h"
+#include "formats/paradox/ParadoxDriver.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,7 +82,7 @@ const TableDriver &Table::driverFor(int type)
     case FoxPro:
         return foxproDriver();
     case Paradox:
-        throw EngineError(QStringLiteral("Paradox tables are not supported yet"));
+        return paradoxDriver();
     case Ascii:
         throw EngineError(QStringLiteral("ASCII tables are not supported yet"));
     default:

@@ -11,7 +11,7 @@ packages=(
     # fuzzing
     clang libclang-rt-14-dev
     # independent readers and writers of the table formats, for the tests
-    python3 python3-dbf python3-dbfread libdbd-xbase-perl
+    python3 python3-dbf python3-dbfread libdbd-xbase-perl pxlib-dev
     # looking at the program as a user would
     xvfb xauth imagemagick
 )

@@ -1,0 +1,16 @@
+// Paradox tables (.db with a .mb blob file and, when keyed, a .px primary
+// index).
+#pragma once
+
+#include "../../io/File.h"
+#include "../TableFormat.h"
+
+namespace qvx {
+
+const TableDriver &paradoxDriver();
+
+// Opens a table whose bytes are already at hand (tests, fuzzing). mb may be
+// null when the table has no blob file.
+std::unique_ptr<OpenTable> openParadox(std::unique_ptr<File> db, std::unique_ptr<File> mb, bool readOnly);
+
+} // namespace qvx

@@ -1,0 +1,520 @@
+#include "ParadoxTable.h"
+
+#include "ParadoxValues.h"
+
+#include "../../EngineError.h"
+#include "../../Value.h"
+#include "../dbf/DbfCodePage.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qvx::paradox {
+
+QString codePageName(int codePage)
+{
+    // Tables that name no code page come from the DOS versions.
+    if (codePage == 0)
+        return QStringLiteral("IBM437");
+    QString name = dbf::canonicalCodePage(QString::number(codePage));
+    if (name.isEmpty()) {
+        name = codePage >= 1250 && codePage <= 1258 ? QStringLiteral("windows-%1").arg(codePage)
+                                                    : QStringLiteral("IBM%1").arg(codePage);
+        if (!QStringDecoder(name.toLatin1().constData()).isValid())
+            return dbf::defaultCodePage();
+    }
+    return name;
+}
+
+int codePageNumber(const QString &name)
+{
+    const QString canonical = dbf::canonicalCodePage(name);
+    if (canonical.isEmpty())
+        return 0;
+    static const struct {
+        const char *name;
+        int number;
+    } kNamed[] = { { "Shift_JIS", 932 }, { "GBK", 936 }, { "Big5", 950 }, { "macintosh", 10000 } };
+    for (const auto &n : kNamed)
+        if (canonical == QLatin1String(n.name))
+            return n.number;
+    QString digits = canonical;
+    digits.remove(QRegularExpression(QStringLiteral("^[^0-9]*")));
+    return digits.toInt();
+}
+
+ParadoxTable::ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, Header header,
+                           QString readOnlyReason, std::unique_ptr<WriterLock> lock)
+    : m_file(std::move(db)),
+      m_header(std::move(header)),
+      m_readOnlyReason(std::move(readOnlyReason)),
+      m_lock(std::move(lock)),
+      m_codec(codePageName(m_header.codePage))
+{
+    if (mb)
+        m_blobs = std::make_unique<BlobFile>(std::move(mb));
+    for (const Field &f : m_header.fields)
+        m_fields.push_back(fieldDefFor(f, m_codec.decode(f.name)));
+
+    const qint64 room = m_file->size() - m_header.headerSize - kBlockHeaderSize;
+    m_lastUsableBlock = room < 0 ? 0 : int(std::min<qint64>(room / m_header.blockSize() + 1, 0xFFFF));
+    m_visited.assign(std::size_t(m_lastUsableBlock) + 1, false);
+    m_nextToMap = m_header.firstBlock;
+}
+
+ParadoxTable::~ParadoxTable()
+{
+    if (readOnly())
+        return;
+    try {
+        m_file->sync();
+        if (m_blobs)
+            m_blobs->file().sync();
+    } catch (const EngineError &) {
+        // Nothing can be reported from a destructor; every write already
+        // went to the file.
+    }
+}
+
+void ParadoxTable::fail(const QString &what) const
+{
+    throw EngineError(m_file->path(), what);
+}
+
+TableInfo ParadoxTable::info() const
+{
+    TableInfo info;
+    info.format = versionName(m_header.fileVersion);
+    info.versionByte = m_header.fileVersion;
+    info.codePage = m_codec.name();
+    info.recordCount = recordCount();
+    return info;
+}
+
+// ---- The block chain -------------------------------------------------------
+
+bool ParadoxTable::mapNextBlock() const
+{
+    const int block = m_nextToMap;
+    if (block == 0)
+        return false;
+    if (block > m_lastUsableBlock)
+        fail(QStringLiteral("the chain of data blocks leads to block %1, beyond the end of the file")
+                 .arg(block));
+    if (m_visited[std::size_t(block)])
+        fail(QStringLiteral("the chain of data blocks loops back to block %1").arg(block));
+    m_visited[std::size_t(block)] = true;
+
+    char head[kBlockHeaderSize];
+    m_file->readExact(m_header.blockOffset(block), head, kBlockHeaderSize, "a data block");
+    const int next = le16(head);
+    const int lastOffset = std::int16_t(le16(head + 4));
+    const int count = lastOffset < 0 ? 0 : lastOffset / m_header.recordSize + 1;
+    if (count > m_header.recordsPerBlock())
+        fail(QStringLiteral("data block %1 claims %2 records, more than it can hold").arg(block).arg(count));
+    if (m_header.blockOffset(block) + kBlockHeaderSize + qint64(count) * m_header.recordSize > m_file->size())
+        fail(QStringLiteral("data block %1 is cut short").arg(block));
+
+    m_blocks.push_back({ block, m_mapped, count });
+    m_mapped += count;
+    m_nextToMap = next;
+    return true;
+}
+
+void ParadoxTable::mapAll() const
+{
+    while (mapNextBlock()) { }
+}
+
+qint64 ParadoxTable::recordCount() const
+{
+    mapAll();
+    return m_mapped;
+}
+
+bool ParadoxTable::hasRecord(qint64 index) const
+{
+    if (index < 0)
+        return false;
+    while (m_mapped <= index)
+        if (!mapNextBlock())
+            return false;
+    return true;
+}
+
+std::size_t ParadoxTable::entryOf(qint64 index) const
+{
+    if (!hasRecord(index))
+        fail(QStringLiteral("there is no record %1").arg(index + 1));
+    // The last block whose first record is at or before index; empty blocks
+    // share their first index with the block after them and come first.
+    const auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(), index,
+                                     [](qint64 i, const BlockEntry &e) { return i < e.first; });
+    return std::size_t(it - m_blocks.begin()) - 1;
+}
+
+const char *ParadoxTable::recordBytes(qint64 index) const
+{
+    const BlockEntry &e = m_blocks[entryOf(index)];
+    if (m_cachedBlock != e.block) {
+        m_cachedBlock = 0;
+        m_cache.resize(qsizetype(e.count) * m_header.recordSize);
+        m_file->readExact(m_header.blockOffset(e.block) + kBlockHeaderSize, m_cache.data(), m_cache.size(),
+                          "a data block");
+        m_cachedBlock = e.block;
+    }
+    return m_cache.constData() + (index - e.first) * m_header.recordSize;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+QVariant ParadoxTable::decodeField(const Field &f, const char *p, qint64 index) const
+{
+    const auto where = [&](const QString &what) {
+        return QStringLiteral("field %1 of record %2: %3")
+            .arg(m_codec.decode(f.name))
+            .arg(index + 1)
+            .arg(what);
+    };
+    if (f.type == kAlpha) {
+        const auto len = qsizetype(qstrnlen(p, std::size_t(f.length)));
+        if (len == 0)
+            return {};
+        return m_codec.decode(QByteArrayView(p, len));
+    }
+    if (!f.isBlob()) {
+        try {
+            return decodeValue(f, p);
+        } catch (const EngineError &e) {
+            fail(where(e.message()));
+        }
+    }
+    if (isAllZero(p, f.length))
+        return {};
+    const int leader = f.leader();
+    const std::uint32_t offsetIndex = le32(p + leader);
+    const std::uint32_t length = le32(p + leader + 4);
+    if (length == 0)
+        return {};
+    QByteArray data;
+    if (length <= std::uint32_t(leader)) {
+        data = QByteArray(p, qsizetype(length));
+    } else {
+        if (!m_blobs)
+            fail(where(QStringLiteral("the value is in the blob file (.mb), which is missing")));
+        try {
+            data = m_blobs->read(offsetIndex, length, f.type == kGraphic);
+        } catch (const EngineError &e) {
+            throw EngineError(QStringLiteral("%1 (%2)").arg(e.message(), where(QStringLiteral("its value"))));
+        }
+    }
+    if (f.type == kMemo)
+        return m_codec.decode(data);
+    return data;
+}
+
+void ParadoxTable::read(qint64 index, Record &rec) const
+{
+    const char *r = recordBytes(index);
+    rec.resize(m_header.fields.size());
+    for (std::size_t i = 0; i < m_header.fields.size(); ++i) {
+        const Field &f = m_header.fields[i];
+        rec[i] = decodeField(f, r + f.offset, index);
+    }
+}
+
+QVariant ParadoxTable::readField(qint64 index, int field) const
+{
+    if (field < 0 || std::size_t(field) >= m_header.fields.size())
+        fail(QStringLiteral("there is no field %1").arg(field + 1));
+    const Field &f = m_header.fields[std::size_t(field)];
+    return decodeField(f, recordBytes(index) + f.offset, index);
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+void ParadoxTable::checkWritable() const
+{
+    if (!m_readOnlyReason.isEmpty())
+        fail(m_readOnlyReason);
+}
+
+QByteArray ParadoxTable::encodeRecord(const Record &rec, const char *old, bool inserting)
+{
+    const QString path = m_file->path();
+    QByteArray out(m_header.recordSize, '\0');
+    struct PendingBlob {
+        const Field *field;
+        QByteArray data;
+    };
+    std::vector<PendingBlob> blobs;
+    std::uint32_t nextAutoInc = m_header.autoInc;
+
+    for (std::size_t i = 0; i < m_header.fields.size(); ++i) {
+        const Field &f = m_header.fields[i];
+        const FieldDef &def = m_fields[i];
+        char *p = out.data() + f.offset;
+        QVariant v = i < rec.size() ? rec[i] : QVariant();
+        try {
+            v = coerceValue(v, def);
+        } catch (const EngineError &e) {
+            fail(QStringLiteral("field %1: %2").arg(def.name, e.message()));
+        }
+        if (f.type == kAutoInc) {
+            if (v.isNull() && !inserting) {
+                std::memcpy(p, old + f.offset, std::size_t(f.length)); // keeps the number it has
+                continue;
+            }
+            if (v.isNull()) {
+                v = int(std::max<std::uint32_t>(nextAutoInc, 1));
+                nextAutoInc = std::uint32_t(v.toInt()) + 1;
+            } else if (v.toLongLong() >= qint64(nextAutoInc) && v.toLongLong() < 0x7FFFFFFF) {
+                nextAutoInc = std::uint32_t(v.toInt()) + 1;
+            }
+        }
+        if (f.type == kAlpha) {
+            if (v.isNull())
+                continue;
+            const QByteArray bytes = m_codec.encode(v.toString(), path, def.name);
+            if (bytes.size() > f.length)
+                fail(QStringLiteral("field %1: the text is longer than %2 characters")
+                         .arg(def.name)
+                         .arg(f.length));
+            std::memcpy(p, bytes.constData(), std::size_t(bytes.size()));
+            continue;
+        }
+        if (!f.isBlob()) {
+            try {
+                encodeValue(f, v, p);
+            } catch (const EngineError &e) {
+                fail(QStringLiteral("field %1: %2").arg(def.name, e.message()));
+            }
+            continue;
+        }
+        QByteArray data;
+        if (!v.isNull())
+            data = f.type == kMemo ? m_codec.encode(v.toString(), path, def.name) : v.toByteArray();
+        if (data.isEmpty())
+            continue;
+        const int leader = f.leader();
+        if (!inserting) {
+            // An unchanged value keeps its place; writing it again would only
+            // grow the blob file.
+            try {
+                const QVariant before = decodeField(f, old + f.offset, 0);
+                const QByteArray beforeBytes = before.typeId() == QMetaType::QString
+                    ? m_codec.encode(before.toString(), path, def.name)
+                    : before.toByteArray();
+                if (!before.isNull() && beforeBytes == data) {
+                    std::memcpy(p, old + f.offset, std::size_t(f.length));
+                    continue;
+                }
+            } catch (const EngineError &) {
+                // An unreadable old value is simply replaced.
+            }
+        }
+        std::memcpy(p, data.constData(), std::size_t(std::min<qsizetype>(leader, data.size())));
+        putLe32(p + leader + 4, std::uint32_t(data.size()));
+        putLe16(p + leader + 8, 1);
+        if (data.size() > leader) {
+            if (!m_blobs)
+                fail(
+                    QStringLiteral("field %1: the table has no blob file (.mb) for the value").arg(def.name));
+            blobs.push_back({ &f, data });
+        }
+    }
+    // Blob data goes to the blob file before the record points at it.
+    for (const PendingBlob &b : blobs) {
+        const std::uint32_t offsetIndex = m_blobs->append(b.data, 1);
+        putLe32(out.data() + b.field->offset + b.field->leader(), offsetIndex);
+    }
+    m_header.autoInc = nextAutoInc;
+    return out;
+}
+
+void ParadoxTable::writeBlockHeader(int block, int next, int prev, int count)
+{
+    char head[kBlockHeaderSize];
+    putLe16(head, std::uint16_t(next));
+    putLe16(head + 2, std::uint16_t(prev));
+    putLe16(head + 4, std::uint16_t(std::int16_t((count - 1) * m_header.recordSize)));
+    m_file->writeAt(m_header.blockOffset(block), head, kBlockHeaderSize);
+}
+
+void ParadoxTable::writeCounts()
+{
+    m_header.numRecords = std::uint32_t(m_mapped);
+    char fixed[kFixedHeaderEnd];
+    m_file->readExact(0, fixed, kFixedHeaderEnd, "the header");
+    encodeCounts(m_header, fixed);
+    m_file->writeAt(0, fixed, kFixedHeaderEnd);
+}
+
+ParadoxTable::Links ParadoxTable::linksOf(int block) const
+{
+    char head[kBlockHeaderSize];
+    m_file->readExact(m_header.blockOffset(block), head, kBlockHeaderSize, "a data block");
+    return { le16(head), le16(head + 2) };
+}
+
+QByteArray ParadoxTable::blockRecords(const BlockEntry &e) const
+{
+    QByteArray bytes(qsizetype(e.count) * m_header.recordSize, Qt::Uninitialized);
+    m_file->readExact(m_header.blockOffset(e.block) + kBlockHeaderSize, bytes.data(), bytes.size(),
+                      "a data block");
+    return bytes;
+}
+
+int ParadoxTable::newBlock()
+{
+    // After the blocks the file holds. A header that claims more blocks than
+    // that is not believed: it would put the block far past the end.
+    const qint64 block
+        = (m_file->size() - m_header.headerSize + m_header.blockSize() - 1) / m_header.blockSize() + 1;
+    if (block > 0xFFFF)
+        fail(QStringLiteral("the table is full"));
+    m_file->writeBytes(m_header.blockOffset(int(block)), QByteArray(m_header.blockSize(), '\0'));
+    m_header.fileBlocks = int(block);
+    m_header.blocksInUse = int(block);
+    m_lastUsableBlock = int(block);
+    m_visited.resize(std::size_t(block) + 1, false);
+    m_visited[std::size_t(block)] = true;
+    return int(block);
+}
+
+void ParadoxTable::renumberFrom(std::size_t entry)
+{
+    for (std::size_t k = entry; k < m_blocks.size(); ++k)
+        m_blocks[k].first = k == 0 ? 0 : m_blocks[k - 1].first + m_blocks[k - 1].count;
+    m_mapped = m_blocks.empty() ? 0 : m_blocks.back().first + m_blocks.back().count;
+    m_cachedBlock = 0;
+}
+
+void ParadoxTable::update(qint64 index, const Record &rec)
+{
+    checkWritable();
+    const BlockEntry &e = m_blocks[entryOf(index)];
+    const qint64 offset
+        = m_header.blockOffset(e.block) + kBlockHeaderSize + (index - e.first) * m_header.recordSize;
+    QByteArray old(m_header.recordSize, Qt::Uninitialized);
+    m_file->readExact(offset, old.data(), old.size(), "a record");
+    const QByteArray record = encodeRecord(rec, old.constData(), false);
+    m_file->writeBytes(offset, record);
+    m_cachedBlock = 0;
+    writeCounts();
+}
+
+qint64 ParadoxTable::insert(qint64 before, const Record &rec)
+{
+    checkWritable();
+    mapAll();
+    const qint64 pos = std::clamp<qint64>(before, 0, m_mapped);
+    if (m_mapped >= 0x7FFFFFFF)
+        fail(QStringLiteral("the table is full"));
+    const QByteArray record = encodeRecord(rec, nullptr, true);
+    const int rs = m_header.recordSize;
+
+    if (m_blocks.empty()) {
+        const int block = newBlock();
+        m_file->writeBytes(m_header.blockOffset(block) + kBlockHeaderSize, record);
+        writeBlockHeader(block, 0, 0, 1);
+        m_header.firstBlock = m_header.lastBlock = block;
+        m_blocks.push_back({ block, 0, 1 });
+        renumberFrom(0);
+        writeCounts();
+        return pos;
+    }
+
+    const std::size_t k = pos == m_mapped ? m_blocks.size() - 1 : entryOf(pos);
+    BlockEntry &e = m_blocks[k];
+    const int local = int(pos - e.first);
+    const Links links = linksOf(e.block);
+    QByteArray records = blockRecords(e);
+
+    if (e.count < m_header.recordsPerBlock()) {
+        records.insert(qsizetype(local) * rs, record);
+        m_file->writeBytes(m_header.blockOffset(e.block) + kBlockHeaderSize, records);
+        writeBlockHeader(e.block, links.next, links.prev, e.count + 1);
+        ++e.count;
+        renumberFrom(k);
+        writeCounts();
+        return pos;
+    }
+
+    // The block is full: a new block after it takes the records from the
+    // insertion point on (or just the new one, when it goes at the end).
+    const int block = newBlock();
+    BlockEntry &full = m_blocks[k];
+    QByteArray moved;
+    QByteArray kept;
+    if (local == full.count) {
+        moved = record;
+        kept = records;
+    } else {
+        moved = records.mid(qsizetype(local) * rs);
+        kept = records.left(qsizetype(local) * rs) + record;
+    }
+    const int movedCount = int(moved.size() / rs);
+    const int keptCount = int(kept.size() / rs);
+    // The new block is whole before anything links to it.
+    m_file->writeBytes(m_header.blockOffset(block) + kBlockHeaderSize, moved);
+    writeBlockHeader(block, links.next, full.block, movedCount);
+    m_file->writeBytes(m_header.blockOffset(full.block) + kBlockHeaderSize, kept);
+    writeBlockHeader(full.block, block, links.prev, keptCount);
+    if (links.next != 0) {
+        char prev[2];
+        putLe16(prev, std::uint16_t(block));
+        m_file->writeAt(m_header.blockOffset(links.next) + 2, prev, 2);
+    } else {
+        m_header.lastBlock = block;
+    }
+    full.count = keptCount;
+    m_blocks.insert(m_blocks.begin() + std::ptrdiff_t(k) + 1, BlockEntry { block, 0, movedCount });
+    renumberFrom(k);
+    writeCounts();
+    return pos;
+}
+
+void ParadoxTable::remove(qint64 index)
+{
+    checkWritable();
+    const std::size_t k = entryOf(index);
+    mapAll();
+    BlockEntry &e = m_blocks[k];
+    const int rs = m_header.recordSize;
+    const Links links = linksOf(e.block);
+    QByteArray records = blockRecords(e);
+    records.remove(qsizetype(index - e.first) * rs, rs);
+
+    // An emptied block leaves the chain for the free list, except block 1,
+    // which other programs expect to stay a data block.
+    if (e.count == 1 && e.block != 1 && m_blocks.size() > 1) {
+        char link[2];
+        if (links.prev != 0) {
+            putLe16(link, std::uint16_t(links.next));
+            m_file->writeAt(m_header.blockOffset(links.prev), link, 2);
+        } else {
+            m_header.firstBlock = links.next;
+        }
+        if (links.next != 0) {
+            putLe16(link, std::uint16_t(links.prev));
+            m_file->writeAt(m_header.blockOffset(links.next) + 2, link, 2);
+        } else {
+            m_header.lastBlock = links.prev;
+        }
+        writeBlockHeader(e.block, m_header.firstFreeBlock, 0, 0);
+        m_header.firstFreeBlock = e.block;
+        m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(k));
+    } else {
+        m_file->writeBytes(m_header.blockOffset(e.block) + kBlockHeaderSize, records);
+        writeBlockHeader(e.block, links.next, links.prev, e.count - 1);
+        --e.count;
+    }
+    renumberFrom(k);
+    writeCounts();
+}
+
+} // namespace qvx::paradox

@@ -1,0 +1,91 @@
+// An open Paradox table: records reached by index through the chain of data
+// blocks, whose record counts are mapped as far as they are needed.
+#pragma once
+
+#include "ParadoxBlob.h"
+#include "ParadoxHeader.h"
+
+#include "../../io/File.h"
+#include "../TableFormat.h"
+#include "../dbf/DbfValues.h"
+
+#include <memory>
+#include <vector>
+
+namespace qvx::paradox {
+
+class ParadoxTable : public OpenTable {
+public:
+    // readOnlyReason, when not empty, makes the table read-only and is the
+    // text of the error a write raises. lock is held while the table is open.
+    ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, Header header, QString readOnlyReason,
+                 std::unique_ptr<WriterLock> lock);
+    ~ParadoxTable() override;
+
+    const FieldDefs &fields() const override { return m_fields; }
+    TableInfo info() const override;
+    bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
+    qint64 recordCount() const override;
+    bool hasRecord(qint64 index) const override;
+    void read(qint64 index, Record &rec) const override;
+    QVariant readField(qint64 index, int field) const override;
+    void update(qint64 index, const Record &rec) override;
+    qint64 insert(qint64 before, const Record &rec) override;
+    void remove(qint64 index) override;
+
+    const Header &header() const { return m_header; }
+
+private:
+    struct BlockEntry {
+        int block = 0;
+        qint64 first = 0; // index of its first record
+        int count = 0;
+    };
+
+    // Maps the next block of the chain; false when the chain has ended.
+    bool mapNextBlock() const;
+    void mapAll() const;
+    // The mapped block that holds a record (mapping more as needed).
+    std::size_t entryOf(qint64 index) const;
+    const char *recordBytes(qint64 index) const;
+    QVariant decodeField(const Field &f, const char *p, qint64 index) const;
+    QByteArray encodeRecord(const Record &rec, const char *old, bool inserting);
+    void checkWritable() const;
+    struct Links {
+        int next = 0;
+        int prev = 0;
+    };
+    Links linksOf(int block) const;
+    QByteArray blockRecords(const BlockEntry &e) const;
+    void writeBlockHeader(int block, int next, int prev, int count);
+    // Adds a block at the end of the file (the caller links it in).
+    int newBlock();
+    // Recomputes the first record of the mapped blocks from this one on.
+    void renumberFrom(std::size_t entry);
+    void writeCounts();
+    [[noreturn]] void fail(const QString &what) const;
+
+    std::unique_ptr<File> m_file;
+    std::unique_ptr<BlobFile> m_blobs;
+    Header m_header;
+    QString m_readOnlyReason;
+    std::unique_ptr<WriterLock> m_lock;
+    dbf::TextCodec m_codec;
+    FieldDefs m_fields;
+
+    int m_lastUsableBlock = 0; // the highest block number the file has room for
+    mutable std::vector<BlockEntry> m_blocks;
+    mutable std::vector<bool> m_visited;
+    mutable int m_nextToMap = 0; // 0 once the whole chain is mapped
+    mutable qint64 m_mapped = 0; // records in the mapped blocks
+    // The records of the block read last, so that a scan reads each block once.
+    mutable int m_cachedBlock = 0;
+    mutable QByteArray m_cache;
+};
+
+// The converter name for a header's code page number (0: none given).
+QString codePageName(int codePage);
+// The number to write for a converter name, or 0 when it has none.
+int codePageNumber(const QString &name);
+
+} // namespace qvx::paradox
