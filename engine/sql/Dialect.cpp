@@ -1,0 +1,395 @@
+#include "Dialect.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+namespace qvx::sql {
+
+namespace {
+
+struct Token {
+    enum class Type { Space, Comment, Word, Number, String, Quoted, Bracketed, Punct, End };
+    Type type = Type::End;
+    QString text; // as written
+    int line = 1;
+    int column = 1;
+};
+
+// Splits the text into tokens, keeping every character so that the rewrite
+// can give back what it does not change.
+class Tokenizer {
+public:
+    explicit Tokenizer(const QString &text) : m_text(text) { }
+
+    std::vector<Token> run()
+    {
+        std::vector<Token> out;
+        while (m_pos < m_text.size())
+            out.push_back(next());
+        Token end;
+        end.line = m_line;
+        end.column = m_column;
+        out.push_back(end);
+        return out;
+    }
+
+private:
+    QChar peek(qsizetype ahead = 0) const
+    {
+        return m_pos + ahead < m_text.size() ? m_text[m_pos + ahead] : QChar();
+    }
+    void advance()
+    {
+        if (m_text[m_pos] == u'\n') {
+            ++m_line;
+            m_column = 1;
+        } else {
+            ++m_column;
+        }
+        ++m_pos;
+    }
+    // Consumes up to and including the closing quote; a doubled quote is one
+    // quote character of the content.
+    void quoted(QChar quote, const Token &start, const char *what)
+    {
+        advance();
+        for (;;) {
+            if (m_pos >= m_text.size())
+                throw SqlError(start.line, start.column,
+                               QStringLiteral("%1 is not closed").arg(QLatin1String(what)));
+            if (peek() == quote) {
+                advance();
+                if (peek() == quote) {
+                    advance();
+                    continue;
+                }
+                return;
+            }
+            advance();
+        }
+    }
+
+    Token next()
+    {
+        Token t;
+        t.line = m_line;
+        t.column = m_column;
+        const qsizetype begin = m_pos;
+        const QChar c = peek();
+        if (c.isSpace()) {
+            t.type = Token::Type::Space;
+            while (m_pos < m_text.size() && peek().isSpace())
+                advance();
+        } else if (c == u'-' && peek(1) == u'-') {
+            t.type = Token::Type::Comment;
+            while (m_pos < m_text.size() && peek() != u'\n')
+                advance();
+        } else if (c == u'/' && peek(1) == u'*') {
+            t.type = Token::Type::Comment;
+            advance();
+            advance();
+            for (;;) {
+                if (m_pos >= m_text.size())
+                    throw SqlError(t.line, t.column, QStringLiteral("a comment is not closed"));
+                if (peek() == u'*' && peek(1) == u'/') {
+                    advance();
+                    advance();
+                    break;
+                }
+                advance();
+            }
+        } else if (c == u'\'') {
+            t.type = Token::Type::String;
+            quoted(u'\'', t, "a string");
+        } else if (c == u'"') {
+            t.type = Token::Type::Quoted;
+            quoted(u'"', t, "a double-quoted name or string");
+        } else if (c == u'[') {
+            t.type = Token::Type::Bracketed;
+            while (m_pos < m_text.size() && peek() != u']')
+                advance();
+            if (m_pos >= m_text.size())
+                throw SqlError(t.line, t.column, QStringLiteral("a bracketed name is not closed"));
+            advance();
+        } else if (c.isDigit() || (c == u'.' && peek(1).isDigit())) {
+            t.type = Token::Type::Number;
+            while (m_pos < m_text.size() && (peek().isLetterOrNumber() || peek() == u'.'))
+                advance();
+        } else if (c.isLetter() || c == u'_' || c == u'$' || c == u'@' || c == u':' || c == u'?') {
+            // ':' and '?' start parameters in SQLite; they stay words here.
+            t.type = Token::Type::Word;
+            advance();
+            while (m_pos < m_text.size() && (peek().isLetterOrNumber() || peek() == u'_' || peek() == u'$'))
+                advance();
+        } else {
+            t.type = Token::Type::Punct;
+            advance();
+        }
+        t.text = m_text.mid(begin, m_pos - begin);
+        return t;
+    }
+
+    const QString &m_text;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+    int m_column = 1;
+};
+
+QString unquote(const QString &token)
+{
+    QString inner = token.mid(1, token.size() - 2);
+    const QChar q = token[0];
+    inner.replace(QString(2, q), QString(q));
+    return inner;
+}
+
+QString quoteIdentifier(const QString &name)
+{
+    QString out = name;
+    out.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + out + u'"';
+}
+
+QString quoteString(const QString &value)
+{
+    QString out = value;
+    out.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + out + u'\'';
+}
+
+bool isKeyword(const Token &t, const char *word)
+{
+    return t.type == Token::Type::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// Words that end a FROM list or cannot be a correlation name.
+bool isClauseWord(const Token &t)
+{
+    static const QSet<QString> words = {
+        QStringLiteral("WHERE"),   QStringLiteral("GROUP"),     QStringLiteral("ORDER"),
+        QStringLiteral("HAVING"),  QStringLiteral("LIMIT"),     QStringLiteral("UNION"),
+        QStringLiteral("EXCEPT"),  QStringLiteral("INTERSECT"), QStringLiteral("ON"),
+        QStringLiteral("USING"),   QStringLiteral("SET"),       QStringLiteral("VALUES"),
+        QStringLiteral("JOIN"),    QStringLiteral("INNER"),     QStringLiteral("LEFT"),
+        QStringLiteral("RIGHT"),   QStringLiteral("FULL"),      QStringLiteral("OUTER"),
+        QStringLiteral("CROSS"),   QStringLiteral("NATURAL"),   QStringLiteral("SELECT"),
+        QStringLiteral("DEFAULT"), QStringLiteral("RETURNING"), QStringLiteral("WINDOW"),
+        QStringLiteral("AS"),      QStringLiteral("OFFSET"),    QStringLiteral("INDEXED"),
+        QStringLiteral("NOT"),
+    };
+    return t.type == Token::Type::Word && words.contains(t.text.toUpper());
+}
+
+class Rewriter {
+public:
+    explicit Rewriter(const QString &text) : m_tokens(Tokenizer(text).run()) { }
+
+    Rewrite run()
+    {
+        // Where a table reference may stand, and whether a comma brings
+        // another one (a FROM list), per parenthesis depth.
+        std::vector<bool> fromList { false };
+        bool expectTable = false;
+        bool allowCorrelation = false;
+        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+            const Token &t = m_tokens[i];
+            if (t.type == Token::Type::End)
+                break;
+            if (t.type == Token::Type::Space || t.type == Token::Type::Comment) {
+                m_out += t.text;
+                continue;
+            }
+            if (expectTable) {
+                expectTable = false;
+                if (t.type == Token::Type::Quoted || (t.type == Token::Type::Word && !isClauseWord(t))) {
+                    i = tableReference(i, allowCorrelation);
+                    continue;
+                }
+            }
+            if (t.type == Token::Type::Punct && t.text == u'(') {
+                fromList.push_back(false);
+            } else if (t.type == Token::Type::Punct && t.text == u')') {
+                if (fromList.size() > 1)
+                    fromList.pop_back();
+            } else if (t.type == Token::Type::Punct && t.text == u',') {
+                if (fromList.back()) {
+                    expectTable = true;
+                    allowCorrelation = true;
+                }
+            } else if (t.type == Token::Type::Punct && t.text == u';') {
+                fromList.back() = false;
+            } else if (isKeyword(t, "FROM")) {
+                // DELETE FROM names the one table it changes.
+                expectTable = true;
+                allowCorrelation = true;
+                fromList.back() = !previousWordIs(i, "DELETE");
+            } else if (isKeyword(t, "JOIN")) {
+                expectTable = true;
+                allowCorrelation = true;
+            } else if (isKeyword(t, "INTO") || isKeyword(t, "UPDATE")) {
+                expectTable = true;
+                allowCorrelation = false;
+                fromList.back() = false;
+            } else if (isKeyword(t, "TABLE") && (previousWordIs(i, "CREATE") || previousWordIs(i, "DROP"))) {
+                m_out += t.text;
+                i = skipIfExists(i);
+                expectTable = true;
+                allowCorrelation = false;
+                continue;
+            } else if (isClauseWord(t) && !isKeyword(t, "AS")) {
+                if (!isKeyword(t, "INNER") && !isKeyword(t, "LEFT") && !isKeyword(t, "RIGHT")
+                    && !isKeyword(t, "FULL") && !isKeyword(t, "OUTER") && !isKeyword(t, "CROSS")
+                    && !isKeyword(t, "NATURAL"))
+                    fromList.back() = false;
+            }
+            if (t.type == Token::Type::Quoted) {
+                // After a full stop a double-quoted token names a field;
+                // anywhere else it is a string.
+                m_out += previousIsFullStop(i) ? quoteIdentifier(unquote(t.text))
+                                               : quoteString(unquote(t.text));
+            } else {
+                m_out += t.text;
+            }
+        }
+        return { m_out, m_tables };
+    }
+
+private:
+    const Token *previousSignificant(std::size_t i) const
+    {
+        while (i > 0) {
+            --i;
+            const Token &t = m_tokens[i];
+            if (t.type != Token::Type::Space && t.type != Token::Type::Comment)
+                return &t;
+        }
+        return nullptr;
+    }
+    bool previousWordIs(std::size_t i, const char *word) const
+    {
+        const Token *p = previousSignificant(i);
+        return p && isKeyword(*p, word);
+    }
+    bool previousIsFullStop(std::size_t i) const
+    {
+        const Token *p = previousSignificant(i);
+        return p && p->type == Token::Type::Punct && p->text == u'.';
+    }
+    std::size_t nextSignificant(std::size_t i) const
+    {
+        ++i;
+        while (i < m_tokens.size()
+               && (m_tokens[i].type == Token::Type::Space || m_tokens[i].type == Token::Type::Comment))
+            ++i;
+        return std::min(i, m_tokens.size() - 1);
+    }
+    // Copies "IF [NOT] EXISTS" after CREATE/DROP TABLE; returns the last token used.
+    std::size_t skipIfExists(std::size_t i)
+    {
+        std::size_t j = nextSignificant(i);
+        if (!isKeyword(m_tokens[j], "IF"))
+            return i;
+        std::size_t k = nextSignificant(j);
+        if (isKeyword(m_tokens[k], "NOT"))
+            k = nextSignificant(k);
+        if (!isKeyword(m_tokens[k], "EXISTS"))
+            return i;
+        for (std::size_t n = i + 1; n <= k; ++n)
+            m_out += m_tokens[n].text;
+        return k;
+    }
+
+    // Writes the reference at token i (and its correlation name); returns
+    // the last token it used.
+    std::size_t tableReference(std::size_t i, bool allowCorrelation)
+    {
+        const Token &t = m_tokens[i];
+        TableRef ref;
+        ref.line = t.line;
+        ref.column = t.column;
+        if (t.type == Token::Type::Quoted) {
+            ref.spec = unquote(t.text);
+            if (ref.spec.startsWith(u':')) {
+                const qsizetype second = ref.spec.indexOf(u':', 1);
+                ref.kind = TableRef::Kind::Alias;
+                ref.alias = second > 0 ? ref.spec.mid(1, second - 1) : QString();
+                ref.table = second > 0 ? ref.spec.mid(second + 1) : QString();
+                if (ref.alias.isEmpty() || ref.table.isEmpty())
+                    throw SqlError(t.line, t.column,
+                                   QStringLiteral("\"%1\" is not a table of an alias; write \":ALIAS:table\"")
+                                       .arg(ref.spec));
+            } else {
+                ref.kind = ref.spec.contains(u'/') ? TableRef::Kind::Path : TableRef::Kind::Bare;
+                ref.table = QFileInfo(ref.spec).fileName();
+                if (ref.table.isEmpty())
+                    throw SqlError(t.line, t.column, QStringLiteral("\"%1\" names no table").arg(ref.spec));
+            }
+        } else {
+            ref.kind = TableRef::Kind::Bare;
+            ref.spec = ref.table = t.text;
+        }
+        const QString defaultCorrelation = QFileInfo(ref.table).completeBaseName().isEmpty()
+            ? ref.table
+            : QFileInfo(ref.table).completeBaseName();
+        ref.name = nameFor(ref, defaultCorrelation);
+        m_out += quoteIdentifier(ref.name);
+
+        if (!allowCorrelation)
+            return i;
+        // An explicit correlation name: [AS] name.
+        std::size_t j = nextSignificant(i);
+        bool as = false;
+        if (isKeyword(m_tokens[j], "AS")) {
+            as = true;
+            j = nextSignificant(j);
+        }
+        const Token &c = m_tokens[j];
+        if ((c.type == Token::Type::Word && !isClauseWord(c)) || c.type == Token::Type::Quoted
+            || c.type == Token::Type::Bracketed) {
+            for (std::size_t n = i + 1; n < j; ++n)
+                m_out += m_tokens[n].text;
+            m_out += c.type == Token::Type::Quoted ? quoteIdentifier(unquote(c.text)) : c.text;
+            return j;
+        }
+        if (as)
+            throw SqlError(c.line, c.column, QStringLiteral("a correlation name must follow AS"));
+        if (ref.name.compare(defaultCorrelation, Qt::CaseInsensitive) != 0)
+            m_out += QStringLiteral(" AS ") + quoteIdentifier(defaultCorrelation);
+        return i;
+    }
+
+    // One SQLite name per distinct reference: the table's base name where
+    // it is free, so that "customer.Name" keeps working.
+    QString nameFor(TableRef &ref, const QString &base)
+    {
+        for (const TableRef &known : m_tables) {
+            if (known.spec == ref.spec)
+                return known.name;
+        }
+        QString stem = base;
+        if (stem.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
+            stem.prepend(QStringLiteral("t_"));
+        QString name = stem;
+        for (int n = 2; m_usedNames.contains(name.toLower()); ++n)
+            name = stem + u'_' + QString::number(n);
+        m_usedNames.insert(name.toLower());
+        ref.name = name;
+        m_tables.push_back(ref);
+        return name;
+    }
+
+    std::vector<Token> m_tokens;
+    QString m_out;
+    std::vector<TableRef> m_tables;
+    QSet<QString> m_usedNames;
+};
+
+} // namespace
+
+Rewrite rewriteDialect(const QString &text)
+{
+    return Rewriter(text).run();
+}
+
+} // namespace qvx::sql

@@ -1,0 +1,53 @@
+// The SQL dialect users type and the program writes, rewritten into
+// SQLite's. Table references name files ("/data/customer.db" customer),
+// alias tables (":DBDEMOS:customer.db") or bare names in the working folder;
+// a double-quoted token anywhere else is a string literal, except after a
+// full stop, where it names a field (customer."Company Name").
+#pragma once
+
+#include "../EngineError.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace qvx::sql {
+
+// A syntax fault, with the line and column (from 1) of the user's text.
+class SqlError : public EngineError {
+public:
+    SqlError(int line, int column, const QString &what)
+        : EngineError(QStringLiteral("Line %1, column %2: %3").arg(line).arg(column).arg(what)),
+          m_line(line),
+          m_column(column)
+    {
+    }
+    int line() const { return m_line; }
+    int column() const { return m_column; }
+
+private:
+    int m_line;
+    int m_column;
+};
+
+struct TableRef {
+    enum class Kind { Path, Alias, Bare };
+    Kind kind = Kind::Bare;
+    QString spec; // as written, without quotes: "/data/customer.db", ":ALIAS:customer.db", "customer"
+    QString alias; // for Kind::Alias, the alias name
+    QString table; // the file name part ("customer.db"), or the bare name
+    QString name; // the name the rewritten SQL uses for it
+    int line = 0;
+    int column = 0;
+};
+
+struct Rewrite {
+    QString sql; // SQLite text
+    std::vector<TableRef> tables; // each distinct reference once, in order of first use
+};
+
+// Throws SqlError for unterminated strings, quoted names or comments and for
+// malformed alias references.
+Rewrite rewriteDialect(const QString &text);
+
+} // namespace qvx::sql
