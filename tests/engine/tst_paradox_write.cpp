@@ -48,6 +48,7 @@ private slots:
     void autoIncrement();
     void emptyTable();
     void writerLockAndReadOnly();
+    void readerSeesWriter();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -376,6 +377,35 @@ void TestParadoxWrite::writerLockAndReadOnly()
     QCOMPARE(t->readField(0, 0), QVariant(1));
     QVERIFY_THROWS_EXCEPTION(EngineError, t->update(0, { 2 }));
     QVERIFY_THROWS_EXCEPTION(EngineError, paradoxDriver().empty(k));
+}
+
+void TestParadoxWrite::readerSeesWriter()
+{
+    // A second window reads while the first writes: its record count and
+    // records follow the writer's inserts, edits and removals.
+    const QString p = path(QStringLiteral("t.db"));
+    paradoxDriver().create(p,
+                           { FieldDef(QStringLiteral("Name"), FieldType::String, 60),
+                             FieldDef(QStringLiteral("N"), FieldType::Integer) },
+                           {});
+    const auto writer = paradoxDriver().open(p, false);
+    const auto reader = paradoxDriver().open(p, true);
+    QCOMPARE(reader->recordCount(), qint64(0));
+    for (int i = 0; i < 100; ++i)
+        writer->insert(i % 2 ? 0 : writer->recordCount(), { QStringLiteral("r%1").arg(i), i });
+    QCOMPARE(reader->recordCount(), qint64(100));
+    for (qint64 i = 0; i < 100; ++i)
+        QCOMPARE(recordText(*reader, i), recordText(*writer, i));
+
+    writer->update(40, { QStringLiteral("edited"), 0 });
+    QCOMPARE(reader->recordCount(), qint64(100));
+    QCOMPARE(recordText(*reader, 40), QStringLiteral("edited"));
+
+    for (int i = 0; i < 60; ++i)
+        writer->remove(i % 2 ? 0 : writer->recordCount() / 2);
+    QCOMPARE(reader->recordCount(), qint64(40));
+    for (qint64 i = 0; i < 40; ++i)
+        QCOMPARE(recordText(*reader, i), recordText(*writer, i));
 }
 
 QTEST_GUILESS_MAIN(TestParadoxWrite)

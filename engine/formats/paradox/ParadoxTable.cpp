@@ -63,6 +63,7 @@ ParadoxTable::ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, H
     m_lastUsableBlock = room < 0 ? 0 : int(std::min<qint64>(room / m_header.blockSize() + 1, 0xFFFF));
     m_visited.assign(std::size_t(m_lastUsableBlock) + 1, false);
     m_nextToMap = m_header.firstBlock;
+    m_followedSize = m_file->size();
 }
 
 ParadoxTable::~ParadoxTable()
@@ -129,8 +130,38 @@ void ParadoxTable::mapAll() const
     while (mapNextBlock()) { }
 }
 
+void ParadoxTable::followFile() const
+{
+    char fixed[kFixedHeaderEnd];
+    if (m_file->readAt(0, fixed, kFixedHeaderEnd) != kFixedHeaderEnd)
+        return;
+    const std::uint32_t numRecords = le32(fixed + kNumRecords);
+    const int firstBlock = le16(fixed + kFirstBlock);
+    const int lastBlock = le16(fixed + kLastBlock);
+    const qint64 size = m_file->size();
+    m_cachedBlock = 0;
+    if (numRecords == m_header.numRecords && firstBlock == m_header.firstBlock
+        && lastBlock == m_header.lastBlock && size == m_followedSize)
+        return;
+    // Another writer changed the chain: map it again from its start.
+    m_header.numRecords = numRecords;
+    m_header.firstBlock = firstBlock;
+    m_header.lastBlock = lastBlock;
+    m_followedSize = size;
+    m_blocks.clear();
+    m_mapped = 0;
+    m_nextToMap = firstBlock;
+    const qint64 room = size - m_header.headerSize - kBlockHeaderSize;
+    m_lastUsableBlock = room < 0 ? 0 : int(std::min<qint64>(room / m_header.blockSize() + 1, 0xFFFF));
+    m_visited.assign(std::size_t(m_lastUsableBlock) + 1, false);
+}
+
 qint64 ParadoxTable::recordCount() const
 {
+    if (readOnly()) {
+        // Another window may be writing: see its inserts, removals and edits.
+        followFile();
+    }
     mapAll();
     return m_mapped;
 }

@@ -45,6 +45,8 @@ private:
     // Maps the next block of the chain; false when the chain has ended.
     bool mapNextBlock() const;
     void mapAll() const;
+    // A reader starts mapping again when another writer changed the table.
+    void followFile() const;
     // The mapped block that holds a record (mapping more as needed).
     std::size_t entryOf(qint64 index) const;
     const char *recordBytes(qint64 index) const;
@@ -67,19 +69,20 @@ private:
 
     std::unique_ptr<File> m_file;
     std::unique_ptr<BlobFile> m_blobs;
-    Header m_header;
+    mutable Header m_header; // counts change as a reader follows another writer
     QString m_readOnlyReason;
     std::unique_ptr<WriterLock> m_lock;
     dbf::TextCodec m_codec;
     FieldDefs m_fields;
 
-    int m_lastUsableBlock = 0; // the highest block number the file has room for
+    mutable int m_lastUsableBlock = 0; // the highest block number the file has room for
     mutable std::vector<BlockEntry> m_blocks;
     mutable std::vector<bool> m_visited;
     mutable int m_nextToMap = 0; // 0 once the whole chain is mapped
     mutable qint64 m_mapped = 0; // records in the mapped blocks
     // The records of the block read last, so that a scan reads each block once.
     mutable int m_cachedBlock = 0;
+    mutable qint64 m_followedSize = 0;
     mutable QByteArray m_cache;
 };
 
