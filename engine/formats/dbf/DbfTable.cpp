@@ -287,16 +287,9 @@ QVariant DbfTable::readField(qint64 index, int field) const
     if (field < 0 || std::size_t(field) >= m_columns.size())
         fail(QStringLiteral("there is no field %1").arg(field + 1));
     const Column &c = m_columns[std::size_t(field)];
-    const qint64 offset = recordOffset(physicalOf(index));
-    QByteArray bytes(c.desc.length, Qt::Uninitialized);
-    m_file->readExact(offset + c.desc.offset, bytes.data(), bytes.size(), "a record");
-    QByteArray flags;
-    if (m_nullFlags >= 0 && (c.nullBit >= 0 || c.varBit >= 0)) {
-        const FieldDescriptor &nf = m_header.fields[std::size_t(m_nullFlags)];
-        flags.resize(nf.length);
-        m_file->readExact(offset + nf.offset, flags.data(), flags.size(), "a record");
-    }
-    return decodeColumn(c, bytes.constData(), flags.isEmpty() ? nullptr : flags.constData(), index);
+    const char *r = recordBytes(physicalOf(index));
+    const char *nullFlags = m_nullFlags >= 0 ? r + m_header.fields[std::size_t(m_nullFlags)].offset : nullptr;
+    return decodeColumn(c, r + c.desc.offset, nullFlags, index);
 }
 
 // ---- Writing ---------------------------------------------------------------

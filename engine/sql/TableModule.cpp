@@ -1,0 +1,309 @@
+#include "TableModule.h"
+
+#include "../EngineError.h"
+#include "../Table.h"
+#include "../Value.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <memory>
+
+namespace qvx::sql {
+
+namespace {
+
+struct VTable : sqlite3_vtab {
+    std::unique_ptr<OpenTable> table;
+};
+
+struct Cursor : sqlite3_vtab_cursor {
+    qint64 index = 0;
+};
+
+QString argText(const char *arg)
+{
+    QString s = QString::fromUtf8(arg).trimmed();
+    if (s.size() >= 2 && s.front() == u'\'' && s.back() == u'\'')
+        s = s.mid(1, s.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    return s;
+}
+
+const char *declaredType(FieldType type)
+{
+    switch (valueKind(type)) {
+    case ValueKind::Int:
+    case ValueKind::Int64:
+    case ValueKind::Bool:
+        return "INTEGER";
+    case ValueKind::Double:
+        return "REAL";
+    case ValueKind::Decimal:
+        return "NUMERIC";
+    case ValueKind::Bytes:
+        return "BLOB";
+    default:
+        return "TEXT";
+    }
+}
+
+void setError(sqlite3_vtab *vtab, const QString &message)
+{
+    sqlite3_free(vtab->zErrMsg);
+    vtab->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
+}
+
+int connect(sqlite3 *db, void *, int argc, const char *const *argv, sqlite3_vtab **out, char **err)
+{
+    if (argc < 6) {
+        *err = sqlite3_mprintf("qvx_table needs a path, a table type and ro or rw");
+        return SQLITE_ERROR;
+    }
+    const QString path = argText(argv[3]);
+    const int type = argText(argv[4]).toInt();
+    const bool writable = argText(argv[5]) == QLatin1String("rw");
+    auto vtab = std::make_unique<VTable>();
+    std::memset(static_cast<sqlite3_vtab *>(vtab.get()), 0, sizeof(sqlite3_vtab));
+    try {
+        vtab->table = Table::driverFor(type).open(path, !writable);
+    } catch (const std::exception &e) {
+        *err = sqlite3_mprintf("%s", e.what());
+        return SQLITE_ERROR;
+    }
+    QString schema = QStringLiteral("CREATE TABLE x(");
+    const FieldDefs &fields = vtab->table->fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        QString name = fields[i].name;
+        name.replace(u'"', QStringLiteral("\"\""));
+        schema += (i ? QStringLiteral(", \"") : QStringLiteral("\"")) + name + QStringLiteral("\" ")
+            + QLatin1String(declaredType(fields[i].type));
+    }
+    schema += u')';
+    const int rc = sqlite3_declare_vtab(db, schema.toUtf8().constData());
+    if (rc != SQLITE_OK) {
+        *err = sqlite3_mprintf("%s: its field names cannot be used in SQL (%s)", path.toUtf8().constData(),
+                               sqlite3_errmsg(db));
+        return rc;
+    }
+    *out = vtab.release();
+    return SQLITE_OK;
+}
+
+int disconnect(sqlite3_vtab *vtab)
+{
+    delete static_cast<VTable *>(vtab);
+    return SQLITE_OK;
+}
+
+int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
+{
+    // Only full scans: the cost is the rows a scan visits, so that the
+    // planner puts the smaller table outside a join.
+    qint64 rows = 1000;
+    try {
+        rows = static_cast<VTable *>(vtab)->table->recordCount();
+    } catch (const std::exception &) {
+    }
+    info->estimatedRows = std::max<qint64>(rows, 1);
+    info->estimatedCost = double(std::max<qint64>(rows, 1));
+    return SQLITE_OK;
+}
+
+int open(sqlite3_vtab *, sqlite3_vtab_cursor **out)
+{
+    auto *c = new Cursor;
+    std::memset(static_cast<sqlite3_vtab_cursor *>(c), 0, sizeof(sqlite3_vtab_cursor));
+    c->index = 0;
+    *out = c;
+    return SQLITE_OK;
+}
+
+int close(sqlite3_vtab_cursor *cursor)
+{
+    delete static_cast<Cursor *>(cursor);
+    return SQLITE_OK;
+}
+
+int filter(sqlite3_vtab_cursor *cursor, int, const char *, int, sqlite3_value **)
+{
+    static_cast<Cursor *>(cursor)->index = 0;
+    return SQLITE_OK;
+}
+
+int next(sqlite3_vtab_cursor *cursor)
+{
+    ++static_cast<Cursor *>(cursor)->index;
+    return SQLITE_OK;
+}
+
+int eof(sqlite3_vtab_cursor *cursor)
+{
+    auto *c = static_cast<Cursor *>(cursor);
+    try {
+        return static_cast<VTable *>(c->pVtab)->table->hasRecord(c->index) ? 0 : 1;
+    } catch (const std::exception &e) {
+        setError(c->pVtab, QString::fromUtf8(e.what()));
+        return 1;
+    }
+}
+
+void resultValue(sqlite3_context *ctx, const QVariant &v, FieldType type)
+{
+    if (v.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    switch (valueKind(type)) {
+    case ValueKind::Int:
+    case ValueKind::Int64:
+        sqlite3_result_int64(ctx, v.toLongLong());
+        return;
+    case ValueKind::Bool:
+        sqlite3_result_int(ctx, v.toBool() ? 1 : 0);
+        return;
+    case ValueKind::Double:
+        sqlite3_result_double(ctx, v.toDouble());
+        return;
+    case ValueKind::Bytes: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_result_blob64(ctx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        // Dates and times as ISO text sort and compare as they should.
+        const QByteArray t = valueToText(v, type).toUtf8();
+        sqlite3_result_text64(ctx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return;
+    }
+    }
+}
+
+int column(sqlite3_vtab_cursor *cursor, sqlite3_context *ctx, int col)
+{
+    auto *c = static_cast<Cursor *>(cursor);
+    const OpenTable &t = *static_cast<VTable *>(c->pVtab)->table;
+    try {
+        resultValue(ctx, t.readField(c->index, col), t.fields()[std::size_t(col)].type);
+    } catch (const std::exception &e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+    return SQLITE_OK;
+}
+
+int rowid(sqlite3_vtab_cursor *cursor, sqlite3_int64 *out)
+{
+    auto *c = static_cast<Cursor *>(cursor);
+    *out = static_cast<VTable *>(c->pVtab)->table->bookmark(c->index);
+    return SQLITE_OK;
+}
+
+QVariant fromSqlite(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return qint64(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_value_blob(v)), sqlite3_value_bytes(v));
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)),
+                                 sqlite3_value_bytes(v));
+    }
+}
+
+int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
+{
+    OpenTable &t = *static_cast<VTable *>(vtab)->table;
+    try {
+        auto indexOf = [&](sqlite3_value *id) {
+            const qint64 index = t.indexOfBookmark(sqlite3_value_int64(id));
+            if (index < 0)
+                throw EngineError(QStringLiteral("Record not found"));
+            return index;
+        };
+        if (argc == 1) {
+            t.remove(indexOf(argv[0]));
+            return SQLITE_OK;
+        }
+        const FieldDefs &fields = t.fields();
+        Record rec(fields.size());
+        for (std::size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i)
+            rec[i] = coerceValue(fromSqlite(argv[i + 2]), fields[i]);
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+            if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
+                throw EngineError(QStringLiteral("A record number cannot be given to a new record"));
+            t.insert(t.recordCount(), rec);
+        } else {
+            if (sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
+                throw EngineError(QStringLiteral("A record number cannot be changed"));
+            t.update(indexOf(argv[0]), rec);
+        }
+    } catch (const std::exception &e) {
+        setError(vtab, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+const sqlite3_module kModule = {
+    /* iVersion */ 1,
+    /* xCreate */ connect,
+    /* xConnect */ connect,
+    /* xBestIndex */ bestIndex,
+    /* xDisconnect */ disconnect,
+    /* xDestroy */ disconnect,
+    /* xOpen */ open,
+    /* xClose */ close,
+    /* xFilter */ filter,
+    /* xNext */ next,
+    /* xEof */ eof,
+    /* xColumn */ column,
+    /* xRowid */ rowid,
+    /* xUpdate */ update,
+    /* xBegin */ nullptr,
+    /* xSync */ nullptr,
+    /* xCommit */ nullptr,
+    /* xRollback */ nullptr,
+    /* xFindFunction */ nullptr,
+    /* xRename */ nullptr,
+    /* xSavepoint */ nullptr,
+    /* xRelease */ nullptr,
+    /* xRollbackTo */ nullptr,
+    /* xShadowName */ nullptr,
+};
+
+} // namespace
+
+void registerTableModule(sqlite3 *db)
+{
+    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, nullptr, nullptr) != SQLITE_OK)
+        throw EngineError(
+            QStringLiteral("Cannot prepare SQL: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+void attachTable(sqlite3 *db, const QString &name, const QString &path, int tableType, bool writable)
+{
+    QString quotedName = name;
+    quotedName.replace(u'"', QStringLiteral("\"\""));
+    QString quotedPath = path;
+    quotedPath.replace(u'\'', QStringLiteral("''"));
+    const QString sql = QStringLiteral("CREATE VIRTUAL TABLE temp.\"%1\" USING qvx_table('%2', %3, %4)")
+                            .arg(quotedName, quotedPath)
+                            .arg(tableType)
+                            .arg(writable ? QStringLiteral("rw") : QStringLiteral("ro"));
+    char *err = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
+        sqlite3_free(err);
+        throw EngineError(message);
+    }
+}
+
+} // namespace qvx::sql

@@ -1,0 +1,23 @@
+// An SQLite virtual-table module over our table files, so that SQL reads and
+// changes a .dbf, .db or .txt table in place: nothing is copied or imported.
+// Rows are visited in file order; each column is decoded only when SQLite
+// asks for it, and INSERT, UPDATE and DELETE go through the table's own
+// codec and writer lock.
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+namespace qvx::sql {
+
+// Registers the module "qvx_table" on a connection.
+void registerTableModule(sqlite3 *db);
+
+// Creates the temporary virtual table `name` over the table file at path
+// (tableType as Table's: 1 Paradox, 2 dBASE, 3 FoxPro, 4 ASCII). A writable
+// table holds the writer lock while the virtual table exists. Throws
+// EngineError naming the file when it cannot be opened.
+void attachTable(sqlite3 *db, const QString &name, const QString &path, int tableType, bool writable);
+
+} // namespace qvx::sql
