@@ -33,22 +33,35 @@ QString argText(const char *arg)
     return s;
 }
 
-const char *declaredType(FieldType type)
+// The declared type gives SQLite the affinity it needs for comparisons and
+// carries the field's own type and size ("TEXT_Q9_0" is a date), so that a
+// result column taken straight from a table keeps them.
+QString declaredType(const FieldDef &f)
 {
-    switch (valueKind(type)) {
+    const char *affinity = "TEXT";
+    switch (valueKind(f.type)) {
     case ValueKind::Int:
     case ValueKind::Int64:
     case ValueKind::Bool:
-        return "INTEGER";
+        affinity = "INTEGER";
+        break;
     case ValueKind::Double:
-        return "REAL";
+        affinity = "REAL";
+        break;
     case ValueKind::Decimal:
-        return "NUMERIC";
+        affinity = "NUMERIC";
+        break;
     case ValueKind::Bytes:
-        return "BLOB";
+        affinity = "BLOB";
+        break;
     default:
-        return "TEXT";
+        break;
     }
+    return QStringLiteral("%1_Q%2_%3_%4")
+        .arg(QLatin1String(affinity))
+        .arg(fieldTypeCode(f.type))
+        .arg(f.size)
+        .arg(f.decimals);
 }
 
 void setError(sqlite3_vtab *vtab, const QString &message)
@@ -80,7 +93,7 @@ int connect(sqlite3 *db, void *, int argc, const char *const *argv, sqlite3_vtab
         QString name = fields[i].name;
         name.replace(u'"', QStringLiteral("\"\""));
         schema += (i ? QStringLiteral(", \"") : QStringLiteral("\"")) + name + QStringLiteral("\" ")
-            + QLatin1String(declaredType(fields[i].type));
+            + declaredType(fields[i]);
     }
     schema += u')';
     const int rc = sqlite3_declare_vtab(db, schema.toUtf8().constData());
@@ -280,6 +293,20 @@ const sqlite3_module kModule = {
 };
 
 } // namespace
+
+bool parseDeclaredType(const char *declared, int &typeCode, int &size, int &decimals)
+{
+    if (!declared)
+        return false;
+    const QStringList parts = QString::fromLatin1(declared).split(u'_');
+    if (parts.size() != 4 || !parts[1].startsWith(u'Q'))
+        return false;
+    bool a = false, b = false, c = false;
+    typeCode = parts[1].mid(1).toInt(&a);
+    size = parts[2].toInt(&b);
+    decimals = parts[3].toInt(&c);
+    return a && b && c;
+}
 
 void registerTableModule(sqlite3 *db)
 {

@@ -11,13 +11,17 @@ struct sqlite3;
 
 namespace qvx::sql {
 
-// Registers the module "qvx_table" on a connection.
+// Registers the module "qvx_table" on a connection. A column's declared type
+// is "<affinity>_Q<type code>_<size>_<decimals>" (see parseDeclaredType).
 void registerTableModule(sqlite3 *db);
 
 // Creates the temporary virtual table `name` over the table file at path
 // (tableType as Table's: 1 Paradox, 2 dBASE, 3 FoxPro, 4 ASCII). A writable
 // table holds the writer lock while the virtual table exists. Throws
 // EngineError naming the file when it cannot be opened.
+// Reads a declared type written by this module; false for any other.
+bool parseDeclaredType(const char *declared, int &typeCode, int &size, int &decimals);
+
 void attachTable(sqlite3 *db, const QString &name, const QString &path, int tableType, bool writable);
 
 } // namespace qvx::sql

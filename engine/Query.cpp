@@ -1,0 +1,316 @@
+#include "Query.h"
+
+#include "Session.h"
+#include "Table.h"
+#include "Value.h"
+#include "io/File.h"
+#include "sql/Dialect.h"
+#include "sql/TableModule.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace qvx {
+
+namespace {
+
+// Rows kept around the last one read; older ones are stepped again if asked for.
+constexpr std::size_t kWindowRows = 256;
+
+bool isQueryText(const QString &sql)
+{
+    // The first word decides whether the tables are opened for writing.
+    const QString word = QString(sql)
+                             .replace(QLatin1String("("), QLatin1String(" "))
+                             .simplified()
+                             .section(u' ', 0, 0)
+                             .toUpper();
+    return word == QLatin1String("SELECT") || word == QLatin1String("WITH")
+        || word == QLatin1String("VALUES");
+}
+
+QVariant fromSqlite(sqlite3_stmt *st, int col, const FieldDef &field)
+{
+    QVariant v;
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        v = qint64(sqlite3_column_int64(st, col));
+        break;
+    case SQLITE_FLOAT:
+        v = sqlite3_column_double(st, col);
+        break;
+    case SQLITE_BLOB:
+        v = QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)),
+                       sqlite3_column_bytes(st, col));
+        break;
+    default:
+        v = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)),
+                              sqlite3_column_bytes(st, col));
+        break;
+    }
+    try {
+        return coerceValue(v, field);
+    } catch (const EngineError &) {
+        // An expression column whose rows differ in kind: show it as text.
+        return v.typeId() == QMetaType::QByteArray ? v : QVariant(v.toString());
+    }
+}
+
+} // namespace
+
+Query::Query() = default;
+
+Query::~Query()
+{
+    close();
+    disconnect();
+}
+
+void Query::loadSQLFromFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EngineError(path, QStringLiteral("cannot read it: %1").arg(f.errorString()));
+    QString text = QString::fromUtf8(f.readAll());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    setSQLText(text);
+}
+
+void Query::saveSQLToFile(const QString &path) const
+{
+    writeFileAtomically(path, (sqlText() + u'\n').toUtf8());
+}
+
+[[noreturn]] void Query::sqlFailure() const
+{
+    throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+}
+
+QString Query::tablePath(const sql::TableRef &ref) const
+{
+    QString path;
+    switch (ref.kind) {
+    case sql::TableRef::Kind::Path:
+        path = ref.spec;
+        break;
+    case sql::TableRef::Kind::Alias:
+        path = Session::resolveDatabase(m_session ? m_session : Session::defaultSession(), ref.alias)
+            + ref.table;
+        break;
+    case sql::TableRef::Kind::Bare:
+        path = QDir(m_directory.isEmpty() ? QDir::currentPath() : m_directory).filePath(ref.spec);
+        break;
+    }
+    if (QFileInfo(path).suffix().isEmpty()) {
+        for (const char *ext : { ".db", ".dbf", ".txt" }) {
+            if (QFileInfo(path + QLatin1String(ext)).isFile())
+                return path + QLatin1String(ext);
+        }
+    }
+    if (!QFileInfo(path).isFile())
+        throw sql::SqlError(ref.line, ref.column, QStringLiteral("the table %1 does not exist").arg(path));
+    return path;
+}
+
+void Query::connect(const sql::Rewrite &rewrite, bool writable)
+{
+    disconnect();
+    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK)
+        throw EngineError(QStringLiteral("Cannot start the SQL engine"));
+    // A double-quoted token is a name to SQLite, never a string.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sql::registerTableModule(m_db);
+    for (const sql::TableRef &ref : rewrite.tables) {
+        const QString path = tablePath(ref);
+        // .dbf picks the dBASE driver, which reads FoxPro tables as well.
+        sql::attachTable(m_db, ref.name, path, Table::typeForExtension(path), writable);
+    }
+}
+
+void Query::disconnect()
+{
+    if (m_stmt) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+    if (m_db) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+}
+
+qint64 Query::execSQL()
+{
+    close();
+    const sql::Rewrite rewrite = sql::rewriteDialect(sqlText());
+    connect(rewrite, true);
+    const QByteArray text = rewrite.sql.toUtf8();
+    const char *tail = text.constData();
+    qint64 changed = 0;
+    try {
+        while (tail && *tail) {
+            sqlite3_stmt *st = nullptr;
+            if (sqlite3_prepare_v2(m_db, tail, -1, &st, &tail) != SQLITE_OK)
+                sqlFailure();
+            if (!st)
+                break; // only white space or comments were left
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) { }
+            sqlite3_finalize(st);
+            if (rc != SQLITE_DONE)
+                sqlFailure();
+            changed += sqlite3_changes(m_db);
+        }
+    } catch (...) {
+        disconnect();
+        throw;
+    }
+    disconnect();
+    return changed;
+}
+
+FieldDefs Query::doOpen()
+{
+    const sql::Rewrite rewrite = sql::rewriteDialect(sqlText());
+    const QString text = rewrite.sql;
+    const bool query = isQueryText(text);
+    connect(rewrite, !query);
+    try {
+        const QByteArray bytes = text.toUtf8();
+        const char *tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, bytes.constData(), -1, &m_stmt, &tail) != SQLITE_OK)
+            sqlFailure();
+        if (!m_stmt)
+            throw EngineError(QStringLiteral("The SQL text holds no statement"));
+        const int columns = sqlite3_column_count(m_stmt);
+        if (columns == 0) {
+            // Run it once, as a statement, then say why nothing opened.
+            const int rc = sqlite3_step(m_stmt);
+            if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+                sqlFailure();
+            throw EngineError(QStringLiteral("The SQL statement returns no result set"));
+        }
+        m_fields.clear();
+        for (int c = 0; c < columns; ++c) {
+            int code = 0, size = 0, decimals = 0;
+            FieldType type = FieldType::String;
+            if (sql::parseDeclaredType(sqlite3_column_decltype(m_stmt, c), code, size, decimals)) {
+                type = fieldTypeFromCode(code);
+            } else {
+                // An expression: its kind from the first row's value.
+                const int rc = sqlite3_step(m_stmt);
+                if (rc == SQLITE_ROW) {
+                    switch (sqlite3_column_type(m_stmt, c)) {
+                    case SQLITE_INTEGER:
+                        type = FieldType::LargeInt;
+                        break;
+                    case SQLITE_FLOAT:
+                        type = FieldType::Float;
+                        break;
+                    case SQLITE_BLOB:
+                        type = FieldType::Blob;
+                        break;
+                    default:
+                        size = 255;
+                        break;
+                    }
+                } else if (rc != SQLITE_DONE) {
+                    sqlFailure();
+                }
+                sqlite3_reset(m_stmt);
+            }
+            m_fields.emplace_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)), type, size, decimals);
+            m_fields.back().readOnly = true;
+        }
+        restart();
+    } catch (...) {
+        disconnect();
+        throw;
+    }
+    return m_fields;
+}
+
+void Query::doClose()
+{
+    disconnect();
+    m_window.clear();
+    m_total = -1;
+}
+
+void Query::restart() const
+{
+    sqlite3_reset(m_stmt);
+    m_window.clear();
+    m_windowFirst = 0;
+    m_stepped = 0;
+}
+
+bool Query::stepOne() const
+{
+    if (m_total >= 0 && m_stepped >= m_total)
+        return false;
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_DONE) {
+        m_total = m_stepped;
+        return false;
+    }
+    if (rc != SQLITE_ROW)
+        sqlFailure();
+    Record rec(m_fields.size());
+    for (std::size_t c = 0; c < m_fields.size(); ++c)
+        rec[c] = fromSqlite(m_stmt, int(c), m_fields[c]);
+    if (m_window.empty())
+        m_windowFirst = m_stepped;
+    m_window.push_back(std::move(rec));
+    if (m_window.size() > kWindowRows) {
+        m_window.pop_front();
+        ++m_windowFirst;
+    }
+    ++m_stepped;
+    return true;
+}
+
+bool Query::doHasRecord(qint64 index) const
+{
+    if (index < 0)
+        return false;
+    if (index < m_stepped)
+        return true;
+    while (m_stepped <= index) {
+        if (!stepOne())
+            return false;
+    }
+    return true;
+}
+
+qint64 Query::doRecordCount() const
+{
+    if (m_total < 0) {
+        // Counting means stepping to the end; only the window is kept.
+        while (stepOne()) { }
+    }
+    return m_total;
+}
+
+void Query::doRead(qint64 index, Record &rec) const
+{
+    if (index < m_windowFirst)
+        restart(); // behind the window: step from the start again
+    while (m_stepped <= index) {
+        if (!stepOne())
+            throw EngineError(QStringLiteral("There is no record %1 in the result").arg(index + 1));
+    }
+    if (index < m_windowFirst)
+        throw EngineError(QStringLiteral("There is no record %1 in the result").arg(index + 1));
+    rec = m_window[std::size_t(index - m_windowFirst)];
+}
+
+} // namespace qvx

@@ -1,0 +1,168 @@
+// The query: SQL text as lines, statements run over the table files, and
+// read-only result sets read lazily.
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "engine/sql/Dialect.h"
+
+#include <QtTest>
+
+using namespace qvx;
+
+class QueryTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    void makeCustomers(const QString &name, int count)
+    {
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(name);
+        t.setTableType(Table::DBase);
+        t.addFieldDef("ID", FieldType::Integer, 6);
+        t.addFieldDef("NAME", FieldType::String, 20);
+        t.addFieldDef("SINCE", FieldType::Date);
+        t.createTable();
+        t.open();
+        for (int i = 1; i <= count; ++i)
+            t.appendRecord({ i, i % 2 ? QStringLiteral("Smith%1").arg(i) : QStringLiteral("Jones%1").arg(i),
+                             i % 3 ? QVariant(QDate(2020, 1, 1).addDays(i)) : QVariant() });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        makeCustomers("customer", 6);
+        makeCustomers("big", 1000);
+    }
+
+    void sqlLines()
+    {
+        Query q;
+        q.addSQL("SELECT *");
+        q.addSQL("FROM customer");
+        QCOMPARE(q.sqlLineCount(), 2);
+        q.saveSQLToFile(path("q.sql"));
+        Query r;
+        r.loadSQLFromFile(path("q.sql"));
+        QCOMPARE(r.sqlLines(), QStringList({ "SELECT *", "FROM customer" }));
+        r.clearSQL();
+        QCOMPARE(r.sqlLineCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(EngineError, r.loadSQLFromFile(path("missing.sql")));
+    }
+
+    void selectWithDialect()
+    {
+        Query q;
+        q.addSQL(QStringLiteral("SELECT c.ID, c.NAME, c.SINCE FROM \"%1\" c").arg(path("customer.dbf")));
+        q.addSQL("WHERE (c.NAME LIKE \"Smi%\") ORDER BY c.ID");
+        q.open();
+        QCOMPARE(q.fieldCount(), 3);
+        QCOMPARE(q.field(2).type, FieldType::Date); // the table's own type comes through
+        QCOMPARE(q.recordCount(), 3);
+        QStringList rows;
+        for (q.first(); !q.eof(); q.next())
+            rows << q.text(0) + u'|' + q.text(1) + u'|' + q.text(2);
+        QCOMPARE(rows, QStringList({ "1|Smith1|2020-01-02", "3|Smith3|", "5|Smith5|2020-01-06" }));
+        try {
+            q.edit();
+            QFAIL("a result set was edited");
+        } catch (const EngineError &e) {
+            QCOMPARE(e.message(), QString("Cannot modify a read-only dataset"));
+        }
+    }
+
+    void expressionsAndBareNames()
+    {
+        Query q;
+        q.setDirectory(dir.path());
+        q.setSQLText("SELECT count(*) AS N, sum(ID) AS S, max(NAME) AS M FROM customer");
+        q.open();
+        QCOMPARE(q.field("N").type, FieldType::LargeInt);
+        QCOMPARE(q.integer(0), 6);
+        QCOMPARE(q.integer(1), 21);
+        QCOMPARE(q.text(2), QString("Smith5"));
+    }
+
+    void aliasReference()
+    {
+        Session session;
+        session.addVirtualAlias("DEMO", "STANDARD", { "PATH=" + dir.path() });
+        Query q;
+        q.setSession(&session);
+        q.setSQLText("SELECT NAME FROM \":DEMO:customer.dbf\" WHERE ID = 2");
+        q.open();
+        QCOMPARE(q.text(0), QString("Jones2"));
+    }
+
+    void lazyRandomAccess()
+    {
+        Query q;
+        q.setSQLText(QStringLiteral("SELECT ID FROM \"%1\"").arg(path("big.dbf")));
+        q.open();
+        QCOMPARE(q.integer(0), 1);
+        q.setRecNo(900); // far ahead
+        QCOMPARE(q.integer(0), 900);
+        q.setRecNo(5); // behind the kept window: stepped again from the start
+        QCOMPARE(q.integer(0), 5);
+        QCOMPARE(q.recordCount(), 1000);
+        q.last();
+        QCOMPARE(q.integer(0), 1000);
+        q.prior();
+        QCOMPARE(q.integer(0), 999);
+    }
+
+    void statements()
+    {
+        makeCustomers("work", 4);
+        Query q;
+        q.setDirectory(dir.path());
+        q.setSQLText("UPDATE work SET NAME = \"changed\" WHERE ID <= 2");
+        QCOMPARE(q.execSQL(), 2);
+        q.setSQLText("INSERT INTO work (ID, NAME) VALUES (9, \"new\");\nDELETE FROM work WHERE ID = 4");
+        QCOMPARE(q.execSQL(), 2);
+        // A statement with no result set runs once, then fails to open.
+        q.setSQLText("DELETE FROM work WHERE ID = 3");
+        try {
+            q.open();
+            QFAIL("opened a DELETE");
+        } catch (const EngineError &e) {
+            QVERIFY(e.message().contains("no result set"));
+        }
+        QVERIFY(!q.isOpen());
+        q.setSQLText("SELECT ID, NAME FROM work ORDER BY ID");
+        q.open();
+        QStringList rows;
+        for (q.first(); !q.eof(); q.next())
+            rows << q.text(0) + u'|' + q.text(1);
+        QCOMPARE(rows, QStringList({ "1|changed", "2|changed", "9|new" }));
+    }
+
+    void errors()
+    {
+        Query q;
+        q.setDirectory(dir.path());
+        q.setSQLText("SELECT *\nFROM nosuch");
+        try {
+            q.open();
+            QFAIL("opened a missing table");
+        } catch (const sql::SqlError &e) {
+            QCOMPARE(e.line(), 2);
+            QCOMPARE(e.column(), 6);
+        }
+        q.setSQLText("SELECT NOPE FROM customer");
+        try {
+            q.open();
+            QFAIL("unknown column accepted");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains("NOPE"), qPrintable(e.message()));
+        }
+        q.setSQLText("SELECT * FROM customer WHERE NAME = 'x");
+        QVERIFY_THROWS_EXCEPTION(sql::SqlError, q.open());
+    }
+};
+
+QTEST_GUILESS_MAIN(QueryTest)
+#include "tst_query.moc"
