@@ -321,6 +321,23 @@ void TestParadoxWrite::autoIncrement()
     // The next number survives closing the table.
     t->insert(4, { QVariant(), QStringLiteral("d") });
     QCOMPARE(t->readField(4, 0), QVariant(12));
+    // A table whose header was not kept up to date by the program that
+    // wrote it: new numbers go on from the highest one it holds.
+    using namespace pxtest;
+    const QByteArray stale = ParadoxBytes()
+                                 .field(0x16, 4, "Id")
+                                 .record(hex("80000005"))
+                                 .record(hex("80000009"))
+                                 .record(hex("80000002"))
+                                 .bytes();
+    const QString s = path(QStringLiteral("stale.db"));
+    QFile f(s);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(stale);
+    f.close();
+    const auto w = paradoxDriver().open(s, false);
+    QCOMPARE(w->insert(3, { QVariant() }), qint64(3));
+    QCOMPARE(w->readField(3, 0), QVariant(10));
 }
 
 void TestParadoxWrite::emptyTable()

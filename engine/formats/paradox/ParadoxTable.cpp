@@ -282,6 +282,8 @@ QByteArray ParadoxTable::encodeRecord(const Record &rec, const char *old, bool i
         QByteArray data;
     };
     std::vector<PendingBlob> blobs;
+    if (inserting)
+        catchUpAutoInc();
     std::uint32_t nextAutoInc = m_header.autoInc;
 
     for (std::size_t i = 0; i < m_header.fields.size(); ++i) {
@@ -364,6 +366,30 @@ QByteArray ParadoxTable::encodeRecord(const Record &rec, const char *old, bool i
     }
     m_header.autoInc = nextAutoInc;
     return out;
+}
+
+void ParadoxTable::catchUpAutoInc()
+{
+    if (m_autoIncChecked)
+        return;
+    // Not every program that writes these tables keeps the header's next
+    // number; a new number must not repeat one the table already holds.
+    std::int32_t highest = 0;
+    bool any = false;
+    for (std::size_t i = 0; i < m_header.fields.size(); ++i) {
+        if (m_header.fields[i].type != kAutoInc)
+            continue;
+        any = true;
+        const int offset = m_header.fields[i].offset;
+        for (qint64 r = 0; hasRecord(r); ++r) {
+            const char *p = recordBytes(r) + offset;
+            if (!isAllZero(p, 4))
+                highest = std::max(highest, decodeInt(p, 4));
+        }
+    }
+    if (any && highest >= 0 && highest < 0x7FFFFFFF && std::uint32_t(highest) >= m_header.autoInc)
+        m_header.autoInc = std::uint32_t(highest) + 1;
+    m_autoIncChecked = true;
 }
 
 void ParadoxTable::writeBlockHeader(int block, int next, int prev, int count)

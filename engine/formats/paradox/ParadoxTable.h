@@ -53,6 +53,7 @@ private:
     QVariant decodeField(const Field &f, const char *p, qint64 index) const;
     QByteArray encodeRecord(const Record &rec, const char *old, bool inserting);
     void checkWritable() const;
+    void catchUpAutoInc();
     struct Links {
         int next = 0;
         int prev = 0;
@@ -83,6 +84,7 @@ private:
     // The records of the block read last, so that a scan reads each block once.
     mutable int m_cachedBlock = 0;
     mutable qint64 m_followedSize = 0;
+    bool m_autoIncChecked = false;
     mutable QByteArray m_cache;
 };
 
