@@ -20,18 +20,6 @@ namespace {
 // Rows kept around the last one read; older ones are stepped again if asked for.
 constexpr std::size_t kWindowRows = 256;
 
-bool isQueryText(const QString &sql)
-{
-    // The first word decides whether the tables are opened for writing.
-    const QString word = QString(sql)
-                             .replace(QLatin1String("("), QLatin1String(" "))
-                             .simplified()
-                             .section(u' ', 0, 0)
-                             .toUpper();
-    return word == QLatin1String("SELECT") || word == QLatin1String("WITH")
-        || word == QLatin1String("VALUES");
-}
-
 QVariant fromSqlite(sqlite3_stmt *st, int col, const FieldDef &field)
 {
     QVariant v;
@@ -62,6 +50,18 @@ QVariant fromSqlite(sqlite3_stmt *st, int col, const FieldDef &field)
 }
 
 } // namespace
+
+bool Query::returnsRows(const QString &sql)
+{
+    // The first word decides whether the tables are opened for writing.
+    const QString word = QString(sql)
+                             .replace(QLatin1String("("), QLatin1String(" "))
+                             .simplified()
+                             .section(u' ', 0, 0)
+                             .toUpper();
+    return word == QLatin1String("SELECT") || word == QLatin1String("WITH")
+        || word == QLatin1String("VALUES");
+}
 
 Query::Query() = default;
 
@@ -181,7 +181,7 @@ FieldDefs Query::doOpen()
 {
     const sql::Rewrite rewrite = sql::rewriteDialect(sqlText());
     const QString text = rewrite.sql;
-    const bool query = isQueryText(text);
+    const bool query = returnsRows(text);
     connect(rewrite, !query);
     try {
         const QByteArray bytes = text.toUtf8();

@@ -45,6 +45,8 @@ public:
 
     // Runs the text as statements; returns how many records they changed.
     qint64 execSQL();
+    // Does the text start as a statement that returns rows (SELECT, WITH, VALUES)?
+    static bool returnsRows(const QString &sql);
 
     QString displayName() const override { return QStringLiteral("query"); }
 

@@ -446,6 +446,47 @@ private slots:
         }
     }
 
+    void sqlStatements()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("sql"));
+        QVERIFY(QDir().mkpath(dir));
+        customerTable(dir);
+        // The process gets a configuration folder of its own.
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("sql-config")).toUtf8());
+
+        const Run select
+            = qvxRun({ QStringLiteral("sql"), QStringLiteral("--alias"), QStringLiteral("DATA=") + dir,
+                       QStringLiteral("SELECT ZNO, NAME FROM \":DATA:customer.dbf\" c "
+                                      "WHERE c.NAME LIKE \"M%\" OR c.ZNO = 4 ORDER BY ZNO") });
+        QVERIFY2(select.exitCode == 0, select.err);
+        QCOMPARE(select.out,
+                 QByteArray("{\"ZNO\":1,\"NAME\":\"M\u00fcller\"}\n{\"ZNO\":4,\"NAME\":\"Fourth\"}\n")
+                     .replace("\\u00fc", "\xc3\xbc"));
+
+        const Run csv
+            = qvxRun({ QStringLiteral("sql"), QStringLiteral("--dir"), dir, QStringLiteral("--format=csv"),
+                       QStringLiteral("SELECT count(*) AS N FROM customer") });
+        QVERIFY2(csv.exitCode == 0, csv.err);
+        QCOMPARE(csv.out, QByteArray("N\r\n3\r\n"));
+
+        QFile script(dir + QStringLiteral("/change.sql"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("UPDATE customer\nSET NAME = \"Renamed\"\nWHERE ZNO >= 3\n");
+        script.close();
+        const Run update = qvxRun(
+            { QStringLiteral("sql"), QStringLiteral("--dir"), dir, QStringLiteral("-f"), script.fileName() });
+        QVERIFY2(update.exitCode == 0, update.err);
+        QCOMPARE(update.out, QByteArray("2\n"));
+
+        const Run bad = qvxRun({ QStringLiteral("sql"), QStringLiteral("--dir"), dir,
+                                 QStringLiteral("SELECT * FROM customer WHERE NAME = 'open") });
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY2(bad.err.contains("Line 1, column 37"), bad.err);
+        const Run usage = qvxRun({ QStringLiteral("sql"), QStringLiteral("--alias"), QStringLiteral("nodir"),
+                                   QStringLiteral("SELECT 1") });
+        QCOMPARE(usage.exitCode, 2);
+    }
+
     void convertToChosenFormat_data()
     {
         QTest::addColumn<QString>("to");

@@ -48,5 +48,6 @@ QStringList parseArguments(QCommandLineParser &parser, const QStringList &args, 
 int runInfo(const QStringList &args);
 int runCat(const QStringList &args);
 int runConvert(const QStringList &args);
+int runSql(const QStringList &args);
 
 } // namespace qvx::tool
