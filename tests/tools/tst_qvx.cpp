@@ -487,6 +487,24 @@ private slots:
         QCOMPARE(usage.exitCode, 2);
     }
 
+    void aliasesFromTheConfiguration()
+    {
+        const QString config = m_dir.filePath(QStringLiteral("aliases-config"));
+        QVERIFY(QDir().mkpath(config + QStringLiteral("/quorvex")));
+        QFile f(config + QStringLiteral("/quorvex/engine.conf"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[ALIAS SHOP]\nDRIVER=STANDARD\nPATH=/data/shop\nDEFAULT DRIVER=DBASE\n");
+        f.close();
+        qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        const Run text = qvxRun({ QStringLiteral("aliases") });
+        QVERIFY2(text.exitCode == 0, text.err);
+        QVERIFY2(text.out.contains("SHOP\tSTANDARD\t/data/shop\n"), text.out);
+        const Run json = qvxRun({ QStringLiteral("aliases"), QStringLiteral("--json") });
+        QVERIFY2(json.out.contains("{\"name\":\"SHOP\",\"driver\":\"STANDARD\",\"path\":\"/data/shop\"}"),
+                 json.out);
+        QVERIFY(QJsonDocument::fromJson(json.out).isArray());
+    }
+
     void convertToChosenFormat_data()
     {
         QTest::addColumn<QString>("to");

@@ -11,6 +11,7 @@ const std::vector<Command> &commands()
         { QStringLiteral("cat"), QStringLiteral("[--format=jsonl|csv] [--limit N] FILE"), runCat },
         { QStringLiteral("convert"),
           QStringLiteral("[--to dbase3|dbase4|foxpro|vfp|xml|cds] [--codepage NAME] IN OUT"), runConvert },
+        { QStringLiteral("aliases"), QStringLiteral("[--json]"), runAliases },
         { QStringLiteral("sql"),
           QStringLiteral("[--alias NAME=DIR]... [--dir DIR] [--format=jsonl|csv] (STATEMENT | -f FILE)"),
           runSql },

@@ -49,5 +49,6 @@ int runInfo(const QStringList &args);
 int runCat(const QStringList &args);
 int runConvert(const QStringList &args);
 int runSql(const QStringList &args);
+int runAliases(const QStringList &args);
 
 } // namespace qvx::tool
