@@ -207,25 +207,30 @@ void TestParadoxPxlib::pxlibReadsOurTables()
         // Inserted out of order, so that blocks split on the way.
         for (int i = 0; i < n; ++i)
             t->insert(i % 2 ? i / 2 : t->recordCount(), expectedRecord(i));
+        // A run of removals empties whole blocks, which leave the chain.
+        for (int i = 0; i < 100; ++i)
+            t->remove(100);
     }
+    const int left = n - 100;
     QString out;
     QVERIFY(run({ QStringLiteral("read"), path }, &out));
     QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("records %1 codepage 850").arg(n));
+    QCOMPARE(lines.value(0), QStringLiteral("records %1 codepage 850").arg(left));
     QCOMPARE(lines.value(1),
              QStringLiteral("Name:1:20\tShort:3:2\tLong:4:4\tNumber:6:8\tMoney:5:8\tDay:2:4\tClock:20:4\t"
                             "Stamp:21:8\tFlag:9:1\tCounter:22:4\tAmount:23:17\tRaw:24:4"));
-    QCOMPARE(lines.size(), n + 2);
+    QCOMPARE(lines.size(), left + 2);
 
     std::vector<int> order; // the record each line shows
     for (int i = 0; i < n; ++i)
         order.insert(i % 2 ? order.begin() + i / 2 : order.end(), i);
+    order.erase(order.begin() + 100, order.begin() + 200);
     const auto number = [](double v) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.17g", v);
         return QString::fromLatin1(buf);
     };
-    for (int line = 0; line < n; ++line) {
+    for (int line = 0; line < left; ++line) {
         const int i = order[std::size_t(line)];
         const Record r = expectedRecord(i);
         const QStringList got = lines[line + 2].split(u'\t');

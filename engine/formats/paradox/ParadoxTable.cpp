@@ -427,6 +427,20 @@ QByteArray ParadoxTable::blockRecords(const BlockEntry &e) const
 
 int ParadoxTable::newBlock()
 {
+    // A block from the free list first, when it is one: inside the file,
+    // not block 1 and not in the chain (a damaged list is dropped, not
+    // followed).
+    const int free = m_header.firstFreeBlock;
+    if (free != 0) {
+        m_header.firstFreeBlock = 0;
+        if (free > 1 && free <= m_lastUsableBlock && !m_visited[std::size_t(free)]) {
+            const int next = linksOf(free).next;
+            if (next > 1 && next <= m_lastUsableBlock && next != free && !m_visited[std::size_t(next)])
+                m_header.firstFreeBlock = next;
+            m_visited[std::size_t(free)] = true;
+            return free;
+        }
+    }
     // After the blocks the file holds. A header that claims more blocks than
     // that is not believed: it would put the block far past the end.
     const qint64 block
@@ -564,6 +578,7 @@ void ParadoxTable::remove(qint64 index)
         }
         writeBlockHeader(e.block, m_header.firstFreeBlock, 0, 0);
         m_header.firstFreeBlock = e.block;
+        m_visited[std::size_t(e.block)] = false;
         m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(k));
     } else {
         m_file->writeBytes(m_header.blockOffset(e.block) + kBlockHeaderSize, records);

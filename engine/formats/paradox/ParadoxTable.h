@@ -61,7 +61,8 @@ private:
     Links linksOf(int block) const;
     QByteArray blockRecords(const BlockEntry &e) const;
     void writeBlockHeader(int block, int next, int prev, int count);
-    // Adds a block at the end of the file (the caller links it in).
+    // A block for new records: a free one, or one added at the end of the
+    // file (the caller links it in).
     int newBlock();
     // Recomputes the first record of the mapped blocks from this one on.
     void renumberFrom(std::size_t entry);
