@@ -505,6 +505,25 @@ private slots:
         QVERIFY(QJsonDocument::fromJson(json.out).isArray());
     }
 
+    void convertToParadoxAndBack()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("paradox"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString original = customerTable(dir);
+        const QString db = dir + QStringLiteral("/cust.db");
+        const QString back = dir + QStringLiteral("/back.xml");
+        for (const auto &[from, to] : { std::pair(original, db), std::pair(db, back) }) {
+            const Run r = qvxRun({ QStringLiteral("convert"), from, to });
+            QVERIFY2(r.exitCode == 0, r.err);
+        }
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/cust.mb")));
+        const std::vector<Record> want = readTable(original);
+        QCOMPARE(readTable(db).size(), want.size());
+        QCOMPARE(readPacket(back), readTable(db));
+        const Run info = qvxRun({ QStringLiteral("info"), db });
+        QVERIFY2(info.out.contains("Records:    3\n"), info.out);
+    }
+
     void convertToChosenFormat_data()
     {
         QTest::addColumn<QString>("to");
@@ -559,8 +578,8 @@ private slots:
         QTest::newRow("bad format") << QStringList { "cat", "--format=xml", "x.dbf" } << 2
                                     << "unknown format 'xml'";
         QTest::newRow("bad limit") << QStringList { "cat", "--limit", "-3", "x.dbf" } << 2 << "--limit";
-        QTest::newRow("unknown target") << QStringList { "convert", "--to", "paradox", "a.dbf", "b.db" } << 2
-                                        << "unknown target format 'paradox'";
+        QTest::newRow("unknown target") << QStringList { "convert", "--to", "nosuchformat", "a.dbf", "b.db" }
+                                        << 2 << "unknown target format 'nosuchformat'";
         QTest::newRow("target not told") << QStringList { "convert", "a.dbf", "b.out" } << 2 << "give --to";
         QTest::newRow("binary packet named xml")
             << QStringList { "convert", "--to", "cds", "a.dbf", "b.xml" } << 2 << ".xml";

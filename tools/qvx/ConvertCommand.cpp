@@ -38,6 +38,7 @@ const std::vector<Target> &targets()
         { QStringLiteral("vfp"), Table::FoxPro, 0x30, PacketFormat::Binary },
         { QStringLiteral("xml"), Table::Default, 0, PacketFormat::Xml },
         { QStringLiteral("cds"), Table::Default, 0, PacketFormat::Binary },
+        { QStringLiteral("paradox"), Table::Paradox, 0, PacketFormat::Binary },
     };
     return list;
 }
@@ -52,6 +53,8 @@ Target chooseTarget(const QString &name, const QString &outPath)
             return targets()[4];
         if (ext == QLatin1String("cds"))
             return targets()[5];
+        if (ext == QLatin1String("db"))
+            return targets()[6];
         throw UsageError(
             QStringLiteral("cannot tell the format to write from the name '%1'; give --to").arg(outPath));
     }
