@@ -1,6 +1,7 @@
 #include "Table.h"
 
 #include "Session.h"
+#include "formats/ascii/AsciiDriver.h"
 #include "formats/dbf/DbfDriver.h"
 #include "formats/paradox/ParadoxDriver.h"
 
@@ -84,7 +85,7 @@ const TableDriver &Table::driverFor(int type)
     case Paradox:
         return paradoxDriver();
     case Ascii:
-        throw EngineError(QStringLiteral("ASCII tables are not supported yet"));
+        return asciiDriver();
     default:
         throw EngineError(QStringLiteral("The table type cannot be told from the file name"));
     }

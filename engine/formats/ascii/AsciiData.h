@@ -1,0 +1,76 @@
+// The data file of a text table (layout drawn in AsciiSchema.h): finding
+// where records start, splitting a record into values, and turning values
+// into text and back.
+#pragma once
+
+#include "AsciiSchema.h"
+
+#include "../../io/File.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <vector>
+
+namespace qvx::ascii {
+
+// How dates and times are written in the data file. This is the one place
+// that decides it; the session's configured formats will be passed here.
+// Times and timestamps with milliseconds get ".zzz" after the seconds, and
+// are read with or without it.
+struct TextForms {
+    QString date = QStringLiteral("yyyy-MM-dd");
+    QString time = QStringLiteral("hh:mm:ss");
+    QString dateTime = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+};
+const TextForms &defaultTextForms();
+
+// A fault in one record, without the file and line (the caller adds them).
+struct DataError {
+    QString what;
+};
+
+// The table's text conversion, by converter name.
+class TextCodec {
+public:
+    explicit TextCodec(const QString &codePage);
+    QString name() const { return m_name; }
+    QString decode(QByteArrayView bytes) const;
+    // Throws DataError when a character has no byte in the code page.
+    QByteArray encode(const QString &text) const;
+
+private:
+    QString m_name;
+    mutable QStringDecoder m_decoder;
+    mutable QStringEncoder m_encoder;
+};
+
+// The byte offset of every record of a data file, found in one pass. A
+// line break inside a delimited value belongs to the value. Throws
+// EngineError "<path>: line N: ..." when a delimited value is never closed.
+std::vector<qint64> scanRecords(const File &file, const Schema &schema);
+
+// The line (from 1) on which the byte at offset lies.
+qint64 lineAt(const File &file, qint64 offset);
+
+// One value of a VARYING record as it stands in the file.
+struct RawValue {
+    QByteArray bytes; // delimiters removed, doubled delimiters made single
+    bool delimited = false;
+};
+
+// The record's values in field order (its line break already removed).
+// An empty line is a record of nulls. Throws DataError.
+Record decodeRecord(const QByteArray &line, const Schema &schema, const TextCodec &codec,
+                    const TextForms &forms);
+
+// A record's line, with its CR LF. Values must already be coerced to the
+// fields' types. Throws DataError "field X: ..." when a value cannot be
+// written: a FIXED value wider than its field or holding a line break, a
+// CHAR longer than its width, or (with no delimiter) a value holding the
+// separator or a line break. Text values are always delimited when the
+// table has a delimiter, so that an empty text ("") differs from null.
+QByteArray encodeRecord(const Record &rec, const Schema &schema, const TextCodec &codec,
+                        const TextForms &forms);
+
+} // namespace qvx::ascii

@@ -1,0 +1,76 @@
+// Feeds arbitrary bytes to the text table data reader (and writer) on
+// memory files.
+//
+// Input: one mode byte, then the data file. Mode bits 0-1 pick the schema
+// (delimited, undelimited, tab-separated with a quote delimiter, fixed);
+// bit 2 opens the table read-only (else it is also written to).
+#include "engine/EngineError.h"
+#include "engine/Value.h"
+#include "engine/formats/ascii/AsciiDriver.h"
+#include "engine/formats/ascii/AsciiTable.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+const char *const kFuzzSchemas[] = {
+    "[F]\r\nFiletype=VARYING\r\nDelimiter=\"\r\nSeparator=,\r\nField1=A,LONGINT,11,0,0\r\n"
+    "Field2=B,CHAR,8,0,0\r\nField3=C,FLOAT,10,2,0\r\nField4=D,DATE,10,0,0\r\nField5=E,MEMO,0,0,0\r\n",
+    "[F]\r\nFiletype=VARYING\r\nDelimiter=\r\nSeparator=|\r\nField1=A,NUMBER,6,0,0\r\n"
+    "Field2=B,CHAR,20,0,0\r\nField3=C,BOOL,1,0,0\r\nField4=D,TIMESTAMP,19,0,0\r\n",
+    "[F]\r\nFiletype=VARYING\r\nDelimiter='\r\nSeparator=#009\r\nCharSet=UTF-8\r\nField1=A,INT64,20,0,0\r\n"
+    "Field2=B,CHAR,5,0,0\r\nField3=C,TIME,8,0,0\r\n",
+    "[F]\r\nFiletype=FIXED\r\nCharSet=IBM850\r\nField1=A,LONGINT,4,0,0\r\nField2=B,CHAR,6,0,4\r\n"
+    "Field3=C,FLOAT,6,2,10\r\nField4=D,DATE,10,0,16\r\nField5=E,BOOL,1,0,3\r\n",
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    const std::uint8_t mode = data[0];
+    const QByteArray bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    const QByteArray schema(kFuzzSchemas[mode & 3]);
+    try {
+        auto t = qvx::openAscii(std::make_unique<qvx::MemoryFile>(bytes, QStringLiteral("fuzz.txt")), schema,
+                                QStringLiteral("fuzz.sch"), (mode & 4) != 0);
+        (void)t->info();
+        const qint64 count = std::min<qint64>(t->recordCount(), 200);
+        qvx::Record rec;
+        for (qint64 i = 0; i < count; ++i) {
+            try {
+                t->read(i, rec);
+                for (std::size_t f = 0; f < t->fields().size(); ++f)
+                    (void)qvx::valueToText(rec[f], t->fields()[f].type);
+            } catch (const qvx::EngineError &) {
+                // A damaged record; the others are still read.
+            }
+        }
+        if (!t->readOnly() && count > 0) {
+            try {
+                t->read(0, rec);
+                t->update(0, rec);
+                t->insert(count, rec);
+                t->insert(0, rec);
+                t->remove(1);
+            } catch (const qvx::EngineError &) {
+                // A value that cannot be written back is refused, not mangled.
+            }
+            // What was written must scan to the records we think it holds.
+            const auto *table = dynamic_cast<const qvx::ascii::AsciiTable *>(t.get());
+            const QByteArray written = table->dataFile().readBytes(0, table->dataFile().size());
+            auto again
+                = qvx::openAscii(std::make_unique<qvx::MemoryFile>(written, QStringLiteral("fuzz.txt")),
+                                 schema, QStringLiteral("fuzz.sch"), true);
+            if (again->recordCount() != t->recordCount())
+                __builtin_trap();
+        }
+    } catch (const qvx::EngineError &) {
+    }
+    return 0;
+}
