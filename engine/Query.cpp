@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -93,7 +94,7 @@ void Query::saveSQLToFile(const QString &path) const
     throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)));
 }
 
-QString Query::tablePath(const sql::TableRef &ref) const
+QString Query::tablePath(const sql::TableRef &ref, bool mustExist) const
 {
     QString path;
     switch (ref.kind) {
@@ -114,6 +115,13 @@ QString Query::tablePath(const sql::TableRef &ref) const
                 return path + QLatin1String(ext);
         }
     }
+    if (!mustExist) {
+        if (Table::typeForExtension(path) == Table::Default)
+            throw sql::SqlError(
+                ref.line, ref.column,
+                QStringLiteral("%1 needs an extension that names its kind (.db, .dbf, .txt)").arg(path));
+        return path;
+    }
     if (!QFileInfo(path).isFile())
         throw sql::SqlError(ref.line, ref.column, QStringLiteral("the table %1 does not exist").arg(path));
     return path;
@@ -128,11 +136,45 @@ void Query::connect(const sql::Rewrite &rewrite, bool writable)
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sql::registerTableModule(m_db);
+    m_created.clear();
     for (const sql::TableRef &ref : rewrite.tables) {
+        if (ref.use == sql::TableRef::Use::Create) {
+            m_created.emplace_back(ref.name, tablePath(ref, false));
+            continue;
+        }
+        if (ref.use == sql::TableRef::Use::Drop && !QFileInfo::exists(tablePath(ref, false)))
+            continue; // DROP TABLE IF EXISTS of nothing
         const QString path = tablePath(ref);
         // .dbf picks the dBASE driver, which reads FoxPro tables as well.
         sql::attachTable(m_db, ref.name, path, Table::typeForExtension(path), writable);
     }
+}
+
+// CREATE TABLE makes a table file: the statement becomes the creation of a
+// virtual table whose module writes the file from the column list.
+QString Query::localCreate(const QString &rewritten) const
+{
+    static const QRegularExpression re(QStringLiteral("^(\\s*)CREATE\\s+TABLE\\s+(IF\\s+NOT\\s+EXISTS\\s+)?"
+                                                      "\"((?:[^\"]|\"\")+)\"\\s*\\((.*)\\)\\s*;?\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption
+                                           | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = re.match(rewritten);
+    if (!m.hasMatch())
+        return rewritten;
+    const QString name = m.captured(3).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    for (const auto &[sqlName, path] : m_created) {
+        if (sqlName != name)
+            continue;
+        if (!m.captured(2).isEmpty() && QFileInfo::exists(path))
+            return QStringLiteral("SELECT 1 WHERE 0"); // CREATE TABLE IF NOT EXISTS of a table that is there
+        QString quotedPath = path;
+        quotedPath.replace(u'\'', QStringLiteral("''"));
+        return QStringLiteral("%1CREATE VIRTUAL TABLE temp.\"%2\" USING qvx_table('%3', %4, create, %5)")
+            .arg(m.captured(1), m.captured(3), quotedPath)
+            .arg(Table::typeForExtension(path))
+            .arg(m.captured(4));
+    }
+    return rewritten;
 }
 
 void Query::disconnect()
@@ -152,7 +194,7 @@ qint64 Query::execSQL()
     close();
     const sql::Rewrite rewrite = sql::rewriteDialect(sqlText());
     connect(rewrite, true);
-    const QByteArray text = rewrite.sql.toUtf8();
+    const QByteArray text = localCreate(rewrite.sql).toUtf8();
     const char *tail = text.constData();
     qint64 changed = 0;
     try {

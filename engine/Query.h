@@ -61,7 +61,8 @@ protected:
 private:
     void connect(const sql::Rewrite &rewrite, bool writable);
     void disconnect();
-    QString tablePath(const sql::TableRef &ref) const;
+    QString tablePath(const sql::TableRef &ref, bool mustExist = true) const;
+    QString localCreate(const QString &rewritten) const;
     bool stepOne() const; // steps one row into the window; false at the end
     void restart() const;
     [[noreturn]] void sqlFailure() const;
@@ -69,6 +70,7 @@ private:
     QStringList m_lines;
     QString m_directory;
     Session *m_session = nullptr;
+    std::vector<std::pair<QString, QString>> m_created; // SQL name -> path, for CREATE TABLE
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
     FieldDefs m_fields;

@@ -232,6 +232,7 @@ public:
                 allowCorrelation = false;
                 fromList.back() = false;
             } else if (isKeyword(t, "TABLE") && (previousWordIs(i, "CREATE") || previousWordIs(i, "DROP"))) {
+                m_nextUse = previousWordIs(i, "CREATE") ? TableRef::Use::Create : TableRef::Use::Drop;
                 m_out += t.text;
                 i = skipIfExists(i);
                 expectTable = true;
@@ -308,6 +309,8 @@ private:
         TableRef ref;
         ref.line = t.line;
         ref.column = t.column;
+        ref.use = m_nextUse;
+        m_nextUse = TableRef::Use::Query;
         if (t.type == Token::Type::Quoted) {
             ref.spec = unquote(t.text);
             if (ref.spec.startsWith(u':')) {
@@ -383,6 +386,7 @@ private:
     QString m_out;
     std::vector<TableRef> m_tables;
     QSet<QString> m_usedNames;
+    TableRef::Use m_nextUse = TableRef::Use::Query;
 };
 
 } // namespace

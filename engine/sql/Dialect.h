@@ -32,7 +32,9 @@ private:
 
 struct TableRef {
     enum class Kind { Path, Alias, Bare };
+    enum class Use { Query, Create, Drop }; // named by CREATE TABLE or DROP TABLE
     Kind kind = Kind::Bare;
+    Use use = Use::Query;
     QString spec; // as written, without quotes: "/data/customer.db", ":ALIAS:customer.db", "customer"
     QString alias; // for Kind::Alias, the alias name
     QString table; // the file name part ("customer.db"), or the bare name

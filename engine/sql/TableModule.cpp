@@ -6,6 +6,10 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QTime>
 
 #include <sqlite3.h>
@@ -19,7 +23,64 @@ namespace {
 
 struct VTable : sqlite3_vtab {
     std::unique_ptr<OpenTable> table;
+    QString path;
+    int type = 0;
 };
+
+// One column of CREATE TABLE: name, type and size as SQL writes them
+// ("NAME CHAR(20)", "\"Unit Price\" NUMERIC(10,2) NOT NULL").
+FieldDef columnDefinition(const QString &text)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*(?:\"((?:[^\"]|\"\")+)\"|'((?:[^']|'')+)'|([A-Za-z_][A-Za-z0-9_]*))"
+                       "\\s+(DOUBLE\\s+PRECISION|[A-Za-z]+)"
+                       "\\s*(?:\\(\\s*(\\d+)\\s*(?:,\\s*(\\d+)\\s*)?\\))?\\s*(NOT\\s+NULL)?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch())
+        throw EngineError(
+            QStringLiteral("'%1' is not a column definition (name, type and size)").arg(text.trimmed()));
+    // A double-quoted name reaches us as the string the dialect made of it.
+    QString name = m.captured(3);
+    if (!m.captured(1).isEmpty())
+        name = m.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    else if (!m.captured(2).isEmpty())
+        name = m.captured(2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    const QString type = m.captured(4).simplified().toUpper();
+    const int size = m.captured(5).toInt();
+    const int decimals = m.captured(6).toInt();
+    static const QHash<QString, FieldType> types = {
+        { QStringLiteral("CHAR"), FieldType::String },
+        { QStringLiteral("CHARACTER"), FieldType::String },
+        { QStringLiteral("VARCHAR"), FieldType::String },
+        { QStringLiteral("SMALLINT"), FieldType::SmallInt },
+        { QStringLiteral("INTEGER"), FieldType::Integer },
+        { QStringLiteral("INT"), FieldType::Integer },
+        { QStringLiteral("BIGINT"), FieldType::LargeInt },
+        { QStringLiteral("FLOAT"), FieldType::Float },
+        { QStringLiteral("REAL"), FieldType::Float },
+        { QStringLiteral("DOUBLE"), FieldType::Float },
+        { QStringLiteral("DOUBLE PRECISION"), FieldType::Float },
+        { QStringLiteral("MONEY"), FieldType::Currency },
+        { QStringLiteral("NUMERIC"), FieldType::BCD },
+        { QStringLiteral("DECIMAL"), FieldType::BCD },
+        { QStringLiteral("DATE"), FieldType::Date },
+        { QStringLiteral("TIME"), FieldType::Time },
+        { QStringLiteral("TIMESTAMP"), FieldType::DateTime },
+        { QStringLiteral("BOOLEAN"), FieldType::Boolean },
+        { QStringLiteral("BLOB"), FieldType::Blob },
+        { QStringLiteral("MEMO"), FieldType::Memo },
+        { QStringLiteral("AUTOINC"), FieldType::AutoInc },
+    };
+    const auto it = types.find(type);
+    if (it == types.end())
+        throw EngineError(
+            QStringLiteral("Column %1: the type %2 is not one a local table can hold").arg(name, type));
+    if (it.value() == FieldType::String && size <= 0)
+        throw EngineError(
+            QStringLiteral("Column %1: a character column needs a size, as in CHAR(20)").arg(name));
+    return FieldDef(name, it.value(), size, decimals, !m.captured(7).isEmpty());
+}
 
 struct Cursor : sqlite3_vtab_cursor {
     qint64 index = 0;
@@ -78,11 +139,24 @@ int connect(sqlite3 *db, void *, int argc, const char *const *argv, sqlite3_vtab
     }
     const QString path = argText(argv[3]);
     const int type = argText(argv[4]).toInt();
-    const bool writable = argText(argv[5]) == QLatin1String("rw");
+    const QString mode = argText(argv[5]);
     auto vtab = std::make_unique<VTable>();
     std::memset(static_cast<sqlite3_vtab *>(vtab.get()), 0, sizeof(sqlite3_vtab));
+    vtab->path = path;
+    vtab->type = type;
     try {
-        vtab->table = Table::driverFor(type).open(path, !writable);
+        if (mode == QLatin1String("create")) {
+            // CREATE TABLE: the columns follow as module arguments.
+            FieldDefs fields;
+            for (int i = 6; i < argc; ++i)
+                fields.push_back(columnDefinition(QString::fromUtf8(argv[i])));
+            if (fields.empty())
+                throw EngineError(path, QStringLiteral("a table needs at least one column"));
+            if (QFileInfo::exists(path))
+                throw EngineError(path, QStringLiteral("the table exists already"));
+            Table::driverFor(type).create(path, fields, CreateOptions {});
+        }
+        vtab->table = Table::driverFor(type).open(path, mode == QLatin1String("ro"));
     } catch (const std::exception &e) {
         *err = sqlite3_mprintf("%s", e.what());
         return SQLITE_ERROR;
@@ -109,6 +183,24 @@ int connect(sqlite3 *db, void *, int argc, const char *const *argv, sqlite3_vtab
 int disconnect(sqlite3_vtab *vtab)
 {
     delete static_cast<VTable *>(vtab);
+    return SQLITE_OK;
+}
+
+// DROP TABLE: the table's files go with it.
+int destroy(sqlite3_vtab *base)
+{
+    auto *vtab = static_cast<VTable *>(base);
+    vtab->table.reset(); // closes the files and gives up the lock first
+    try {
+        for (const QString &file : Table::driverFor(vtab->type).files(vtab->path)) {
+            if (!QFile::remove(file))
+                throw EngineError(file, QStringLiteral("cannot delete it"));
+        }
+    } catch (const std::exception &e) {
+        setError(base, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
+    delete vtab;
     return SQLITE_OK;
 }
 
@@ -271,7 +363,7 @@ const sqlite3_module kModule = {
     /* xConnect */ connect,
     /* xBestIndex */ bestIndex,
     /* xDisconnect */ disconnect,
-    /* xDestroy */ disconnect,
+    /* xDestroy */ destroy,
     /* xOpen */ open,
     /* xClose */ close,
     /* xFilter */ filter,

@@ -140,6 +140,58 @@ private slots:
         QCOMPARE(rows, QStringList({ "1|changed", "2|changed", "9|new" }));
     }
 
+    void createAndDropLocalTables_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("dBASE") << "made.dbf" << QStringList { "made.dbf", "made.dbt" };
+        QTest::newRow("Paradox") << "made.db" << QStringList { "made.db", "made.mb" };
+    }
+    void createAndDropLocalTables()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, files);
+        QTemporaryDir work;
+        Query q;
+        q.setDirectory(work.path());
+        q.setSQLText(
+            QStringLiteral("CREATE TABLE \"%1\" (ID INTEGER, \"PRICE\" NUMERIC(10,2), NAME CHAR(20) NOT "
+                           "NULL, SINCE DATE, NOTES MEMO)")
+                .arg(file));
+        q.execSQL();
+        QVERIFY(QFileInfo::exists(work.filePath(file)));
+        q.setSQLText(
+            QStringLiteral("INSERT INTO \"%1\" (ID, \"PRICE\", NAME, SINCE, NOTES) VALUES (1, 2.5, "
+                           "\"first\", \"2024-02-29\", \"a note\")")
+                .arg(file));
+        QCOMPARE(q.execSQL(), 1);
+        Table t;
+        t.setDatabaseName(work.path());
+        t.setTableName(file);
+        t.open();
+        QCOMPARE(t.recordCount(), 1);
+        QCOMPARE(t.field(2).name, QString("NAME"));
+        QCOMPARE(t.value(3).toDate(), QDate(2024, 2, 29));
+        QCOMPARE(t.text(4), QString("a note"));
+        t.close();
+        q.setSQLText(QStringLiteral("CREATE TABLE \"%1\" (A CHAR(5))").arg(file));
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.execSQL()); // there already
+        q.setSQLText(QStringLiteral("DROP TABLE \"%1\"").arg(file));
+        q.execSQL();
+        for (const QString &f : files)
+            QVERIFY2(!QFileInfo::exists(work.filePath(f)), qPrintable(f));
+        q.setSQLText(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(file));
+        QCOMPARE(q.execSQL(), 0);
+        q.setSQLText("CREATE TABLE \"bad.dbf\" (A VARCHAR)");
+        try {
+            q.execSQL();
+            QFAIL("a character column without a size was created");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains("needs a size"), qPrintable(e.message()));
+        }
+        QVERIFY(!QFileInfo::exists(work.filePath("bad.dbf")));
+    }
+
     void errors()
     {
         Query q;
