@@ -524,6 +524,25 @@ private slots:
         QVERIFY2(info.out.contains("Records:    3\n"), info.out);
     }
 
+    // Text tables hold no memo: a table without one goes to text and back whole.
+    void convertToAsciiAndBack()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("ascii"));
+        QVERIFY(QDir().mkpath(dir));
+        const FieldDefs fields = { FieldDef(QStringLiteral("ID"), FieldType::Integer, 6),
+                                   FieldDef(QStringLiteral("NAME"), FieldType::String, 20),
+                                   FieldDef(QStringLiteral("SINCE"), FieldType::Date) };
+        const std::vector<Record> rows = { { 1, QStringLiteral("Smith, \"Jr\""), QDate(2020, 1, 31) },
+                                           { 2, QStringLiteral("Ærø"), QVariant() } };
+        const QString original = makeTable(dir, QStringLiteral("plain.dbf"), Table::DBase, fields, rows, {},
+                                           CreateOptions { 0, QStringLiteral("windows-1252") });
+        const QString txt = dir + QStringLiteral("/plain.txt");
+        const Run r = qvxRun({ QStringLiteral("convert"), original, txt });
+        QVERIFY2(r.exitCode == 0, r.err);
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/plain.sch")));
+        QCOMPARE(readTable(txt), readTable(original));
+    }
+
     void convertToChosenFormat_data()
     {
         QTest::addColumn<QString>("to");

@@ -10,7 +10,7 @@ const std::vector<Command> &commands()
         { QStringLiteral("info"), QStringLiteral("[--json] FILE"), runInfo },
         { QStringLiteral("cat"), QStringLiteral("[--format=jsonl|csv] [--limit N] FILE"), runCat },
         { QStringLiteral("convert"),
-          QStringLiteral("[--to dbase3|dbase4|foxpro|vfp|paradox|xml|cds] [--codepage NAME] IN OUT"), runConvert },
+          QStringLiteral("[--to dbase3|dbase4|foxpro|vfp|paradox|ascii|xml|cds] [--codepage NAME] IN OUT"), runConvert },
         { QStringLiteral("aliases"), QStringLiteral("[--json]"), runAliases },
         { QStringLiteral("sql"),
           QStringLiteral("[--alias NAME=DIR]... [--dir DIR] [--format=jsonl|csv] (STATEMENT | -f FILE)"),

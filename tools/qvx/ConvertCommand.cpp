@@ -39,6 +39,7 @@ const std::vector<Target> &targets()
         { QStringLiteral("xml"), Table::Default, 0, PacketFormat::Xml },
         { QStringLiteral("cds"), Table::Default, 0, PacketFormat::Binary },
         { QStringLiteral("paradox"), Table::Paradox, 0, PacketFormat::Binary },
+        { QStringLiteral("ascii"), Table::Ascii, 0, PacketFormat::Binary },
     };
     return list;
 }
@@ -55,6 +56,8 @@ Target chooseTarget(const QString &name, const QString &outPath)
             return targets()[5];
         if (ext == QLatin1String("db"))
             return targets()[6];
+        if (ext == QLatin1String("txt"))
+            return targets()[7];
         throw UsageError(
             QStringLiteral("cannot tell the format to write from the name '%1'; give --to").arg(outPath));
     }
