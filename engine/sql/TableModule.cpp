@@ -273,6 +273,21 @@ void resultValue(sqlite3_context *ctx, const QVariant &v, FieldType type)
     case ValueKind::Double:
         sqlite3_result_double(ctx, v.toDouble());
         return;
+    case ValueKind::Decimal: {
+        // A number, so that comparisons and sums work; text only when a
+        // double would not hold every digit.
+        const QString text = v.toString();
+        int digits = 0;
+        for (QChar c : text)
+            digits += c.isDigit() ? 1 : 0;
+        if (digits <= 15) {
+            sqlite3_result_double(ctx, text.toDouble());
+            return;
+        }
+        const QByteArray t = text.toUtf8();
+        sqlite3_result_text64(ctx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return;
+    }
     case ValueKind::Bytes: {
         const QByteArray b = v.toByteArray();
         sqlite3_result_blob64(ctx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
