@@ -94,6 +94,18 @@ void Query::saveSQLToFile(const QString &path) const
     throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)));
 }
 
+void Query::prepareFailure(const sql::Rewrite &rewrite, const QByteArray &utf8, qsizetype start) const
+{
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const int offset = sqlite3_error_offset(m_db);
+    if (offset < 0)
+        throw EngineError(message);
+    const qsizetype at = QString::fromUtf8(utf8.left(start + offset)).size();
+    int line = 1, column = 1;
+    rewrite.sourcePosition(at, line, column);
+    throw sql::SqlError(line, column, message);
+}
+
 QString Query::tablePath(const sql::TableRef &ref, bool mustExist) const
 {
     QString path;
@@ -200,8 +212,9 @@ qint64 Query::execSQL()
     try {
         while (tail && *tail) {
             sqlite3_stmt *st = nullptr;
+            const char *start = tail;
             if (sqlite3_prepare_v2(m_db, tail, -1, &st, &tail) != SQLITE_OK)
-                sqlFailure();
+                prepareFailure(rewrite, text, start - text.constData());
             if (!st)
                 break; // only white space or comments were left
             int rc;
@@ -229,7 +242,7 @@ FieldDefs Query::doOpen()
         const QByteArray bytes = text.toUtf8();
         const char *tail = nullptr;
         if (sqlite3_prepare_v2(m_db, bytes.constData(), -1, &m_stmt, &tail) != SQLITE_OK)
-            sqlFailure();
+            prepareFailure(rewrite, bytes, 0);
         if (!m_stmt)
             throw EngineError(QStringLiteral("The SQL text holds no statement"));
         const int columns = sqlite3_column_count(m_stmt);

@@ -66,6 +66,9 @@ private:
     bool stepOne() const; // steps one row into the window; false at the end
     void restart() const;
     [[noreturn]] void sqlFailure() const;
+    // A failure to prepare, placed in the user's text when SQLite can say where.
+    [[noreturn]] void prepareFailure(const sql::Rewrite &rewrite, const QByteArray &utf8,
+                                     qsizetype start) const;
 
     QStringList m_lines;
     QString m_directory;

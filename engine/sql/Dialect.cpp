@@ -196,6 +196,7 @@ public:
             const Token &t = m_tokens[i];
             if (t.type == Token::Type::End)
                 break;
+            m_origins.push_back({ m_out.size(), t.line, t.column });
             if (t.type == Token::Type::Space || t.type == Token::Type::Comment) {
                 m_out += t.text;
                 continue;
@@ -253,7 +254,7 @@ public:
                 m_out += t.text;
             }
         }
-        return { m_out, m_tables };
+        return { m_out, m_tables, m_origins };
     }
 
 private:
@@ -385,11 +386,23 @@ private:
     std::vector<Token> m_tokens;
     QString m_out;
     std::vector<TableRef> m_tables;
+    std::vector<Rewrite::Origin> m_origins;
     QSet<QString> m_usedNames;
     TableRef::Use m_nextUse = TableRef::Use::Query;
 };
 
 } // namespace
+
+void Rewrite::sourcePosition(qsizetype offset, int &line, int &column) const
+{
+    line = column = 1;
+    for (const Origin &o : origins) {
+        if (o.offset > offset)
+            break;
+        line = o.line;
+        column = o.column;
+    }
+}
 
 Rewrite rewriteDialect(const QString &text)
 {

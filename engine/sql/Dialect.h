@@ -46,6 +46,17 @@ struct TableRef {
 struct Rewrite {
     QString sql; // SQLite text
     std::vector<TableRef> tables; // each distinct reference once, in order of first use
+    // Where each piece of the SQLite text came from: its offset in sql, and
+    // the line and column of the user's text, in order of offset.
+    struct Origin {
+        qsizetype offset;
+        int line;
+        int column;
+    };
+    std::vector<Origin> origins;
+
+    // The line and column of the user's text behind an offset in sql.
+    void sourcePosition(qsizetype offset, int &line, int &column) const;
 };
 
 // Throws SqlError for unterminated strings, quoted names or comments and for

@@ -160,10 +160,9 @@ private slots:
                 .arg(file));
         q.execSQL();
         QVERIFY(QFileInfo::exists(work.filePath(file)));
-        q.setSQLText(
-            QStringLiteral("INSERT INTO \"%1\" (ID, \"PRICE\", NAME, SINCE, NOTES) VALUES (1, 2.5, "
-                           "\"first\", \"2024-02-29\", \"a note\")")
-                .arg(file));
+        q.setSQLText(QStringLiteral("INSERT INTO \"%1\" (ID, \"PRICE\", NAME, SINCE, NOTES) VALUES (1, 2.5, "
+                                    "\"first\", \"2024-02-29\", \"a note\")")
+                         .arg(file));
         QCOMPARE(q.execSQL(), 1);
         Table t;
         t.setDatabaseName(work.path());
@@ -204,12 +203,22 @@ private slots:
             QCOMPARE(e.line(), 2);
             QCOMPARE(e.column(), 6);
         }
-        q.setSQLText("SELECT NOPE FROM customer");
+        // SQLite's own complaint, placed in the user's text.
+        q.setSQLText("SELECT ID,\n  \"a string\", NOPE FROM customer");
         try {
             q.open();
             QFAIL("unknown column accepted");
-        } catch (const EngineError &e) {
+        } catch (const sql::SqlError &e) {
             QVERIFY2(e.message().contains("NOPE"), qPrintable(e.message()));
+            QCOMPARE(e.line(), 2);
+            QCOMPARE(e.column(), 15);
+        }
+        q.setSQLText("UPDATE customer SET NAME = NAME WHERE 0 = 1;\nUPDATE customer SET NAME = NOPE");
+        try {
+            q.execSQL();
+            QFAIL("unknown column accepted");
+        } catch (const sql::SqlError &e) {
+            QCOMPARE(e.line(), 2);
         }
         q.setSQLText("SELECT * FROM customer WHERE NAME = 'x");
         QVERIFY_THROWS_EXCEPTION(sql::SqlError, q.open());
