@@ -12,15 +12,24 @@
 //   qvx_bench scan-c <file>              the minimal C scan of the same file
 //   qvx_bench load-xml <file>            ClientDataSet::loadFromFile of a data packet
 //   qvx_bench read-xml <file>            a bare QXmlStreamReader pass over it
+//   qvx_bench sql-ours <dir> <table> <n>    SQL statement n through Query over the table file
+//   qvx_bench sql-native <dir> <table> <n>  the same statement in plain SQLite over the same rows
+//                                           loaded into an SQLite table first (not timed)
+//   qvx_bench first-row <dir> <table>       time to the first row of SELECT * through Query
 //
 // Output: one line of key=value pairs (cpu and wall seconds, rows, ...).
 
 #include "BaselineScans.h"
 
 #include "engine/ClientDataSet.h"
+#include "engine/Query.h"
 #include "engine/Table.h"
+#include "engine/Value.h"
 
 #include <QCoreApplication>
+#include <QDir>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -200,8 +209,100 @@ int usage()
                  "       qvx_bench scan-table <dir> <table>\n"
                  "       qvx_bench scan-c <file>\n"
                  "       qvx_bench load-xml <file>\n"
-                 "       qvx_bench read-xml <file>\n");
+                 "       qvx_bench read-xml <file>\n"
+                 "       qvx_bench sql-ours|sql-native <dir> <table> <0-3>\n"
+                 "       qvx_bench first-row <dir> <table>\n");
     return 2;
+}
+
+using namespace qvx;
+
+// The statements the SQL ratios compare; T stands for the table.
+const char *const kStatements[] = {
+    "SELECT count(*) FROM T WHERE NAME LIKE 'Smi%'",
+    "SELECT PAID, count(*), sum(AMOUNT) FROM T GROUP BY PAID",
+    "SELECT NAME, AMOUNT FROM T ORDER BY AMOUNT DESC, NAME LIMIT 100",
+    "SELECT NAME FROM T WHERE QTY = 4711",
+};
+
+int runSqlOurs(const QString &dir, const QString &table, int n)
+{
+    Query q;
+    q.setSQLText(QString::fromLatin1(kStatements[n])
+                     .replace(QLatin1String(" T"), QStringLiteral(" \"") + QDir(dir).filePath(table) + u'"'));
+    Stopwatch watch;
+    q.open();
+    qint64 rows = 0;
+    for (q.first(); !q.eof(); q.next())
+        ++rows;
+    std::printf("cpu=%.9f wall=%.9f rows=%lld\n", watch.cpu(), watch.wall(), static_cast<long long>(rows));
+    return 0;
+}
+
+int runSqlNative(const QString &dir, const QString &table, int n)
+{
+    Table t;
+    t.setDatabaseName(dir);
+    t.setTableName(table);
+    t.open();
+    sqlite3 *db = nullptr;
+    sqlite3_open(":memory:", &db);
+    QStringList cols, marks;
+    for (const FieldDef &f : t.fields()) {
+        cols << f.name;
+        marks << QStringLiteral("?");
+    }
+    sqlite3_exec(db, QStringLiteral("CREATE TABLE T(%1)").arg(cols.join(u',')).toUtf8().constData(), nullptr,
+                 nullptr, nullptr);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *ins = nullptr;
+    sqlite3_prepare_v2(db,
+                       QStringLiteral("INSERT INTO T VALUES(%1)").arg(marks.join(u',')).toUtf8().constData(),
+                       -1, &ins, nullptr);
+    for (t.first(); !t.eof(); t.next()) {
+        for (int i = 0; i < t.fieldCount(); ++i) {
+            const QVariant v = t.value(i);
+            const ValueKind kind = valueKind(t.field(i).type);
+            if (v.isNull())
+                sqlite3_bind_null(ins, i + 1);
+            else if (kind == ValueKind::Int || kind == ValueKind::Int64 || kind == ValueKind::Bool)
+                sqlite3_bind_int64(ins, i + 1, v.toLongLong());
+            else if (kind == ValueKind::Double || kind == ValueKind::Decimal)
+                sqlite3_bind_double(ins, i + 1, v.toDouble());
+            else
+                sqlite3_bind_text(ins, i + 1, valueToText(v, t.field(i).type).toUtf8().constData(), -1,
+                                  SQLITE_TRANSIENT);
+        }
+        sqlite3_step(ins);
+        sqlite3_reset(ins);
+    }
+    sqlite3_finalize(ins);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    Stopwatch watch;
+    sqlite3_prepare_v2(db, kStatements[n], -1, &st, nullptr);
+    qint64 rows = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int i = 0; i < sqlite3_column_count(st); ++i)
+            sqlite3_column_value(st, i);
+        ++rows;
+    }
+    const double cpu = watch.cpu(), wall = watch.wall();
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    std::printf("cpu=%.9f wall=%.9f rows=%lld\n", cpu, wall, static_cast<long long>(rows));
+    return 0;
+}
+
+int runFirstRow(const QString &dir, const QString &table)
+{
+    Query q;
+    q.setSQLText(QStringLiteral("SELECT * FROM \"") + QDir(dir).filePath(table) + u'"');
+    Stopwatch watch;
+    q.open();
+    const QVariant first = q.value(0);
+    std::printf("cpu=%.9f wall=%.9f rows=1\n", watch.cpu(), watch.wall());
+    return first.isNull() ? 1 : 0;
 }
 
 } // namespace
@@ -226,6 +327,14 @@ int main(int argc, char **argv)
             return runLoadXml(args.at(2));
         if (what == u"read-xml" && args.size() == 3)
             return runReadXml(args.at(2));
+        const int statement = args.size() == 5 ? args.at(4).toInt() : -1;
+        const bool known = statement >= 0 && statement < int(std::size(kStatements));
+        if (what == u"sql-ours" && known)
+            return runSqlOurs(args.at(2), args.at(3), statement);
+        if (what == u"sql-native" && known)
+            return runSqlNative(args.at(2), args.at(3), statement);
+        if (what == u"first-row" && args.size() == 4)
+            return runFirstRow(args.at(2), args.at(3));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qvx_bench %s: %s\n", argv[1], e.what());
         return 1;

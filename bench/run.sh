@@ -70,6 +70,12 @@ for ((r = 1; r <= repeats; ++r)); do
     measure scanTable cpu wall -- scan-table "$data" scan.dbf
     measure readXml cpu wall -- read-xml "$data/orders_100k.xml"
     measure loadXml cpu wall -- load-xml "$data/orders_100k.xml"
+    for n in 0 1 2 3; do
+        measure "sqlOurs$n" cpu wall -- sql-ours "$data" scan.dbf "$n"
+        measure "sqlNative$n" cpu wall -- sql-native "$data" scan.dbf "$n"
+    done
+    measure firstRow10k cpu wall -- first-row "$data" orders_10k.dbf
+    measure firstRow1m cpu wall -- first-row "$data" orders_1m.dbf
 done
 
 # Time in a readable unit.
@@ -111,6 +117,11 @@ if [[ -z ${failed[open1m]:-} ]]; then
 fi
 row "2. full scan, data set vs minimal C scan ($scanRows rows)" scanTable scanC 2
 row "3. XML packet load vs bare QXmlStreamReader (100k)" loadXml readXml 1.5
+row "4. SQL LIKE count, file vs native SQLite ($scanRows rows)" sqlOurs0 sqlNative0 1.5
+row "4. SQL GROUP BY count/sum, file vs native SQLite" sqlOurs1 sqlNative1 1.5
+row "4. SQL ORDER BY ... LIMIT 100, file vs native SQLite" sqlOurs2 sqlNative2 1.5
+row "4. SQL lookup by value (no index on either side)" sqlOurs3 sqlNative3 1.5
+row "4. time to first row of SELECT *, 1M vs 10k rows" firstRow1m firstRow10k 1.5
 
 # The two sides of a ratio must have seen the same rows, or it compares nothing.
 check() {
@@ -121,6 +132,7 @@ check() {
 }
 check scanTable scanC
 check loadXml readXml
+for n in 0 1 2 3; do check "sqlOurs$n" "sqlNative$n"; done
 echo
 echo "Medians of $repeats runs (open times: each run is itself a median of 7 opens in one process)."
 echo "Ratios use CPU time, which a busy machine does not inflate; the wall-clock ratio is shown beside."

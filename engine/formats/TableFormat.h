@@ -34,6 +34,9 @@ public:
     virtual TableInfo info() const = 0;
     virtual bool readOnly() const = 0;
     virtual qint64 recordCount() const = 0;
+    // A quick guess at the record count for planning (deleted records may be
+    // counted); must not read the whole file.
+    virtual qint64 estimatedRecordCount() const { return recordCount(); }
     // Is there a record at this index? Need not count all records.
     virtual bool hasRecord(qint64 index) const { return index >= 0 && index < recordCount(); }
     virtual void read(qint64 index, Record &rec) const = 0;

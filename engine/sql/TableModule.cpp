@@ -210,7 +210,7 @@ int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
     // planner puts the smaller table outside a join.
     qint64 rows = 1000;
     try {
-        rows = static_cast<VTable *>(vtab)->table->recordCount();
+        rows = static_cast<VTable *>(vtab)->table->estimatedRecordCount();
     } catch (const std::exception &) {
     }
     info->estimatedRows = std::max<qint64>(rows, 1);

@@ -27,6 +27,7 @@ public:
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
     qint64 recordCount() const override;
     bool hasRecord(qint64 index) const override;
+    qint64 estimatedRecordCount() const override { return m_physicalCount; }
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
     void update(qint64 index, const Record &rec) override;
