@@ -1,6 +1,6 @@
 // The SQL dialect users type and the program writes, rewritten into
 // SQLite's. Table references name files ("/data/customer.db" customer),
-// alias tables (":DBDEMOS:customer.db") or bare names in the working folder;
+// alias tables (":SHOP:customer.db") or bare names in the working folder;
 // a double-quoted token anywhere else is a string literal, except after a
 // full stop, where it names a field (customer."Company Name").
 #pragma once
