@@ -58,6 +58,22 @@ public:
     }
 };
 
+class WriterLock;
+
+// How a driver may open a table file: for writing under the writer lock, or
+// read-only with the reason a write will be refused.
+struct WriteAccess {
+    bool readOnly = false;
+    QString reason;
+    std::unique_ptr<WriterLock> lock;
+    WriteAccess();
+    WriteAccess(WriteAccess &&) noexcept;
+    ~WriteAccess();
+};
+// Throws EngineError when the file does not exist, or when another writer
+// holds the table and it is not opened read-only.
+WriteAccess claimWriteAccess(const QString &path, bool readOnly);
+
 class TableDriver {
 public:
     virtual ~TableDriver() = default;

@@ -33,21 +33,10 @@ class AsciiDriver : public TableDriver {
 public:
     std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
     {
-        if (!QFileInfo(path).isFile())
-            throw EngineError(path, QStringLiteral("the table does not exist"));
+        WriteAccess access = claimWriteAccess(path, readOnly);
         Schema schema = readSchemaFile(path);
-        QString reason;
-        if (readOnly)
-            reason = QStringLiteral("the table is open read-only");
-        else if (!QFileInfo(path).isWritable()) {
-            readOnly = true;
-            reason = QStringLiteral("the file is read-only on disk");
-        }
-        std::unique_ptr<WriterLock> lock;
-        if (!readOnly)
-            lock = std::make_unique<WriterLock>(path);
-        return std::make_unique<AsciiTable>(openDiskFile(path, OpenMode::ReadOnly), std::move(schema), reason,
-                                            std::move(lock), true);
+        return std::make_unique<AsciiTable>(openDiskFile(path, OpenMode::ReadOnly), std::move(schema),
+                                            access.reason, std::move(access.lock), true);
     }
 
     void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override

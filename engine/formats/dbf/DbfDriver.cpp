@@ -70,18 +70,10 @@ public:
 
     std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
     {
-        if (!QFileInfo(path).isFile())
-            throw EngineError(path, QStringLiteral("the table does not exist"));
-        QString reason;
-        if (readOnly)
-            reason = QStringLiteral("the table is open read-only");
-        else if (!QFileInfo(path).isWritable()) {
-            readOnly = true;
-            reason = QStringLiteral("the file is read-only on disk");
-        }
-        std::unique_ptr<WriterLock> lock;
-        if (!readOnly)
-            lock = std::make_unique<WriterLock>(path);
+        WriteAccess access = claimWriteAccess(path, readOnly);
+        readOnly = access.readOnly;
+        QString &reason = access.reason;
+        std::unique_ptr<WriterLock> &lock = access.lock;
         const OpenMode mode = readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
         std::unique_ptr<File> dbf = openDiskFile(path, mode);
         Header header = readHeader(*dbf);
