@@ -3,6 +3,7 @@
 #include "../EngineError.h"
 #include "../io/File.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace qvx {
@@ -26,6 +27,26 @@ WriteAccess claimWriteAccess(const QString &path, bool readOnly)
         access.lock = std::make_unique<WriterLock>(path);
     }
     return access;
+}
+
+QString companionFile(const QString &tablePath, const QStringList &extensions)
+{
+    const QFileInfo info(tablePath);
+    const QDir dir = info.absoluteDir();
+    const QString base = info.completeBaseName();
+    for (const QString &ext : extensions) {
+        const QString exact = dir.filePath(base + u'.' + ext);
+        if (QFileInfo(exact).isFile())
+            return exact;
+    }
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
+    for (const QString &ext : extensions) {
+        const QString wanted = base + u'.' + ext;
+        for (const QString &entry : entries)
+            if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
+                return dir.filePath(entry);
+    }
+    return {};
 }
 
 } // namespace qvx

@@ -74,6 +74,11 @@ struct WriteAccess {
 // holds the table and it is not opened read-only.
 WriteAccess claimWriteAccess(const QString &path, bool readOnly);
 
+// A file beside the table with the table's base name and one of the given
+// extensions, in any letter case (tables copied from other systems often
+// come as T.DBF + T.DBT); an exact-case match wins. Empty when there is none.
+QString companionFile(const QString &tablePath, const QStringList &extensions);
+
 class TableDriver {
 public:
     virtual ~TableDriver() = default;

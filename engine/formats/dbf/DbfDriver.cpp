@@ -17,29 +17,6 @@ namespace {
 
 using namespace dbf;
 
-// A file beside the table with the table's base name and one of the given
-// extensions, in any letter case (tables copied from other systems often
-// come as T.DBF + T.DBT). An exact-case match wins.
-QString companion(const QString &tablePath, const QStringList &extensions)
-{
-    const QFileInfo info(tablePath);
-    const QDir dir = info.absoluteDir();
-    const QString base = info.completeBaseName();
-    for (const QString &ext : extensions) {
-        const QString exact = dir.filePath(base + u'.' + ext);
-        if (QFileInfo(exact).isFile())
-            return exact;
-    }
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
-    for (const QString &ext : extensions) {
-        const QString wanted = base + u'.' + ext;
-        for (const QString &entry : entries)
-            if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
-                return dir.filePath(entry);
-    }
-    return {};
-}
-
 QStringList memoExtensions(MemoKind kind)
 {
     switch (kind) {
@@ -81,7 +58,7 @@ public:
         std::unique_ptr<File> memo;
         if (header.needsMemo()) {
             const QStringList exts = memoExtensions(header.memoKind);
-            const QString memoPath = companion(path, exts);
+            const QString memoPath = companionFile(path, exts);
             if (memoPath.isEmpty())
                 throw EngineError(path,
                                   QStringLiteral("its memo file %1.%2 is missing")
@@ -119,7 +96,7 @@ public:
             if (!info.suffix().isEmpty() && info.suffix() == info.suffix().toUpper())
                 ext = ext.toUpper();
             memoPath = info.dir().filePath(info.completeBaseName() + u'.' + ext);
-            const QString existing = companion(path, memoExtensions(plan.memoKind));
+            const QString existing = companionFile(path, memoExtensions(plan.memoKind));
             if (!existing.isEmpty())
                 memoPath = existing;
         }
@@ -165,7 +142,7 @@ public:
 
         std::unique_ptr<AtomicFileWriter> newMemo;
         if (header.needsMemo()) {
-            const QString memoPath = companion(path, memoExtensions(header.memoKind));
+            const QString memoPath = companionFile(path, memoExtensions(header.memoKind));
             if (!memoPath.isEmpty()) {
                 MemoKind kind = header.memoKind;
                 if (kind == MemoKind::None)
@@ -190,7 +167,7 @@ public:
         if (QFileInfo(path).isFile())
             out << path;
         for (const char *ext : { "dbt", "fpt", "mdx", "cdx", "ndx" }) {
-            const QString found = companion(path, { QString::fromLatin1(ext) });
+            const QString found = companionFile(path, { QString::fromLatin1(ext) });
             if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
                 out << found;
         }

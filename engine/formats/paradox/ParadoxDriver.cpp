@@ -16,21 +16,6 @@ namespace {
 
 using namespace paradox;
 
-// A file beside the table with the table's base name and the given
-// extension, in any letter case (T.DB goes with T.MB); an exact match wins.
-QString companion(const QString &tablePath, const QString &ext)
-{
-    const QFileInfo info(tablePath);
-    const QDir dir = info.absoluteDir();
-    const QString wanted = info.completeBaseName() + u'.' + ext;
-    if (QFileInfo(dir.filePath(wanted)).isFile())
-        return dir.filePath(wanted);
-    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden))
-        if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
-            return dir.filePath(entry);
-    return {};
-}
-
 // Why a table that was asked for writing is read-only, or an empty string.
 QString keyedReason(const Header &h)
 {
@@ -127,7 +112,7 @@ public:
         Header header = readHeader(*db);
         std::unique_ptr<File> mb;
         if (header.hasBlobs()) {
-            const QString mbPath = companion(path, QStringLiteral("mb"));
+            const QString mbPath = companionFile(path, { QStringLiteral("mb") });
             if (mbPath.isEmpty())
                 throw EngineError(
                     path,
@@ -159,7 +144,7 @@ public:
         const QStringList oldFiles = files(path);
         QString mbPath;
         if (h.hasBlobs()) {
-            mbPath = companion(path, QStringLiteral("mb"));
+            mbPath = companionFile(path, { QStringLiteral("mb") });
             if (mbPath.isEmpty()) {
                 const QFileInfo info(path);
                 const bool upper = !info.suffix().isEmpty() && info.suffix() == info.suffix().toUpper();
@@ -189,7 +174,7 @@ public:
         h.numRecords = 0;
         h.blocksInUse = h.fileBlocks = h.firstBlock = h.lastBlock = h.firstFreeBlock = 0;
         encodeCounts(h, header.data());
-        writeFiles(path, header, h.hasBlobs() ? companion(path, QStringLiteral("mb")) : QString());
+        writeFiles(path, header, h.hasBlobs() ? companionFile(path, { QStringLiteral("mb") }) : QString());
     }
 
     QStringList files(const QString &path) const override
@@ -198,7 +183,7 @@ public:
         if (QFileInfo(path).isFile())
             out << path;
         for (const char *ext : { "mb", "px" }) {
-            const QString found = companion(path, QString::fromLatin1(ext));
+            const QString found = companionFile(path, { QString::fromLatin1(ext) });
             if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
                 out << found;
         }
