@@ -1,0 +1,23 @@
+#include "Services.h"
+
+#include <stdexcept>
+
+namespace qvx::ui {
+
+namespace {
+Services *g_services = nullptr;
+}
+
+Services &Services::current()
+{
+    if (!g_services)
+        throw std::logic_error("no services installed");
+    return *g_services;
+}
+
+void Services::install(Services *services)
+{
+    g_services = services;
+}
+
+} // namespace qvx::ui
