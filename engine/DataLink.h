@@ -13,6 +13,7 @@ enum class DataEvent {
     RecordChanged, // the current record's values changed (info = field index, -1 for all)
     StateChanged, // browse / edit / insert
     LayoutChanged, // display labels, visibility or alignment changed (info = field index)
+    Destroyed, // the data set is going away: drop every pointer to it
 };
 
 class DataLink {

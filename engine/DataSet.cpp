@@ -6,7 +6,16 @@
 
 namespace qvx {
 
-DataSet::~DataSet() = default;
+DataSet::~DataSet()
+{
+    // Bound controls may outlive the data set (a window tears down in any
+    // order); tell them, regardless of suspended refresh.
+    const std::vector<DataLink *> links = m_links;
+    for (DataLink *link : links) {
+        if (std::find(m_links.begin(), m_links.end(), link) != m_links.end())
+            link->dataEvent(*this, DataEvent::Destroyed, -1);
+    }
+}
 
 void DataSet::raise(const QString &message) const
 {
@@ -401,6 +410,22 @@ void DataSet::deleteRecord()
 }
 
 // ---- values ----------------------------------------------------------------
+
+bool DataSet::readRecord(qint64 recNo, Record &rec) const
+{
+    checkActive();
+    const qint64 index = recNo - 1;
+    if (index < 0 || !doHasRecord(index))
+        return false;
+    if (index == m_index && m_state != State::Insert) {
+        rec = currentRecord(); // an inserted record is not in the source yet
+        return true;
+    }
+    rec.resize(m_fields.size());
+    doRead(index, rec);
+    rec.resize(m_fields.size());
+    return true;
+}
 
 void DataSet::loadCurrent() const
 {

@@ -96,6 +96,11 @@ public:
     void setBlob(int index, const QByteArray &bytes);
     void clearValue(int index) { setValue(index, QVariant()); }
     const Record &currentRecord() const;
+    // Reads any record by number (from 1) without moving the current record,
+    // for views that show many rows. The current record reads as it stands
+    // (with its unposted edits; a record being inserted is not among them);
+    // false when there is no such record.
+    bool readRecord(qint64 recNo, Record &rec) const;
 
     // Observers and refresh suspension (counted; balance with a guard).
     void addLink(DataLink *link);

@@ -82,6 +82,40 @@ class DataSetTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Views read rows by number; that must not move the cursor, and the
+    // current row must show its unposted edit.
+    void readRecordLeavesCursor()
+    {
+        VectorDataSet ds(3);
+        ds.open();
+        ds.setRecNo(2);
+        Record rec;
+        QVERIFY(ds.readRecord(3, rec));
+        QCOMPARE(rec.at(1).toString(), QStringLiteral("name3"));
+        QCOMPARE(ds.recNo(), 2);
+        ds.edit();
+        ds.setText(1, "edited");
+        QVERIFY(ds.readRecord(2, rec));
+        QCOMPARE(rec.at(1).toString(), QStringLiteral("edited"));
+        ds.cancel();
+        ds.insert();
+        QVERIFY(ds.readRecord(2, rec)); // the row the new one goes before
+        QCOMPARE(rec.at(1).toString(), QStringLiteral("name2"));
+        ds.cancel();
+        QVERIFY(!ds.readRecord(0, rec));
+        QVERIFY(!ds.readRecord(4, rec));
+    }
+
+    void linksHearOfDestruction()
+    {
+        Recorder rec;
+        {
+            VectorDataSet ds(1);
+            ds.addLink(&rec);
+        }
+        QCOMPARE(rec.events, QList<DataEvent>({ DataEvent::Destroyed }));
+    }
+
     void navigation()
     {
         VectorDataSet ds(3);
