@@ -49,10 +49,8 @@ public:
     virtual ~Services() = default;
 
     // Common dialogs; std::nullopt when the user cancels.
-    virtual std::optional<FileDialogAnswer> openFile(QWidget *parent,
-                                                     const FileDialogRequest &request) = 0;
-    virtual std::optional<FileDialogAnswer> saveFile(QWidget *parent,
-                                                     const FileDialogRequest &request) = 0;
+    virtual std::optional<FileDialogAnswer> openFile(QWidget *parent, const FileDialogRequest &request) = 0;
+    virtual std::optional<FileDialogAnswer> saveFile(QWidget *parent, const FileDialogRequest &request) = 0;
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;
     virtual std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) = 0;
     // Print and printer set-up dialogs on the services' printer; true when accepted.
@@ -61,7 +59,8 @@ public:
 
     // A message box; returns the button pressed (one of buttons).
     virtual MessageButton message(QWidget *parent, MessageIcon icon, const QString &title,
-                                  const QString &text, unsigned buttons) = 0;
+                                  const QString &text, unsigned buttons)
+        = 0;
 
     // The printer every print command uses.
     virtual QPrinter &printer() = 0;

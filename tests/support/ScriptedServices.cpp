@@ -8,12 +8,11 @@ using namespace qvx::ui;
 namespace {
 // Takes the next answer, or fails the test when none was queued: a dialog the
 // test did not expect must not pass unnoticed.
-template <typename T>
-T take(std::deque<T> &queue, const char *what)
+template<typename T> T take(std::deque<T> &queue, const char *what)
 {
     if (queue.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected %1 dialog").arg(QLatin1String(what))),
-                     __FILE__, __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("unexpected %1 dialog").arg(QLatin1String(what))), __FILE__,
+                     __LINE__);
         return T {};
     }
     T answer = std::move(queue.front());

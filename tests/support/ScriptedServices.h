@@ -54,10 +54,8 @@ public:
     // The texts of the error boxes shown so far.
     QStringList errors() const;
 
-    std::optional<qvx::ui::FileDialogAnswer> openFile(QWidget *,
-                                                      const qvx::ui::FileDialogRequest &) override;
-    std::optional<qvx::ui::FileDialogAnswer> saveFile(QWidget *,
-                                                      const qvx::ui::FileDialogRequest &) override;
+    std::optional<qvx::ui::FileDialogAnswer> openFile(QWidget *, const qvx::ui::FileDialogRequest &) override;
+    std::optional<qvx::ui::FileDialogAnswer> saveFile(QWidget *, const qvx::ui::FileDialogRequest &) override;
     std::optional<QColor> chooseColor(QWidget *, const QColor &initial) override;
     std::optional<QFont> chooseFont(QWidget *, const QFont &initial) override;
     bool printDialog(QWidget *) override;

@@ -1,0 +1,48 @@
+// The query data module: the program's one working query with its data
+// source, the working lists a statement is assembled from, and the builders
+// that turn what a user types into a search box into SQL condition text.
+// Created once at start-up and shared by every window that builds or shows
+// the working query.
+#pragma once
+
+#include "engine/Query.h"
+#include "ui/DataSource.h"
+
+#include <QObject>
+#include <QStringList>
+
+class TSQLData : public QObject {
+    Q_OBJECT
+public:
+    explicit TSQLData(QObject *parent = nullptr);
+
+    qvx::Query Query;
+    qvx::ui::DataSource SQLSource { &Query };
+
+    // The output columns ("customer.CustNo"), table references and condition
+    // lines of the statement being built.
+    QStringList SelectList;
+    QStringList FromList;
+    QStringList WhereList;
+    // Lists created and emptied with the three above; nothing fills them.
+    QStringList GroupList;
+    QStringList HavingList;
+    QStringList OrderList;
+    QStringList JoinList;
+    QStringList FieldList;
+    QStringList TableList;
+    // Search boxes that have added conditions to WhereList in the current search.
+    int ConditionCount = 0;
+
+    // Empties all nine working lists.
+    void ClearLists();
+    // The comparison text that follows the field name for one condition piece
+    // (">=100" gives ` >= "100"`, "Smi.." gives ` LIKE "Smi%"`).
+    QString BuildComparison(const QString &piece) const;
+    // Splits the text typed into one search box at "," (AND) and ";" (OR),
+    // "^" negating the next piece, and appends one WhereList line per piece.
+    void AddFieldCondition(const QString &condition, const QString &fieldName);
+    // Replaces the working query's text by the statement the lists make,
+    // runs it once, opens its result and resets ConditionCount.
+    void RunSelect();
+};
