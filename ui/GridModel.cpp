@@ -1,0 +1,483 @@
+#include "GridModel.h"
+
+#include "ErrorGuard.h"
+#include "engine/Value.h"
+
+#include <algorithm>
+
+namespace qvx::ui {
+
+namespace {
+
+Qt::Alignment toQt(qvx::Alignment a)
+{
+    switch (a) {
+    case qvx::Alignment::Right:
+        return Qt::AlignRight;
+    case qvx::Alignment::Center:
+        return Qt::AlignHCenter;
+    case qvx::Alignment::Left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+// What a cell shows: text as it is read; binary values are not shown as
+// characters (they would be noise), only whether there is something.
+QString cellText(const QVariant &v, const qvx::FieldDef &f)
+{
+    if (v.isNull())
+        return {};
+    if (qvx::valueKind(f.type) == qvx::ValueKind::Bytes)
+        return QStringLiteral("(%1 bytes)").arg(v.toByteArray().size());
+    return qvx::valueToText(v, f.type);
+}
+
+} // namespace
+
+GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent) { }
+
+GridModel::~GridModel() = default;
+
+void GridModel::setDataSource(DataSource *source)
+{
+    for (const auto &c : m_connections)
+        disconnect(c);
+    m_connections.clear();
+    m_source = source;
+    if (source) {
+        m_connections = {
+            connect(source, &DataSource::dataSetReplaced, this, &GridModel::rebuild),
+            connect(source, &DataSource::activeChanged, this, &GridModel::rebuild),
+            connect(source, &DataSource::dataSetChanged, this, &GridModel::refreshRows),
+            connect(source, &DataSource::layoutChanged, this, &GridModel::onLayoutChanged),
+            connect(source, &DataSource::recordChanged, this, &GridModel::onRecordChanged),
+            connect(source, &DataSource::stateChanged, this, &GridModel::onStateChanged),
+            connect(source, &DataSource::recordMoved, this, &GridModel::onRecordMoved),
+            connect(source, &QObject::destroyed, this, &GridModel::rebuild),
+        };
+    }
+    rebuild();
+}
+
+std::vector<int> GridModel::visibleFields() const
+{
+    std::vector<int> cols;
+    const qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen())
+        return cols;
+    for (int i = 0; i < ds->fieldCount(); ++i) {
+        if (ds->field(i).visible)
+            cols.push_back(i);
+    }
+    return cols;
+}
+
+qint64 GridModel::sourceCount() const
+{
+    const qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen())
+        return 0;
+    return std::min(ds->recordCount(), maxRows);
+}
+
+void GridModel::rebuild()
+{
+    beginResetModel();
+    clearCache();
+    m_columns = visibleFields();
+    m_count = sourceCount();
+    const qvx::DataSet *ds = dataSet();
+    m_insertRow
+        = ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Insert ? int(ds->recNo() - 1) : -1;
+    endResetModel();
+    m_lastCurrentRow = currentRow();
+    emit currentRowChanged(m_lastCurrentRow);
+}
+
+void GridModel::refreshRows()
+{
+    // A refresh held back while controls were suspended may hide any change,
+    // the layout included.
+    if (visibleFields() != m_columns) {
+        rebuild();
+        return;
+    }
+    clearCache();
+    const qvx::DataSet *ds = dataSet();
+    const int newInsert
+        = ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Insert ? int(ds->recNo() - 1) : -1;
+    if (m_insertRow >= 0) {
+        beginRemoveRows({}, m_insertRow, m_insertRow);
+        m_insertRow = -1;
+        endRemoveRows();
+    }
+    const qint64 count = sourceCount();
+    if (count > m_count) {
+        beginInsertRows({}, int(m_count), int(count - 1));
+        m_count = count;
+        endInsertRows();
+    } else if (count < m_count) {
+        beginRemoveRows({}, int(count), int(m_count - 1));
+        m_count = count;
+        endRemoveRows();
+    }
+    if (newInsert >= 0) {
+        beginInsertRows({}, newInsert, newInsert);
+        m_insertRow = newInsert;
+        endInsertRows();
+    }
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit headerDataChanged(Qt::Horizontal, 0, std::max(0, columnCount() - 1));
+    m_lastCurrentRow = currentRow();
+    emit currentRowChanged(m_lastCurrentRow);
+}
+
+void GridModel::onLayoutChanged(int)
+{
+    if (visibleFields() != m_columns) {
+        rebuild();
+        return;
+    }
+    // Labels and alignment: same columns, new titles or cell alignment.
+    if (columnCount() > 0) {
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                             { Qt::TextAlignmentRole });
+    }
+}
+
+void GridModel::onRecordChanged(int)
+{
+    const int row = currentRow();
+    const qvx::DataSet *ds = dataSet();
+    if (ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Browse)
+        dropCachedRecNo(ds->recNo()); // posted or cancelled: the cached copy is stale
+    if (row >= 0 && row < rowCount() && columnCount() > 0)
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void GridModel::onStateChanged()
+{
+    const qvx::DataSet *ds = dataSet();
+    const int newInsert
+        = ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Insert ? int(ds->recNo() - 1) : -1;
+    if (newInsert == m_insertRow)
+        return;
+    if (m_insertRow >= 0 && newInsert < 0 && sourceCount() == m_count + 1) {
+        // Posted: the new record is in the source now, perhaps somewhere
+        // else than where it was typed.
+        emit layoutAboutToBeChanged();
+        m_insertRow = -1;
+        m_count = sourceCount();
+        clearCache();
+        emit layoutChanged();
+        m_lastCurrentRow = currentRow();
+        emit currentRowChanged(m_lastCurrentRow);
+        return;
+    }
+    if (m_insertRow >= 0) {
+        beginRemoveRows({}, m_insertRow, m_insertRow);
+        m_insertRow = -1;
+        endRemoveRows();
+    }
+    if (newInsert >= 0) {
+        beginInsertRows({}, newInsert, newInsert);
+        m_insertRow = newInsert;
+        endInsertRows();
+    }
+    m_lastCurrentRow = currentRow();
+    emit currentRowChanged(m_lastCurrentRow);
+}
+
+void GridModel::onRecordMoved()
+{
+    const int row = currentRow();
+    if (row == m_lastCurrentRow)
+        return;
+    m_lastCurrentRow = row;
+    emit currentRowChanged(row);
+}
+
+int GridModel::fieldOfColumn(int column) const
+{
+    return column >= 0 && column < int(m_columns.size()) ? m_columns[std::size_t(column)] : -1;
+}
+
+int GridModel::columnOfField(int field) const
+{
+    const auto it = std::find(m_columns.begin(), m_columns.end(), field);
+    return it == m_columns.end() ? -1 : int(it - m_columns.begin());
+}
+
+int GridModel::rowOfRecNo(qint64 recNo) const
+{
+    if (recNo < 1)
+        return -1;
+    qint64 row = recNo - 1;
+    if (m_insertRow >= 0 && row >= m_insertRow)
+        ++row;
+    return row < rowCount() ? int(row) : -1;
+}
+
+int GridModel::currentRow() const
+{
+    const qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen())
+        return -1;
+    if (m_insertRow >= 0)
+        return m_insertRow;
+    if (ds->state() == qvx::DataSet::State::Insert)
+        return -1; // announced to the views only once its row exists
+    const qint64 rec = ds->recNo();
+    return rec >= 1 && rec <= m_count ? int(rec - 1) : -1;
+}
+
+qint64 GridModel::recNoOfRow(int row) const
+{
+    if (m_insertRow >= 0) {
+        if (row == m_insertRow)
+            return 0;
+        if (row > m_insertRow)
+            return row;
+    }
+    return qint64(row) + 1;
+}
+
+void GridModel::moveToRow(int row)
+{
+    qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen() || row < 0 || row >= rowCount())
+        return;
+    const qint64 rec = recNoOfRow(row);
+    if (rec == 0 || (m_insertRow < 0 && ds->recNo() == rec))
+        return;
+    ds->setRecNo(rec);
+}
+
+const qvx::Record *GridModel::recordOfRow(int row) const
+{
+    const qvx::DataSet *ds = dataSet();
+    if (row == currentRow())
+        return &ds->currentRecord(); // with its unposted edits
+    const qint64 rec = recNoOfRow(row);
+    const qint64 pageNo = (rec - 1) / pageSize;
+    auto it = m_pages.find(pageNo);
+    if (it == m_pages.end()) {
+        Page page;
+        const qint64 firstRec = pageNo * pageSize + 1;
+        const qint64 lastRec = std::min(m_count, firstRec + pageSize - 1);
+        page.rows.resize(std::size_t(std::max<qint64>(0, lastRec - firstRec + 1)));
+        for (qint64 r = firstRec; r <= lastRec; ++r) {
+            if (!ds->readRecord(r, page.rows[std::size_t(r - firstRec)]))
+                page.rows[std::size_t(r - firstRec)].clear();
+        }
+        while (int(m_pages.size()) >= m_maxPages && !m_lru.empty()) {
+            m_pages.erase(m_lru.back());
+            m_lru.pop_back();
+        }
+        m_lru.push_front(pageNo);
+        page.lru = m_lru.begin();
+        it = m_pages.emplace(pageNo, std::move(page)).first;
+    } else if (it->second.lru != m_lru.begin()) {
+        m_lru.splice(m_lru.begin(), m_lru, it->second.lru);
+    }
+    const std::size_t offset = std::size_t(rec - 1 - pageNo * pageSize);
+    if (offset >= it->second.rows.size() || it->second.rows[offset].empty())
+        return nullptr;
+    return &it->second.rows[offset];
+}
+
+void GridModel::dropCachedRecNo(qint64 recNo)
+{
+    if (recNo < 1)
+        return;
+    const auto it = m_pages.find((recNo - 1) / pageSize);
+    if (it != m_pages.end()) {
+        m_lru.erase(it->second.lru);
+        m_pages.erase(it);
+    }
+}
+
+void GridModel::clearCache()
+{
+    m_pages.clear();
+    m_lru.clear();
+}
+
+void GridModel::setCacheLimit(int rows)
+{
+    m_maxPages = std::max(1, (rows + pageSize - 1) / pageSize);
+    while (int(m_pages.size()) > m_maxPages) {
+        m_pages.erase(m_lru.back());
+        m_lru.pop_back();
+    }
+}
+
+int GridModel::cachedRows() const
+{
+    int n = 0;
+    for (const auto &p : m_pages)
+        n += int(p.second.rows.size());
+    return n;
+}
+
+int GridModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return int(m_count) + (m_insertRow >= 0 ? 1 : 0);
+}
+
+int GridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant GridModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen())
+        return {};
+    const int fieldNo = m_columns[std::size_t(index.column())];
+    const qvx::FieldDef &f = ds->field(fieldNo);
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
+        const qvx::Record *rec = nullptr;
+        try {
+            rec = recordOfRow(index.row());
+        } catch (const std::exception &) {
+            return {}; // a record that cannot be read shows empty; the engine reports it on moving there
+        }
+        if (!rec || std::size_t(fieldNo) >= rec->size())
+            return {};
+        const QVariant &v = (*rec)[std::size_t(fieldNo)];
+        if (role == Qt::EditRole && qvx::valueKind(f.type) != qvx::ValueKind::Bytes)
+            return qvx::valueToText(v, f.type);
+        return cellText(v, f);
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(toQt(f.alignment) | Qt::AlignVCenter);
+    case Qt::FontRole:
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole: {
+        const GridColumn *c = findColumnFormat(index.column());
+        if (!c)
+            return {};
+        if (role == Qt::FontRole)
+            return c->font ? QVariant(*c->font) : QVariant();
+        const QColor &colour = role == Qt::ForegroundRole ? c->fontColor : c->color;
+        return colour.isValid() ? QVariant(colour) : QVariant();
+    }
+    default:
+        return {};
+    }
+}
+
+bool GridModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole
+        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen())
+        return false;
+    const int fieldNo = m_columns[std::size_t(index.column())];
+    return guarded(m_errorParent, [&] {
+        moveToRow(index.row());
+        if (ds->state() == qvx::DataSet::State::Browse)
+            ds->edit();
+        ds->setValue(fieldNo, value);
+    });
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::DisplayRole && section >= 0 && section < rowCount()) {
+            const qint64 rec = recNoOfRow(section);
+            return rec == 0 ? QStringLiteral("*") : QString::number(rec);
+        }
+        return {};
+    }
+    const qvx::DataSet *ds = dataSet();
+    if (section < 0 || section >= columnCount() || !ds || !ds->isOpen())
+        return {};
+    const GridColumn *c = findColumnFormat(section);
+    switch (role) {
+    case Qt::DisplayRole:
+        return ds->field(m_columns[std::size_t(section)]).displayLabel;
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue((c ? c->titleAlignment : Qt::AlignLeft) | Qt::AlignVCenter);
+    case Qt::FontRole:
+        return c && c->titleFont ? QVariant(*c->titleFont) : QVariant();
+    case Qt::ForegroundRole:
+        return c && c->titleFontColor.isValid() ? QVariant(c->titleFontColor) : QVariant();
+    case Qt::BackgroundRole:
+        return c && c->titleColor.isValid() ? QVariant(c->titleColor) : QVariant();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    const qvx::DataSet *ds = dataSet();
+    const int fieldNo = fieldOfColumn(index.column());
+    // Read-only data sets stay editable here: the engine refuses the change
+    // and says why, which a silently locked cell would not.
+    if (ds && ds->isOpen() && fieldNo >= 0
+        && qvx::valueKind(ds->field(fieldNo).type) != qvx::ValueKind::Bytes)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+GridColumn &GridModel::columnFormat(int column)
+{
+    const qvx::DataSet *ds = dataSet();
+    const int fieldNo = fieldOfColumn(column);
+    if (!ds || fieldNo < 0)
+        throw std::out_of_range("no such grid column");
+    return fieldFormat(ds->field(fieldNo).name);
+}
+
+GridColumn &GridModel::fieldFormat(const QString &name)
+{
+    auto it = m_formats.find(name);
+    if (it == m_formats.end()) {
+        GridColumn c;
+        c.font = m_defaultFont;
+        c.titleFont = m_defaultFont;
+        it = m_formats.insert(name, c);
+    }
+    return *it;
+}
+
+const GridColumn *GridModel::findColumnFormat(int column) const
+{
+    const qvx::DataSet *ds = dataSet();
+    const int fieldNo = fieldOfColumn(column);
+    if (!ds || fieldNo < 0)
+        return nullptr;
+    const auto it = m_formats.constFind(ds->field(fieldNo).name);
+    return it == m_formats.constEnd() ? nullptr : &*it;
+}
+
+void GridModel::columnFormatChanged(int column)
+{
+    if (column < 0 || column >= columnCount())
+        return;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, column), index(rowCount() - 1, column));
+}
+
+} // namespace qvx::ui

@@ -1,0 +1,131 @@
+// The table model behind every record grid: one column per visible field of
+// a data set in field order, one row per record. Rows are read on demand by
+// record number and kept in a bounded cache of pages around what was last
+// shown, so a table of any size opens at once and memory stays flat.
+// Editing a cell edits the data set's current record; the data set posts it
+// when the current record moves on.
+#pragma once
+
+#include "DataSource.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <list>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace qvx::ui {
+
+// The formatting of one grid column and its title. Kept by field name, so it
+// survives the field being hidden and shown again. Unset fonts and colours
+// leave the view's own.
+struct GridColumn {
+    std::optional<QFont> font;
+    QColor fontColor;
+    QColor color; // cell background
+    std::optional<QFont> titleFont;
+    QColor titleFontColor;
+    QColor titleColor; // title background
+    Qt::Alignment titleAlignment = Qt::AlignLeft;
+    QStringList pickList; // values a cell editor offers, none for free text
+};
+
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit GridModel(QObject *parent = nullptr);
+    ~GridModel() override;
+
+    void setDataSource(DataSource *source);
+    DataSource *dataSource() const { return m_source; }
+    qvx::DataSet *dataSet() const { return m_source ? m_source->dataSet() : nullptr; }
+    // Errors raised while editing are shown with this widget as parent.
+    void setErrorParent(QWidget *parent) { m_errorParent = parent; }
+
+    // Field position shown in a column, -1 for none.
+    int fieldOfColumn(int column) const;
+    int columnOfField(int field) const; // -1 when hidden or unknown
+    // Row of a record number and back; the row of a record being inserted
+    // is where it will go.
+    int rowOfRecNo(qint64 recNo) const;
+    int currentRow() const; // -1 when there is no current record
+
+    // Makes the record shown in row the data set's current record (posting
+    // or cancelling a pending edit as the data set does).
+    void moveToRow(int row);
+
+    // The formatting objects. columnFormat creates the column's object (with
+    // the default font) the first time it is asked for.
+    GridColumn &columnFormat(int column);
+    // The same by field name, also before the field is shown.
+    GridColumn &fieldFormat(const QString &fieldName);
+    const GridColumn *findColumnFormat(int column) const;
+    void columnFormatChanged(int column);
+    void setDefaultFont(const QFont &font) { m_defaultFont = font; }
+    QFont defaultFont() const { return m_defaultFont; }
+
+    // How many rows the cache may hold; pages of rows are dropped, least
+    // recently used first, beyond it.
+    void setCacheLimit(int rows);
+    int cachedRows() const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // Views keep row positions in int pixels; rows beyond this are not
+    // offered (see the grid's notes). Far above a million.
+    static constexpr qint64 maxRows = 50'000'000;
+
+signals:
+    // The data set's current record moved to another row (or back to the
+    // same after a reset); views follow it.
+    void currentRowChanged(int row);
+
+private:
+    struct Page {
+        std::vector<qvx::Record> rows;
+        std::list<qint64>::iterator lru;
+    };
+    static constexpr int pageSize = 64;
+
+    void rebuild(); // full reset
+    void refreshRows(); // records added, removed or reloaded
+    void onLayoutChanged(int field);
+    void onRecordChanged(int field);
+    void onStateChanged();
+    void onRecordMoved();
+    std::vector<int> visibleFields() const;
+    qint64 sourceCount() const;
+    // The record number a row shows, 0 for the record being inserted.
+    qint64 recNoOfRow(int row) const;
+    const qvx::Record *recordOfRow(int row) const;
+    void dropCachedRecNo(qint64 recNo);
+    void clearCache();
+
+    QPointer<DataSource> m_source;
+    QPointer<QWidget> m_errorParent;
+    std::vector<QMetaObject::Connection> m_connections;
+    std::vector<int> m_columns; // field position per column
+    qint64 m_count = 0; // records in the source (not counting an insert)
+    int m_insertRow = -1;
+    int m_lastCurrentRow = -1;
+    QHash<QString, GridColumn> m_formats; // by field name
+    QFont m_defaultFont;
+
+    mutable std::unordered_map<qint64, Page> m_pages;
+    mutable std::list<qint64> m_lru; // most recent first
+    int m_maxPages = 64;
+};
+
+} // namespace qvx::ui
