@@ -1,0 +1,23 @@
+// The plain table window: one local engine table (Paradox, dBASE, FoxPro or
+// ASCII file, or a table reached through an alias). Edits are posted to the
+// file, and label and visibility edits on the Details page are written back
+// to the open table's fields when the page changes.
+#pragma once
+
+#include "TableForm.h"
+
+#include "engine/Table.h"
+
+class TBDETableForm : public TTableForm {
+    Q_OBJECT
+public:
+    TBDETableForm(TableHost &host, TTableData &tableData, QWidget *parent = nullptr);
+    ~TBDETableForm() override;
+
+    qvx::Table BDETable;
+
+protected:
+    bool writesDetailsBack() const override { return true; }
+    bool alwaysTogglesFrame() const override { return false; }
+    bool vSplitterLayoutsPicture() const override { return true; }
+};
