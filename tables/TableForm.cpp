@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -351,6 +352,13 @@ void TTableForm::FillStructureTree()
 int TTableForm::selectedField() const
 {
     return TableGrid->selectedField();
+}
+
+int TTableForm::outerHeight() const
+{
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        return sub->height();
+    return height();
 }
 
 int TTableForm::fieldAtSelectedIndex() const

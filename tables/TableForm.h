@@ -116,6 +116,10 @@ public:
     void PageControlChange();
     void HSplitterMoved();
 
+    // The height of the window as the frame shows it: its sub-window's when
+    // it sits in a multiple-document area, its own otherwise.
+    int outerHeight() const;
+
     // The field shown in the selected grid column (-1 for none), and the
     // field whose position equals the selected column's index.
     int selectedField() const;

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
 
+#include <limits>
+
 namespace qvx::ui {
 
 namespace {
@@ -85,7 +87,10 @@ void DBGrid::setDataSource(DataSource *source)
 
 void DBGrid::fitRowHeight()
 {
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    const int height = fontMetrics().height() + 6;
+    verticalHeader()->setDefaultSectionSize(height);
+    // One row short of the int limit, so the view's total stays below it.
+    m_model->setRowLimit(qint64(std::numeric_limits<int>::max()) / height - 1);
 }
 
 void DBGrid::changeEvent(QEvent *event)

@@ -4,8 +4,8 @@
 // title alignment) that the model draws.
 //
 // Row positions: Qt's views keep pixel offsets in int, so rows are fixed in
-// height and the model offers at most GridModel::maxRows rows (50 million,
-// 1e9 pixels at 20 pixels a row).
+// height and the model offers at most INT_MAX / row height rows (about 100
+// million at the default 21 pixels); records beyond are not shown.
 #pragma once
 
 #include "GridModel.h"

@@ -151,6 +151,18 @@ void DBNavigator::setDataSource(DataSource *source)
 void DBNavigator::updateButtons()
 {
     const qvx::DataSet *ds = m_source ? m_source->dataSet() : nullptr;
+    try {
+        updateButtons(ds);
+    } catch (const std::exception &) {
+        // A source that cannot even be counted offers nothing to press; the
+        // error itself comes with whatever touched the data next.
+        for (QToolButton *b : m_buttons)
+            b->setEnabled(false);
+    }
+}
+
+void DBNavigator::updateButtons(const qvx::DataSet *ds)
+{
     const bool open = ds && ds->isOpen();
     const bool editing = open && ds->state() != qvx::DataSet::State::Browse;
     const bool canModify = open && ds->canModify();

@@ -33,6 +33,7 @@ public:
 
 private:
     void updateButtons();
+    void updateButtons(const qvx::DataSet *ds);
     void run(Button b);
 
     QPointer<DataSource> m_source;

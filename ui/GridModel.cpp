@@ -78,7 +78,14 @@ qint64 GridModel::sourceCount() const
     const qvx::DataSet *ds = dataSet();
     if (!ds || !ds->isOpen())
         return 0;
-    return std::min(ds->recordCount(), maxRows);
+    try {
+        return std::min(ds->recordCount(), m_rowLimit);
+    } catch (const std::exception &) {
+        // Called from the data set's notifications, where an exception must
+        // not cut a model reset in half; the source's error reaches the user
+        // through the operation that touched it.
+        return 0;
+    }
 }
 
 void GridModel::rebuild()
@@ -203,7 +210,12 @@ void GridModel::onRecordMoved()
 
 int GridModel::fieldOfColumn(int column) const
 {
-    return column >= 0 && column < int(m_columns.size()) ? m_columns[std::size_t(column)] : -1;
+    // The columns may lag behind a data set whose events are held back.
+    const qvx::DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen() || column < 0 || column >= int(m_columns.size()))
+        return -1;
+    const int field = m_columns[std::size_t(column)];
+    return field < ds->fieldCount() ? field : -1;
 }
 
 int GridModel::columnOfField(int field) const
@@ -307,6 +319,15 @@ void GridModel::clearCache()
     m_lru.clear();
 }
 
+void GridModel::setRowLimit(qint64 rows)
+{
+    rows = std::max<qint64>(1, rows);
+    if (rows == m_rowLimit)
+        return;
+    m_rowLimit = rows;
+    refreshRows();
+}
+
 void GridModel::setCacheLimit(int rows)
 {
     m_maxPages = std::max(1, (rows + pageSize - 1) / pageSize);
@@ -343,7 +364,9 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     const qvx::DataSet *ds = dataSet();
     if (!ds || !ds->isOpen())
         return {};
-    const int fieldNo = m_columns[std::size_t(index.column())];
+    const int fieldNo = fieldOfColumn(index.column());
+    if (fieldNo < 0)
+        return {};
     const qvx::FieldDef &f = ds->field(fieldNo);
     switch (role) {
     case Qt::DisplayRole:
@@ -387,7 +410,9 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     qvx::DataSet *ds = dataSet();
     if (!ds || !ds->isOpen())
         return false;
-    const int fieldNo = m_columns[std::size_t(index.column())];
+    const int fieldNo = fieldOfColumn(index.column());
+    if (fieldNo < 0)
+        return false;
     return guarded(m_errorParent, [&] {
         moveToRow(index.row());
         if (ds->state() == qvx::DataSet::State::Browse)
@@ -411,7 +436,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     const GridColumn *c = findColumnFormat(section);
     switch (role) {
     case Qt::DisplayRole:
-        return ds->field(m_columns[std::size_t(section)]).displayLabel;
+        return fieldOfColumn(section) >= 0 ? ds->field(fieldOfColumn(section)).displayLabel : QString();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue((c ? c->titleAlignment : Qt::AlignLeft) | Qt::AlignVCenter);
     case Qt::FontRole:

@@ -83,9 +83,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Views keep row positions in int pixels; rows beyond this are not
-    // offered (see the grid's notes). Far above a million.
-    static constexpr qint64 maxRows = 50'000'000;
+    // Views keep row positions in int pixels, so a view of rows h pixels
+    // high can show at most INT_MAX / h of them; rows beyond the limit are
+    // not offered. The grid sets it from its row height.
+    void setRowLimit(qint64 rows);
+    qint64 rowLimit() const { return m_rowLimit; }
 
 signals:
     // The data set's current record moved to another row (or back to the
@@ -126,6 +128,7 @@ private:
     mutable std::unordered_map<qint64, Page> m_pages;
     mutable std::list<qint64> m_lru; // most recent first
     int m_maxPages = 64;
+    qint64 m_rowLimit = 50'000'000;
 };
 
 } // namespace qvx::ui

@@ -14,6 +14,8 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -786,6 +788,25 @@ private slots:
         QCOMPARE(cellAlign(), Qt::AlignHCenter);
     }
 
+    void plainWindow_editsArePostedToTheFile()
+    {
+        ScriptedServices services;
+        FakeHost host;
+        auto form = openPlain(host);
+        QAbstractItemModel *m = form->TableGrid->model();
+        QVERIFY(m->setData(m->index(1, 1), QStringLiteral("Pedals")));
+        form->TableGrid->setCurrentIndex(m->index(2, 1)); // leaving the row posts it
+        QCOMPARE(form->BDETable.state(), qvx::DataSet::State::Browse);
+        form->BDETable.close();
+        qvx::Table again;
+        again.setDatabaseName(form->BDETable.databaseName());
+        again.setTableName(form->BDETable.tableName());
+        again.open();
+        again.setRecNo(2);
+        QCOMPARE(again.text(1), QStringLiteral("Pedals"));
+        QVERIFY(services.errors().isEmpty());
+    }
+
     void sqlWindow_refusesChanges()
     {
         ScriptedServices services;
@@ -895,6 +916,24 @@ private slots:
         form->ExportToExcel();
         QCOMPARE(form->BDETable.recordCount(), 3);
         QVERIFY(services.messages.isEmpty());
+    }
+
+    void outerHeight_isTheSubWindowsInAFrame()
+    {
+        ScriptedServices services;
+        FakeHost host;
+        QMdiArea area;
+        area.resize(800, 600);
+        auto *form = new TXMLTableForm(host, tableData);
+        QMdiSubWindow *sub = area.addSubWindow(form);
+        area.show();
+        sub->resize(460, 301);
+        QCOMPARE(form->outerHeight(), 301);
+        QVERIFY(form->height() < 301); // the sub-window's title bar and border
+        TXMLTableForm alone(host, tableData);
+        alone.setAttribute(Qt::WA_DeleteOnClose, false);
+        alone.resize(450, 300);
+        QCOMPARE(alone.outerHeight(), 300);
     }
 
     void splitters_layOutThePicture()

@@ -9,9 +9,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QtTest>
+#include <limits>
 
 using qvx::ClientDataSet;
 using qvx::DataSet;
@@ -161,6 +163,32 @@ private slots:
         QCOMPARE(ds.recNo(), rows);
         ds.setRecNo(500'000);
         QCOMPARE(grid.currentIndex().row(), 499'999);
+    }
+
+    void beyondThePixelLimit_rowsStopAtTheLimitAndStayCorrect()
+    {
+        ScriptedServices services;
+        const qint64 rows = 3'000'000'000LL;
+        CountingDataSet ds(rows);
+        ds.open();
+        DataSource source(&ds);
+        DBGrid grid;
+        grid.resize(400, 300);
+        grid.setDataSource(&source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        const qint64 limit = grid.gridModel()->rowLimit();
+        QCOMPARE(grid.model()->rowCount(), int(limit));
+        const qint64 rowHeight = grid.verticalHeader()->defaultSectionSize();
+        QVERIFY(limit * rowHeight < std::numeric_limits<int>::max());
+        QVERIFY(limit > 50'000'000);
+        QScrollBar *bar = grid.verticalScrollBar();
+        bar->setValue(bar->maximum());
+        grid.viewport()->repaint();
+        const QModelIndex last = grid.model()->index(int(limit - 1), 0);
+        QCOMPARE(last.data().toString(), QString::number(limit));
+        QVERIFY(grid.visualRect(last).intersects(grid.viewport()->rect()));
+        QVERIFY(ds.reads < 1000);
     }
 
     void editing_reachesTheDataSet()
