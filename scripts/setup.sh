@@ -12,6 +12,8 @@ packages=(
     clang libclang-rt-14-dev
     # independent readers and writers of the table formats, for the tests
     python3 python3-dbf python3-dbfread libdbd-xbase-perl pxlib-dev
+    # the glyphs of the program's commands (a full-colour icon theme)
+    tango-icon-theme
     # looking at the program as a user would
     xvfb xauth imagemagick
 )

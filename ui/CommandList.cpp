@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QShortcutEvent>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
@@ -54,6 +55,17 @@ void Command::execute()
     guarded(m_owner, handler);
 }
 
+bool Command::event(QEvent *e)
+{
+    // Qt runs neither of two owners of one key; a command's key is its own.
+    if (e->type() == QEvent::Shortcut && static_cast<QShortcutEvent *>(e)->isAmbiguous()) {
+        if (isEnabled())
+            activate(Trigger);
+        return true;
+    }
+    return QAction::event(e);
+}
+
 CommandList::CommandList(QWidget *owner) : QObject(owner), m_owner(owner) { }
 
 Command *CommandList::add(const CommandSpec &spec)
@@ -89,6 +101,33 @@ Command *CommandList::command(const QString &name) const
     if (!c)
         throw std::logic_error("no command named " + name.toStdString());
     return c;
+}
+
+void CommandList::takePrecedenceOver(QWidget *menuBar)
+{
+    menuBar->installEventFilter(this);
+}
+
+Command *CommandList::enabledCommandFor(const QKeySequence &keys) const
+{
+    for (Command *c : m_commands)
+        if (c->isEnabled() && !c->shortcut().isEmpty() && c->shortcut() == keys)
+            return c;
+    return nullptr;
+}
+
+bool CommandList::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::Shortcut) {
+        auto *se = static_cast<QShortcutEvent *>(e);
+        if (se->isAmbiguous()) {
+            if (Command *c = enabledCommandFor(se->key())) {
+                c->activate(QAction::Trigger);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, e);
 }
 
 QStringList CommandList::categories() const

@@ -49,6 +49,9 @@ public:
     // command is disabled).
     void execute();
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     QString m_category;
     QString m_hint;
@@ -70,6 +73,15 @@ public:
     Command *find(const QString &name) const; // nullptr when there is none
     QList<Command *> commands() const { return m_commands; }
     QStringList categories() const;
+
+    // A key that is both a command's shortcut and a menu bar's accelerator
+    // (Alt+W and "&Window") runs the command, as long as it is enabled.
+    void takePrecedenceOver(QWidget *menuBar);
+    // The enabled command whose shortcut is keys; nullptr when there is none.
+    Command *enabledCommandFor(const QKeySequence &keys) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *m_owner;

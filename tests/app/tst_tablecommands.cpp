@@ -1,0 +1,216 @@
+// The main window's commands on the active table window: formatting goes to
+// the selected column's cells or its title, of whichever kind of window is
+// active; the viewer commands switch its panes and its Details page.
+#include "support/AppFixture.h"
+#include "support/ScriptedServices.h"
+
+#include "app/ClientMenu.h"
+#include "app/Program.h"
+#include "tables/TableForm.h"
+#include "ui/AlignPanel.h"
+#include "ui/ColorBox.h"
+#include "ui/ErrorGuard.h"
+
+#include <QComboBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+class TestTableCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void styleGoesToCellsOrTitle_data();
+    void styleGoesToCellsOrTitle();
+    void fontSizeOnTitleOnly();
+    void fontSizeNotANumber();
+    void backgroundColour();
+    void styleButtonsFollowTheColumn();
+    void memoPane();
+    void picturePane();
+    void detailsTab();
+
+private:
+    std::unique_ptr<AppFixture> files;
+    std::unique_ptr<ScriptedServices> services;
+    std::unique_ptr<TProgram> program;
+    TMainForm *form = nullptr;
+    TTableForm *open(const QString &name)
+    {
+        form->OpenFile(files->path(name));
+        auto *table = qobject_cast<TTableForm *>(form->MDIArea->activeSubWindow()->widget());
+        table->TableGrid->setSelectedIndex(0);
+        return table;
+    }
+    void run(const char *name) { form->command(QLatin1String(name))->trigger(); }
+};
+
+void TestTableCommands::init()
+{
+    files = std::make_unique<AppFixture>();
+    services = std::make_unique<ScriptedServices>();
+    program = std::make_unique<TProgram>();
+    form = program->MainForm();
+}
+
+void TestTableCommands::cleanup()
+{
+    program.reset();
+    services.reset();
+    files.reset();
+}
+
+void TestTableCommands::styleGoesToCellsOrTitle_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("titles");
+    for (const char *file : { "parts.dbf", "parts.xml", "parts.sql" }) {
+        QTest::addRow("%s cells", file) << QString::fromLatin1(file) << false;
+        QTest::addRow("%s title", file) << QString::fromLatin1(file) << true;
+    }
+}
+
+void TestTableCommands::styleGoesToCellsOrTitle()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, titles);
+    TTableForm *table = open(file);
+    if (titles)
+        run("SelectCells");
+    QCOMPARE(form->FormatTitles, titles);
+    run("Bold");
+    run("Italic");
+    run("CenterAlign");
+    const qvx::ui::GridColumn &column = table->TableGrid->column(0);
+    const QFont cells = column.font.value_or(table->TableGrid->font());
+    const QFont title = column.titleFont.value_or(table->TableGrid->font());
+    QCOMPARE(cells.bold(), !titles);
+    QCOMPARE(cells.italic(), !titles);
+    QCOMPARE(title.bold(), titles);
+    QCOMPARE(title.italic(), titles);
+    if (titles)
+        QCOMPARE(column.titleAlignment & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    else
+        QCOMPARE(table->tableDataSet().field(0).alignment, qvx::Alignment::Center);
+    // "Bold" again takes only bold away.
+    run("Bold");
+    const QFont after = titles ? table->TableGrid->column(0).titleFont.value_or(QFont())
+                               : table->TableGrid->column(0).font.value_or(QFont());
+    QVERIFY(!after.bold());
+    QVERIFY(after.italic());
+}
+
+void TestTableCommands::fontSizeOnTitleOnly()
+{
+    TTableForm *table = open(QStringLiteral("parts.xml"));
+    const int cellSize = table->TableGrid->column(0).font.value_or(table->TableGrid->font()).pointSize();
+    run("SelectCells");
+    form->FontSizeBox->setEditText(QStringLiteral("14"));
+    QVERIFY2(services->errors().isEmpty(), qPrintable(services->errors().join(u'\n')));
+    QCOMPARE(table->TableGrid->column(0).titleFont.value_or(QFont()).pointSize(), 14);
+    QCOMPARE(table->TableGrid->column(0).font.value_or(table->TableGrid->font()).pointSize(), cellSize);
+}
+
+void TestTableCommands::fontSizeNotANumber()
+{
+    TTableForm *table = open(QStringLiteral("parts.dbf"));
+    form->FontSizeBox->setEditText(QStringLiteral("12"));
+    form->FontSizeBox->setEditText(QString());
+    QCOMPARE(services->errors(), QStringList({ "'' is not a valid integer value" }));
+    QCOMPARE(table->TableGrid->column(0).font.value_or(QFont()).pointSize(), 12);
+}
+
+void TestTableCommands::backgroundColour()
+{
+    TTableForm *table = open(QStringLiteral("parts.dbf"));
+    services->colorAnswers.push_back(QColor(Qt::cyan));
+    run("BgColor");
+    QCOMPARE(table->TableGrid->column(0).color, QColor(Qt::cyan));
+    // Cancelled: nothing changes.
+    services->colorAnswers.push_back(std::nullopt);
+    run("SelectCells");
+    run("BgColor");
+    QVERIFY(table->TableGrid->column(0).titleColor != QColor(Qt::cyan));
+    QCOMPARE(services->colorRequests.size(), 2);
+}
+
+void TestTableCommands::styleButtonsFollowTheColumn()
+{
+    TTableForm *table = open(QStringLiteral("parts.dbf"));
+    run("Bold");
+    run("Underline");
+    QVERIFY(!form->BoldButton->isChecked()); // the toggles leave the buttons alone
+    form->UpdateStyleButtons();
+    QCOMPARE(form->CurrentFontStyle, quint8(1 | 4));
+    QCOMPARE(table->FontStyleState, quint8(1 | 4));
+    QVERIFY(form->BoldButton->isChecked());
+    QVERIFY(!form->ItalicButton->isChecked());
+    QVERIFY(form->UnderlineButton->isChecked());
+}
+
+void TestTableCommands::memoPane()
+{
+    TTableForm *table = open(QStringLiteral("parts.dbf"));
+    auto *frame = qobject_cast<QMdiSubWindow *>(table->parentWidget());
+    frame->resize(frame->width(), 301);
+    form->show();
+    QVERIFY(table->DBMemo->isVisible());
+    run("ViewTableMemo");
+    QVERIFY(table->DBMemo->isHidden());
+    QVERIFY(!form->ViewDBMemo->isChecked());
+    QVERIFY(table->HSplitter->isHidden());
+    QCOMPARE(table->ResultPanel->align(table->ImageBox), qvx::ui::Align::Client);
+    run("ViewTableMemo");
+    QVERIFY(table->DBMemo->isVisible());
+    QVERIFY(form->ViewDBMemo->isChecked());
+    QCOMPARE(table->ResultPanel->align(table->ImageBox), qvx::ui::Align::Top);
+    QCOMPARE(table->ResultPanel->extent(table->ImageBox), 150);
+    QCOMPARE(table->ResultPanel->align(table->HSplitter), qvx::ui::Align::Bottom);
+    QCOMPARE(table->ResultPanel->align(table->DBMemo), qvx::ui::Align::Client);
+}
+
+void TestTableCommands::picturePane()
+{
+    TTableForm *table = open(QStringLiteral("parts.xml"));
+    auto *frame = qobject_cast<QMdiSubWindow *>(table->parentWidget());
+    frame->resize(frame->width(), 300);
+    form->show();
+    run("ViewTablePicture");
+    QVERIFY(table->ImageBox->isHidden());
+    QVERIFY(!form->ViewDBPicture->isChecked());
+    QCOMPARE(table->ResultPanel->align(table->HSplitter), qvx::ui::Align::Bottom);
+    run("ViewTablePicture");
+    QVERIFY(table->ImageBox->isVisible());
+    QCOMPARE(table->ResultPanel->extent(table->ImageBox), 150);
+    QCOMPARE(table->ResultPanel->align(table->HSplitter), qvx::ui::Align::Top);
+}
+
+void TestTableCommands::detailsTab()
+{
+    TTableForm *table = open(QStringLiteral("parts.sql"));
+    const int index = table->PageControl->indexOf(table->Details);
+    QVERIFY(index >= 0);
+    run("ViewDetails");
+    QVERIFY(!table->PageControl->isTabVisible(index));
+    QVERIFY(!form->ViewResultDetails->isChecked());
+    run("ViewDetails");
+    QVERIFY(table->PageControl->isTabVisible(index));
+    QCOMPARE(table->PageControl->indexOf(table->Details), index);
+    QVERIFY(form->ViewResultDetails->isChecked());
+}
+
+int main(int argc, char **argv)
+{
+    qvx::ui::GuardedApplication app(argc, argv);
+    TestTableCommands test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_tablecommands.moc"
