@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release configuration (which writes the sample database) and
-# shows the sample customer table through the qvx tool.
+# starts the program on it: the sample customer table, an SQL query over the
+# sample orders, and the customers as an XML data packet.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -8,11 +9,6 @@ cmake --preset release
 cmake --build --preset release
 
 build=build/release
-customers="$build/samples/customer.dbf"
+samples="$build/samples"
 
-echo
-echo "== qvx info $customers"
-"$build/tools/qvx/qvx" info "$customers"
-echo
-echo "== qvx cat --limit 5 $customers"
-"$build/tools/qvx/qvx" cat --limit 5 "$customers"
+exec "$build/app/quorvex" "$samples/customer.dbf" "$samples/orders.sql" "$samples/customer.xml"

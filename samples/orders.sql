@@ -1,0 +1,4 @@
+SELECT o.ORDER_NO, c.COMPANY, c.CITY, o.PART_NO, o.QTY, o.AMOUNT, o.ORDERED
+FROM "orders.dbf" o
+JOIN "customer.dbf" c ON c.CUST_NO = o.CUST_NO
+ORDER BY o.ORDER_NO
