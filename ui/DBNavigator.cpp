@@ -166,11 +166,13 @@ void DBNavigator::updateButtons(const qvx::DataSet *ds)
     const bool open = ds && ds->isOpen();
     const bool editing = open && ds->state() != qvx::DataSet::State::Browse;
     const bool canModify = open && ds->canModify();
-    const bool empty = !open || ds->isEmpty();
+    // Neighbours are looked at one record away, never by counting: a query
+    // counts only by reading its whole result.
+    qvx::Record probe;
     const qint64 rec = open ? ds->recNo() : 0;
-    const qint64 count = open && !empty ? ds->recordCount() : 0;
+    const bool empty = !open || (rec < 1 && !ds->readRecord(1, probe));
     const bool atFirst = empty || rec <= 1;
-    const bool atLast = empty || rec >= count;
+    const bool atLast = empty || !ds->readRecord(rec + 1, probe);
     m_buttons[First]->setEnabled(open && !atFirst);
     m_buttons[Prior]->setEnabled(open && !atFirst);
     m_buttons[Next]->setEnabled(open && !atLast);

@@ -1,6 +1,7 @@
 #include "GridModel.h"
 
 #include "ErrorGuard.h"
+#include "engine/Query.h"
 #include "engine/Value.h"
 
 #include <algorithm>
@@ -73,19 +74,60 @@ std::vector<int> GridModel::visibleFields() const
     return cols;
 }
 
-qint64 GridModel::sourceCount() const
+bool GridModel::countIsCostly() const
+{
+    // A query learns its row count only by stepping through every row.
+    return dynamic_cast<const qvx::Query *>(dataSet()) != nullptr;
+}
+
+qint64 GridModel::sourceCount(qint64 atLeast, qint64 known) const
 {
     const qvx::DataSet *ds = dataSet();
+    m_allKnown = true;
     if (!ds || !ds->isOpen())
         return 0;
     try {
-        return std::min(ds->recordCount(), m_rowLimit);
+        if (!countIsCostly())
+            return std::min(ds->recordCount(), m_rowLimit);
+        // Only as far as asked (a first screenful at least); the view asks
+        // for more as it scrolls.
+        const qint64 wanted = std::min(std::max<qint64>(atLeast, fetchBatch), m_rowLimit);
+        qvx::Record rec;
+        // What is read to count is kept: the view shows these rows next.
+        while (known < wanted && ds->readRecord(known + 1, rec))
+            cacheRecord(++known, rec);
+        m_allKnown = known < wanted || known >= m_rowLimit;
+        return known;
     } catch (const std::exception &) {
         // Called from the data set's notifications, where an exception must
         // not cut a model reset in half; the source's error reaches the user
         // through the operation that touched it.
         return 0;
     }
+}
+
+bool GridModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && !m_allKnown;
+}
+
+void GridModel::fetchMore(const QModelIndex &parent)
+{
+    if (!parent.isValid())
+        fetchTo(m_count + fetchBatch);
+}
+
+void GridModel::fetchTo(qint64 count)
+{
+    if (m_allKnown || count <= m_count)
+        return;
+    const qint64 known = sourceCount(count, m_count); // the rows known stay
+    if (known <= m_count)
+        return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + int(known - m_count) - 1);
+    m_count = known;
+    endInsertRows();
 }
 
 void GridModel::rebuild()
@@ -119,7 +161,7 @@ void GridModel::refreshRows()
         m_insertRow = -1;
         endRemoveRows();
     }
-    const qint64 count = sourceCount();
+    const qint64 count = sourceCount(m_count);
     if (count > m_count) {
         beginInsertRows({}, int(m_count), int(count - 1));
         m_count = count;
@@ -173,7 +215,7 @@ void GridModel::onStateChanged()
         = ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Insert ? int(ds->recNo() - 1) : -1;
     if (newInsert == m_insertRow)
         return;
-    if (m_insertRow >= 0 && newInsert < 0 && sourceCount() == m_count + 1) {
+    if (m_insertRow >= 0 && newInsert < 0 && !countIsCostly() && sourceCount() == m_count + 1) {
         // Posted: the new record is in the source now, perhaps somewhere
         // else than where it was typed.
         emit layoutAboutToBeChanged();
@@ -201,6 +243,9 @@ void GridModel::onStateChanged()
 
 void GridModel::onRecordMoved()
 {
+    const qvx::DataSet *ds = dataSet();
+    if (ds && ds->isOpen() && ds->recNo() > m_count)
+        fetchTo(ds->recNo()); // moved past the rows known so far
     const int row = currentRow();
     if (row == m_lastCurrentRow)
         return;
@@ -269,6 +314,34 @@ void GridModel::moveToRow(int row)
     ds->setRecNo(rec);
 }
 
+GridModel::Page &GridModel::pageFor(qint64 pageNo) const
+{
+    auto it = m_pages.find(pageNo);
+    if (it != m_pages.end()) {
+        if (it->second.lru != m_lru.begin())
+            m_lru.splice(m_lru.begin(), m_lru, it->second.lru);
+        return it->second;
+    }
+    while (int(m_pages.size()) >= m_maxPages && !m_lru.empty()) {
+        m_pages.erase(m_lru.back());
+        m_lru.pop_back();
+    }
+    m_lru.push_front(pageNo);
+    Page &page = m_pages[pageNo];
+    page.lru = m_lru.begin();
+    return page;
+}
+
+void GridModel::cacheRecord(qint64 recNo, const qvx::Record &rec) const
+{
+    const qint64 pageNo = (recNo - 1) / pageSize;
+    Page &page = pageFor(pageNo);
+    const std::size_t offset = std::size_t(recNo - 1 - pageNo * pageSize);
+    if (page.rows.size() <= offset)
+        page.rows.resize(offset + 1);
+    page.rows[offset] = rec;
+}
+
 const qvx::Record *GridModel::recordOfRow(int row) const
 {
     const qvx::DataSet *ds = dataSet();
@@ -276,30 +349,28 @@ const qvx::Record *GridModel::recordOfRow(int row) const
         return &ds->currentRecord(); // with its unposted edits
     const qint64 rec = recNoOfRow(row);
     const qint64 pageNo = (rec - 1) / pageSize;
-    auto it = m_pages.find(pageNo);
-    if (it == m_pages.end()) {
-        Page page;
-        const qint64 firstRec = pageNo * pageSize + 1;
+    Page &page = pageFor(pageNo);
+    const qint64 firstRec = pageNo * pageSize + 1;
+    if (page.rows.empty()) {
+        // A whole page at a time: a screen of rows costs one or two reads.
         const qint64 lastRec = std::min(m_count, firstRec + pageSize - 1);
         page.rows.resize(std::size_t(std::max<qint64>(0, lastRec - firstRec + 1)));
         for (qint64 r = firstRec; r <= lastRec; ++r) {
             if (!ds->readRecord(r, page.rows[std::size_t(r - firstRec)]))
                 page.rows[std::size_t(r - firstRec)].clear();
         }
-        while (int(m_pages.size()) >= m_maxPages && !m_lru.empty()) {
-            m_pages.erase(m_lru.back());
-            m_lru.pop_back();
-        }
-        m_lru.push_front(pageNo);
-        page.lru = m_lru.begin();
-        it = m_pages.emplace(pageNo, std::move(page)).first;
-    } else if (it->second.lru != m_lru.begin()) {
-        m_lru.splice(m_lru.begin(), m_lru, it->second.lru);
     }
-    const std::size_t offset = std::size_t(rec - 1 - pageNo * pageSize);
-    if (offset >= it->second.rows.size() || it->second.rows[offset].empty())
+    const std::size_t offset = std::size_t(rec - firstRec);
+    if (offset >= page.rows.size() || page.rows[offset].empty()) {
+        // A page begun by counting, or grown since.
+        if (page.rows.size() <= offset)
+            page.rows.resize(offset + 1);
+        if (!ds->readRecord(rec, page.rows[offset]))
+            page.rows[offset].clear();
+    }
+    if (page.rows[offset].empty())
         return nullptr;
-    return &it->second.rows[offset];
+    return &page.rows[offset];
 }
 
 void GridModel::dropCachedRecNo(qint64 recNo)

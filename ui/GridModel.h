@@ -80,6 +80,10 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    // Sources that count by reading everything (queries) are counted only
+    // as far as the view has scrolled.
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
@@ -100,6 +104,7 @@ private:
         std::list<qint64>::iterator lru;
     };
     static constexpr int pageSize = 64;
+    static constexpr int fetchBatch = 256;
 
     void rebuild(); // full reset
     void refreshRows(); // records added, removed or reloaded
@@ -108,10 +113,17 @@ private:
     void onStateChanged();
     void onRecordMoved();
     std::vector<int> visibleFields() const;
-    qint64 sourceCount() const;
+    bool countIsCostly() const;
+    // Records in the source, up to the row limit; for a costly count only
+    // up to atLeast (and a first batch), looking from record known + 1 on,
+    // and setting m_allKnown.
+    qint64 sourceCount(qint64 atLeast = 0, qint64 known = 0) const;
+    void fetchTo(qint64 count);
     // The record number a row shows, 0 for the record being inserted.
     qint64 recNoOfRow(int row) const;
     const qvx::Record *recordOfRow(int row) const;
+    Page &pageFor(qint64 pageNo) const; // found or made, and made the most recent
+    void cacheRecord(qint64 recNo, const qvx::Record &rec) const;
     void dropCachedRecNo(qint64 recNo);
     void clearCache();
 
@@ -119,7 +131,8 @@ private:
     QPointer<QWidget> m_errorParent;
     std::vector<QMetaObject::Connection> m_connections;
     std::vector<int> m_columns; // field position per column
-    qint64 m_count = 0; // records in the source (not counting an insert)
+    qint64 m_count = 0; // records in the source (not counting an insert), as far as known
+    mutable bool m_allKnown = true;
     int m_insertRow = -1;
     int m_lastCurrentRow = -1;
     QHash<QString, GridColumn> m_formats; // by field name

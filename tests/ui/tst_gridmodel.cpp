@@ -6,12 +6,15 @@
 #include "ui/GridModel.h"
 
 #include "engine/ClientDataSet.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
 
@@ -189,6 +192,49 @@ private slots:
         QCOMPARE(last.data().toString(), QString::number(limit));
         QVERIFY(grid.visualRect(last).intersects(grid.viewport()->rect()));
         QVERIFY(ds.reads < 1000);
+    }
+
+    void query_isCountedOnlyAsFarAsShown()
+    {
+        ScriptedServices services;
+        QTemporaryDir dir;
+        {
+            qvx::Table t;
+            t.setDatabaseName(dir.path());
+            t.setTableName(QStringLiteral("nums.dbf"));
+            t.setTableType(qvx::Table::DBase);
+            t.addFieldDef(QStringLiteral("N"), FieldType::Integer, 8);
+            t.createTable();
+            t.open();
+            for (int i = 1; i <= 1000; ++i)
+                t.appendRecord({ i });
+        }
+        qvx::Query q;
+        q.setDirectory(dir.path());
+        q.addSQL(QStringLiteral("SELECT N FROM nums"));
+        q.open();
+        DataSource source(&q);
+        GridModel model;
+        model.setDataSource(&source);
+        QVERIFY(model.rowCount() < 1000);
+        QVERIFY(model.rowCount() > 0);
+        QVERIFY(model.canFetchMore({}));
+        const int first = model.rowCount();
+        QCOMPARE(model.data(model.index(first - 1, 0)).toString(), QString::number(first));
+        model.fetchMore({});
+        QVERIFY(model.rowCount() > first);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        while (model.canFetchMore({}))
+            model.fetchMore({});
+        QCOMPARE(model.rowCount(), 1000);
+        for (int row : { 999, 0, 500, 255, 256 })
+            QCOMPARE(model.data(model.index(row, 0)).toString(), QString::number(row + 1));
+        // Moving the query past the rows known extends them.
+        GridModel second;
+        second.setDataSource(&source);
+        q.last();
+        QCOMPARE(second.rowCount(), 1000);
+        QCOMPARE(second.currentRow(), 999);
     }
 
     void editing_reachesTheDataSet()
