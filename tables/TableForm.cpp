@@ -219,6 +219,7 @@ void TTableForm::buildResultPanel(int imageBoxHeight)
     canvas->setPalette(light);
     ImageBox->setPalette(light);
     ImageBox->setWidget(canvas);
+    ImageBox->viewport()->installEventFilter(this);
     Shape = new TShape(TShape::Shadow, canvas);
     Border = new TShape(TShape::Frame, canvas);
     DBImage = new qvx::ui::DBImage(canvas);
@@ -581,12 +582,14 @@ void TTableForm::ShowPictureField()
     DBImage->show();
     if (alwaysTogglesFrame() || DBImage->hasPicture())
         TogglePictureFrame();
+    sizePictureCanvas();
 }
 
 void TTableForm::TogglePictureFrame()
 {
     Shape->setHidden(!Shape->isHidden());
     Border->setHidden(!Border->isHidden());
+    sizePictureCanvas();
 }
 
 void TTableForm::LayoutPicture()
@@ -697,6 +700,8 @@ void TTableForm::FieldsGridKeyPress(QChar &key)
 
 bool TTableForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ImageBox->viewport() && event->type() == QEvent::Resize)
+        sizePictureCanvas(); // no scroll bars for a picture that fits
     if (watched == FieldsGrid && event->type() == QEvent::KeyPress && !FieldsGrid->isEditing()) {
         auto *ke = static_cast<QKeyEvent *>(event);
         QChar key;

@@ -75,8 +75,10 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new GridModel(this
     horizontalHeader()->setHighlightSections(false);
     fitRowHeight();
     connect(m_model, &GridModel::currentRowChanged, this, &DBGrid::followCurrentRow);
-    connect(m_model, &QAbstractItemModel::modelReset, this,
-            [this] { followCurrentRow(m_model->currentRow()); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumnWidths();
+        followCurrentRow(m_model->currentRow());
+    });
     connect(this, &QAbstractItemView::clicked, this, &DBGrid::cellClick);
 }
 
@@ -91,6 +93,23 @@ void DBGrid::fitRowHeight()
     verticalHeader()->setDefaultSectionSize(height);
     // One row short of the int limit, so the view's total stays below it.
     m_model->setRowLimit(qint64(std::numeric_limits<int>::max()) / height - 1);
+}
+
+void DBGrid::fitColumnWidths()
+{
+    // Wide enough for the field's declared size (within reason) and its title.
+    const qvx::DataSet *ds = dataSet();
+    const int charWidth = fontMetrics().averageCharWidth();
+    const QFontMetrics titleMetrics(horizontalHeader()->font());
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int field = m_model->fieldOfColumn(c);
+        if (!ds || field < 0)
+            continue;
+        const qvx::FieldDef &f = ds->field(field);
+        const int chars = f.size > 0 ? std::min(f.size, 30) : 10;
+        const int title = titleMetrics.horizontalAdvance(f.displayLabel) + 16;
+        setColumnWidth(c, std::max(chars * charWidth + 8, title));
+    }
 }
 
 void DBGrid::changeEvent(QEvent *event)

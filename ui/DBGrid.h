@@ -60,6 +60,7 @@ private:
     void followCurrentRow(int row);
     void cancelEmptyInsert();
     void fitRowHeight();
+    void fitColumnWidths();
 
     GridModel *m_model;
     bool m_following = false; // moving the view to the data set, not the other way round

@@ -17,6 +17,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -215,6 +216,9 @@ private slots:
         QCOMPARE(form->PageControl->tabText(1), QStringLiteral("Details"));
         QCOMPARE(form->ImageBox->height(), imageBoxHeight);
         QCOMPARE(form->ResultPanel->width(), 170);
+        // Nothing to scroll while there is no picture.
+        QVERIFY(!form->ImageBox->verticalScrollBar()->isVisible());
+        QVERIFY(!form->ImageBox->horizontalScrollBar()->isVisible());
         QCOMPARE(form->ResultPanel->geometry().right(), form->Frame->width() - 1);
         QVERIFY(form->DBMemo->geometry().top() >= form->HSplitter->geometry().bottom());
         QVERIFY(form->DBImage->isHidden() && form->Shape->isHidden() && form->Border->isHidden());
