@@ -645,7 +645,9 @@ void TTableForm::FormCreate()
 
 bool TTableForm::FormClose()
 {
-    // An edit typed but not yet posted is kept, not dropped with the window.
+    // An edit typed but not yet posted is kept, not dropped with the window
+    // (a cell still being typed in included).
+    TableGrid->finishEditing();
     if (m_data && m_data->isOpen() && m_data->state() != qvx::DataSet::State::Browse && m_data->isModified())
         m_data->post();
     return true;

@@ -206,9 +206,17 @@ void DBGrid::finishEditing()
 {
     if (state() != QAbstractItemView::EditingState)
         return;
+    // The open editor is a child of the viewport: the focused one, or the
+    // one shown when the focus is elsewhere (another window is active).
     QWidget *editor = QApplication::focusWidget();
     while (editor && editor->parentWidget() != viewport())
         editor = editor->parentWidget();
+    if (!editor) {
+        for (QWidget *w : viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (w->isVisible())
+                editor = w;
+        }
+    }
     if (!editor)
         return;
     commitData(editor);

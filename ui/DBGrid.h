@@ -40,6 +40,8 @@ public:
     // Commits and closes an open cell editor.
     void finishEditing();
 
+    using QTableView::edit; // opening a cell editor from code asks the data set too
+
     // Deletes the current record after asking "Delete record?".
     void deleteCurrentRecord();
 

@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollArea>
@@ -883,6 +884,40 @@ private slots:
         back.loadFromFile(form->DataSet.fileName());
         back.setRecNo(3);
         QCOMPARE(back.text(1), QStringLiteral("Pumps"));
+    }
+
+    void xmlWindow_cellStillBeingTypedIsKeptOnClose()
+    {
+        ScriptedServices services;
+        FakeHost host;
+        auto form = openXml(host);
+        QAbstractItemModel *m = form->TableGrid->model();
+        form->TableGrid->setCurrentIndex(m->index(1, 1));
+        form->TableGrid->edit(m->index(1, 1));
+        QVERIFY(form->TableGrid->isEditing());
+        auto *editor = form->TableGrid->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("Brakes"));
+        QVERIFY(form->close());
+        qvx::ClientDataSet back;
+        back.loadFromFile(form->DataSet.fileName());
+        back.setRecNo(2);
+        QCOMPARE(back.text(1), QStringLiteral("Brakes"));
+    }
+
+    void tabKey_movesBetweenCells()
+    {
+        ScriptedServices services;
+        FakeHost host;
+        auto form = openPlain(host);
+        QAbstractItemModel *m = form->TableGrid->model();
+        form->TableGrid->setFocus();
+        form->TableGrid->setCurrentIndex(m->index(0, 0));
+        QTest::keyClick(form->TableGrid, Qt::Key_Tab);
+        QCOMPARE(form->TableGrid->currentIndex(), m->index(0, 1));
+        QCOMPARE(host.status[1], QStringLiteral(" Field No: 1"));
+        QTest::keyClick(form->TableGrid, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(form->TableGrid->currentIndex(), m->index(0, 0));
     }
 
     void xmlWindow_failedWriteKeepsTheWindowOpen()
