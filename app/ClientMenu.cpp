@@ -5,6 +5,7 @@
 
 #include "query/SQLDataModule.h"
 #include "ui/ColorBox.h"
+#include "ui/ControlBar.h"
 #include "ui/DBNavigator.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Services.h"
@@ -415,17 +416,10 @@ void TMainForm::buildMenus()
 
 QWidget *TMainForm::controlBar(const QString &name, const QList<QToolBar *> &bars)
 {
-    auto *bar = new QWidget(this);
+    auto *bar = new qvx::ui::ControlBar(this);
     bar->setObjectName(name);
-    bar->setAutoFillBackground(true);
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(2, 1, 2, 1);
-    row->setSpacing(6);
-    for (QToolBar *toolBar : bars) {
-        toolBar->setParent(bar);
-        row->addWidget(toolBar);
-    }
-    row->addStretch(1);
+    for (QToolBar *toolBar : bars)
+        bar->addBar(toolBar);
     return bar;
 }
 
@@ -557,8 +551,7 @@ void TMainForm::buildControlBars()
 
     SQLControlBar = controlBar(QStringLiteral("SQLControlBar"), { ToolBar2 });
     DBNavigator1 = named(new qvx::ui::DBNavigator(SQLControlBar), QStringLiteral("DBNavigator1"));
-    auto *row = static_cast<QHBoxLayout *>(SQLControlBar->layout());
-    row->insertWidget(row->count() - 1, DBNavigator1);
+    static_cast<qvx::ui::ControlBar *>(SQLControlBar)->addBar(DBNavigator1);
 }
 
 void TMainForm::setSQLData(TSQLData *sqlData)

@@ -195,12 +195,17 @@ void TMainForm::SaveTableToFileExecute()
         return;
     SaveDialog.filter.clear();
     SaveDialog.defaultExtension = QStringLiteral("*.xml");
-    if (SaveDialog.fileName.isEmpty())
+    if (SaveDialog.fileName.isEmpty()) {
+        // First use: beside the table last opened, under the window's name.
+        SaveDialog.directory = TableDir;
         SaveDialog.fileName = QFileInfo(form->windowTitle()).completeBaseName() + QStringLiteral(".xml");
+    }
     const std::optional<qvx::ui::FileDialogAnswer> answer = Services::current().saveFile(this, SaveDialog);
     if (!answer || answer->fileName.isEmpty())
         return;
+    // The chosen file's folder is where the dialog opens next time.
     SaveDialog.fileName = answer->fileName;
+    SaveDialog.directory.clear();
     const QString path = answer->fileName;
     const std::optional<qvx::WriteTarget> target = qvx::writeTargetForFileName(path);
     if (!target)

@@ -18,17 +18,6 @@
 
 using qvx::ui::Align;
 
-namespace {
-
-// The height of the table window with its frame, as the user sees it.
-int outerHeight(const TTableForm &form)
-{
-    const auto *frame = qobject_cast<const QMdiSubWindow *>(form.parentWidget());
-    return frame ? frame->height() : form.height();
-}
-
-} // namespace
-
 TBDETableForm *TMainForm::activeBDETable() const
 {
     return qobject_cast<TBDETableForm *>(activeChildWidget());
@@ -103,7 +92,7 @@ void TMainForm::ViewTableMemoExecute()
     qvx::ui::AlignPanel *pane = form->ResultPanel;
     if (form->DBMemo->isVisible()) {
         pane->setAlign(form->ImageBox, Align::Top);
-        pane->setExtent(form->ImageBox, outerHeight(*form) / 2);
+        pane->setExtent(form->ImageBox, form->outerHeight() / 2);
         pane->setAlign(form->HSplitter, Align::Bottom);
         form->HSplitter->show();
         pane->setAlign(form->DBMemo, Align::Client);
@@ -125,7 +114,7 @@ void TMainForm::ViewTablePictureExecute()
     qvx::ui::AlignPanel *pane = form->ResultPanel;
     if (form->ImageBox->isVisible()) {
         pane->setAlign(form->ImageBox, Align::Top);
-        pane->setExtent(form->ImageBox, outerHeight(*form) / 2);
+        pane->setExtent(form->ImageBox, form->outerHeight() / 2);
         pane->setAlign(form->HSplitter, Align::Top);
         form->HSplitter->show();
     } else {

@@ -35,6 +35,9 @@ int main(int argc, char **argv)
     const QStringList files = QApplication::arguments().mid(1);
     for (const QString &file : files)
         qvx::ui::guarded(mainForm, [&] { mainForm->OpenFile(file); });
+    // Several tables at once: each caption in sight.
+    if (files.size() > 1)
+        mainForm->command(QStringLiteral("WindowCascade"))->execute();
 
     const int result = QApplication::exec();
     return result;

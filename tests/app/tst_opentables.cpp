@@ -12,6 +12,8 @@
 #include "tables/XMLTable.h"
 #include "ui/ErrorGuard.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -348,6 +350,10 @@ void TestOpenTables::saveToFileRoundTrip()
     QCOMPARE(services->saveRequests.size(), 1);
     QCOMPARE(services->saveRequests.first().defaultExtension, QStringLiteral("*.xml"));
     QVERIFY(services->saveRequests.first().filter.isEmpty());
+    // Offered beside the table, under the window's name.
+    QCOMPARE(services->saveRequests.first().directory, files->dir());
+    QCOMPARE(services->saveRequests.first().fileName,
+             QFileInfo(source).completeBaseName() + QStringLiteral(".xml"));
     QStringList expected = AppFixture::partNames();
     QCOMPARE(AppFixture::names(files->path(target)), expected);
     // The window's cursor is where the user left it.

@@ -3,6 +3,7 @@
 #include "support/ScriptedServices.h"
 
 #include "ui/CommandList.h"
+#include "ui/ControlBar.h"
 #include "ui/ErrorGuard.h"
 #include "ui/QtServices.h"
 #include "ui/TextTarget.h"
@@ -53,6 +54,7 @@ private slots:
     void findInLineEdit();
     void findInTextEditFromEdge();
     void editAbilitiesFollowTheControl();
+    void controlBarWrapsItsBars();
 };
 
 void TestCommandList::hintSplitsIntoToolTipAndStatusTip_data()
@@ -277,6 +279,31 @@ void TestCommandList::editAbilitiesFollowTheControl()
     edit.selectAll();
     target.deleteSelection();
     QCOMPARE(edit.text(), QStringLiteral(" world"));
+}
+
+void TestCommandList::controlBarWrapsItsBars()
+{
+    ControlBar band;
+    band.layout()->setContentsMargins(0, 0, 0, 0);
+    QWidget *bars[3];
+    for (QWidget *&bar : bars) {
+        bar = new QWidget;
+        bar->setFixedSize(60, 20);
+        band.addBar(bar);
+    }
+    // Room for two in a row: the third goes below the first.
+    band.resize(130, band.heightForWidth(130));
+    band.layout()->activate();
+    QCOMPARE(band.height(), 41);
+    QCOMPARE(bars[0]->geometry(), QRect(0, 0, 60, 20));
+    QCOMPARE(bars[1]->geometry(), QRect(66, 0, 60, 20));
+    QCOMPARE(bars[2]->geometry(), QRect(0, 21, 60, 20));
+    // Wide enough: one row; a hidden bar takes no room.
+    bars[1]->hide();
+    QCOMPARE(band.heightForWidth(400), 20);
+    band.resize(400, 20);
+    band.layout()->activate();
+    QCOMPARE(bars[2]->geometry(), QRect(66, 0, 60, 20));
 }
 
 int main(int argc, char **argv)
