@@ -3,11 +3,14 @@
 //
 // Input: one mode byte, then the table. When the mode's high bit is set, two
 // little-endian bytes give the table's length and what follows it is the
-// blob file (.mb). Mode bit 1 opens the table read-only (else it is also
-// written to).
+// blob file (.mb), or with mode bit 2 the primary index (.px), which is also
+// read on its own. Mode bit 1 opens the table read-only (else it is also
+// written to, keeping a keyed table's index).
 #include "engine/EngineError.h"
 #include "engine/Value.h"
 #include "engine/formats/paradox/ParadoxDriver.h"
+#include "engine/formats/paradox/ParadoxHeader.h"
+#include "engine/formats/paradox/ParadoxIndex.h"
 
 #include <QByteArray>
 
@@ -26,11 +29,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         blobs = table.mid(2 + split);
         table = table.mid(2, split);
     }
+    const bool isIndex = (mode & 4) != 0;
+    QByteArray index;
+    if (isIndex)
+        std::swap(index, blobs);
+    if (isIndex) {
+        try {
+            const qvx::MemoryFile db(table, QStringLiteral("fuzz.db"));
+            const qvx::paradox::Header h = qvx::paradox::readHeader(db);
+            (void)qvx::paradox::readPrimaryIndex(qvx::MemoryFile(index, QStringLiteral("fuzz.px")), h);
+        } catch (const qvx::EngineError &) {
+        }
+    }
     try {
         auto t = qvx::openParadox(
             std::make_unique<qvx::MemoryFile>(table, QStringLiteral("fuzz.db")),
             blobs.isEmpty() ? nullptr : std::make_unique<qvx::MemoryFile>(blobs, QStringLiteral("fuzz.mb")),
-            (mode & 2) != 0);
+            (mode & 2) != 0,
+            index.isEmpty() ? nullptr : std::make_unique<qvx::MemoryFile>(index, QStringLiteral("fuzz.px")));
         (void)t->info();
         qvx::Record rec;
         qint64 count = 0;

@@ -25,6 +25,8 @@ struct CreateOptions {
     // dbf: 0x03/0x83 dBASE III+, 0x8B dBASE IV, 0xF5 FoxPro 2.x, 0x30 Visual FoxPro.
     int version = 0;
     QString codePage; // a converter name such as "IBM850" or "windows-1252"
+    // Paradox: the first keyFields fields are the primary key (0: unkeyed).
+    int keyFields = 0;
 };
 
 class OpenTable {

@@ -1,6 +1,7 @@
 #include "ParadoxDriver.h"
 
 #include "ParadoxHeader.h"
+#include "ParadoxIndex.h"
 #include "ParadoxTable.h"
 #include "ParadoxValues.h"
 
@@ -16,13 +17,30 @@ namespace {
 
 using namespace paradox;
 
-// Why a table that was asked for writing is read-only, or an empty string.
+// Why a keyed table cannot be written, or an empty string. Keys are kept
+// in the order of their bytes, which is the order of every sort order for
+// numbers and dates, but only of "ascii" for text.
 QString keyedReason(const Header &h)
 {
-    if (h.fileType == kKeyedTable)
-        return QStringLiteral("the table is keyed, and this program does not keep its primary index (.px) "
-                              "up to date yet; the table is open read-only");
+    if (h.fileType != kKeyedTable)
+        return {};
+    for (int i = 0; i < h.keyFields; ++i) {
+        const Field &f = h.fields[std::size_t(i)];
+        if (f.isBlob())
+            return QStringLiteral("its key holds a blob field, which a key cannot hold");
+        if (f.type == kAlpha && h.sortOrder != 0)
+            return QStringLiteral("its key holds text kept in a sort order (%1) this program does not know")
+                .arg(h.sortOrder);
+    }
     return {};
+}
+
+// A companion file that does not exist yet, named as the table is (T.DB gets T.PX).
+QString newCompanionPath(const QString &path, const QString &ext)
+{
+    const QFileInfo info(path);
+    const bool upper = !info.suffix().isEmpty() && info.suffix() == info.suffix().toUpper();
+    return info.dir().filePath(info.completeBaseName() + u'.' + (upper ? ext.toUpper() : ext));
 }
 
 // Paradox field names are at most 25 characters; each type has its sizes.
@@ -30,8 +48,14 @@ Header planTable(const QString &path, const FieldDefs &fields, const CreateOptio
 {
     if (options.version != 0 && options.version != kVersion7)
         throw EngineError(path, QStringLiteral("only Paradox 7 tables can be created"));
+    if (options.keyFields < 0 || std::size_t(options.keyFields) > fields.size())
+        throw EngineError(path,
+                          QStringLiteral("a key of %1 fields is not possible in a table of %2 fields")
+                              .arg(options.keyFields)
+                              .arg(fields.size()));
     Header h;
-    h.fileType = kUnkeyedTable;
+    h.fileType = options.keyFields > 0 ? kKeyedTable : kUnkeyedTable;
+    h.keyFields = options.keyFields;
     h.fileVersion = kVersion7;
     h.autoInc = 1;
     h.codePage = 1252;
@@ -68,6 +92,8 @@ Header planTable(const QString &path, const FieldDefs &fields, const CreateOptio
         if (f.length < 0 || (f.type == kMemo && f.leader() < 1))
             throw bad(QStringLiteral("the size %1 is not possible for this type")
                           .arg(def.type == FieldType::BCD ? def.decimals : def.size));
+        if (int(h.fields.size()) < options.keyFields && f.isBlob())
+            throw bad(QStringLiteral("a key field cannot be a memo, blob or graphic field"));
         f.offset = offset;
         offset += f.length;
         h.fields.push_back(f);
@@ -84,20 +110,36 @@ Header planTable(const QString &path, const FieldDefs &fields, const CreateOptio
 
 class ParadoxDriver : public TableDriver {
     // The table goes in place first: it has no records, so if we are
-    // stopped between the two renames it points at nothing in the old
-    // blob file.
-    static void writeFiles(const QString &path, const QByteArray &table, const QString &mbPath)
+    // stopped between the renames it points at nothing in the old blob
+    // file, and a writer builds its index again from it.
+    static void writeFiles(const QString &path, const Header &h, const QByteArray &table,
+                           const QString &mbPath, const QString &pxPath)
     {
         AtomicFileWriter db(path);
         db.file().writeBytes(0, table);
+        std::unique_ptr<AtomicFileWriter> px;
+        if (!pxPath.isEmpty()) {
+            px = std::make_unique<AtomicFileWriter>(pxPath);
+            px->file().writeBytes(0, encodePrimaryIndex(h, {}));
+        }
         std::unique_ptr<AtomicFileWriter> mb;
         if (!mbPath.isEmpty()) {
             mb = std::make_unique<AtomicFileWriter>(mbPath);
             mb->file().writeBytes(0, BlobFile::emptyFile());
         }
         db.commit();
+        if (px)
+            px->commit();
         if (mb)
             mb->commit();
+    }
+
+    static QString pxPathFor(const QString &path, const Header &h)
+    {
+        if (h.fileType != kKeyedTable)
+            return {};
+        const QString found = companionFile(path, { QStringLiteral("px") });
+        return found.isEmpty() ? newCompanionPath(path, QStringLiteral("px")) : found;
     }
 
 public:
@@ -128,10 +170,25 @@ public:
             readOnly = true;
             reason = keyedReason(header);
         }
-        if (readOnly)
+        std::unique_ptr<File> px;
+        QString pxPath;
+        if (!readOnly && header.fileType == kKeyedTable) {
+            pxPath = pxPathFor(path, header);
+            const QFileInfo pxInfo(pxPath);
+            if (pxInfo.exists() && !pxInfo.isWritable()) {
+                readOnly = true;
+                reason = QStringLiteral("its primary index (.px) is read-only on disk");
+            } else if (pxInfo.exists()) {
+                px = openDiskFile(pxPath, OpenMode::ReadWrite);
+            }
+        }
+        if (readOnly) {
             lock.reset();
+            px.reset();
+            pxPath.clear();
+        }
         return std::make_unique<ParadoxTable>(std::move(db), std::move(mb), std::move(header), reason,
-                                              std::move(lock));
+                                              std::move(lock), std::move(px), pxPath);
     }
 
     void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override
@@ -145,18 +202,17 @@ public:
         QString mbPath;
         if (h.hasBlobs()) {
             mbPath = companionFile(path, { QStringLiteral("mb") });
-            if (mbPath.isEmpty()) {
-                const QFileInfo info(path);
-                const bool upper = !info.suffix().isEmpty() && info.suffix() == info.suffix().toUpper();
-                mbPath = info.dir().filePath(info.completeBaseName() + (upper ? u".MB"_qs : u".mb"_qs));
-            }
+            if (mbPath.isEmpty())
+                mbPath = newCompanionPath(path, QStringLiteral("mb"));
         }
-        writeFiles(path, encodeHeader(h), mbPath);
+        const QString pxPath = pxPathFor(path, h);
+        writeFiles(path, h, encodeHeader(h), mbPath, pxPath);
         // The old blob and index files belong to the table just replaced.
         for (const QString &old : oldFiles) {
             const QString abs = QFileInfo(old).absoluteFilePath();
             if (abs == QFileInfo(path).absoluteFilePath()
-                || (!mbPath.isEmpty() && abs == QFileInfo(mbPath).absoluteFilePath()))
+                || (!mbPath.isEmpty() && abs == QFileInfo(mbPath).absoluteFilePath())
+                || (!pxPath.isEmpty() && abs == QFileInfo(pxPath).absoluteFilePath()))
                 continue;
             QFile::remove(old);
         }
@@ -166,15 +222,14 @@ public:
     {
         WriterLock lock(path);
         Header h = readHeader(*openDiskFile(path, OpenMode::ReadOnly));
-        if (!keyedReason(h).isEmpty())
-            throw EngineError(path,
-                              QStringLiteral("the table is keyed, and this program does not keep its "
-                                             "primary index (.px) up to date yet; it cannot be emptied"));
         QByteArray header = openDiskFile(path, OpenMode::ReadOnly)->readBytes(0, h.headerSize);
         h.numRecords = 0;
         h.blocksInUse = h.fileBlocks = h.firstBlock = h.lastBlock = h.firstFreeBlock = 0;
         encodeCounts(h, header.data());
-        writeFiles(path, header, h.hasBlobs() ? companionFile(path, { QStringLiteral("mb") }) : QString());
+        // An empty table has an empty index whatever order its text keys
+        // are kept in.
+        writeFiles(path, h, header, h.hasBlobs() ? companionFile(path, { QStringLiteral("mb") }) : QString(),
+                   pxPathFor(path, h));
     }
 
     QStringList files(const QString &path) const override
@@ -199,11 +254,15 @@ const TableDriver &paradoxDriver()
     return driver;
 }
 
-std::unique_ptr<OpenTable> openParadox(std::unique_ptr<File> db, std::unique_ptr<File> mb, bool readOnly)
+std::unique_ptr<OpenTable> openParadox(std::unique_ptr<File> db, std::unique_ptr<File> mb, bool readOnly,
+                                       std::unique_ptr<File> px)
 {
     Header header = readHeader(*db);
     const QString reason = readOnly ? QStringLiteral("the table is open read-only") : keyedReason(header);
-    return std::make_unique<ParadoxTable>(std::move(db), std::move(mb), std::move(header), reason, nullptr);
+    if (!reason.isEmpty())
+        px.reset();
+    return std::make_unique<ParadoxTable>(std::move(db), std::move(mb), std::move(header), reason, nullptr,
+                                          std::move(px));
 }
 
 } // namespace qvx

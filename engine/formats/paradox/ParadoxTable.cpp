@@ -1,5 +1,6 @@
 #include "ParadoxTable.h"
 
+#include "ParadoxIndex.h"
 #include "ParadoxValues.h"
 
 #include "../../EngineError.h"
@@ -47,13 +48,18 @@ int codePageNumber(const QString &name)
 }
 
 ParadoxTable::ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, Header header,
-                           QString readOnlyReason, std::unique_ptr<WriterLock> lock)
+                           QString readOnlyReason, std::unique_ptr<WriterLock> lock, std::unique_ptr<File> px,
+                           QString pxPath)
     : m_file(std::move(db)),
       m_header(std::move(header)),
       m_readOnlyReason(std::move(readOnlyReason)),
       m_lock(std::move(lock)),
-      m_codec(codePageName(m_header.codePage))
+      m_codec(codePageName(m_header.codePage)),
+      m_px(std::move(px)),
+      m_pxPath(std::move(pxPath))
 {
+    if (m_header.fileType == kKeyedTable && m_readOnlyReason.isEmpty())
+        m_keyLength = keyLength(m_header);
     if (mb)
         m_blobs = std::make_unique<BlobFile>(std::move(mb));
     for (const Field &f : m_header.fields)
@@ -74,6 +80,8 @@ ParadoxTable::~ParadoxTable()
         m_file->sync();
         if (m_blobs)
             m_blobs->file().sync();
+        if (m_px)
+            m_px->sync();
     } catch (const EngineError &) {
         // Nothing can be reported from a destructor; every write already
         // went to the file.
@@ -109,8 +117,12 @@ bool ParadoxTable::mapNextBlock() const
         fail(QStringLiteral("the chain of data blocks loops back to block %1").arg(block));
     m_visited[std::size_t(block)] = true;
 
-    char head[kBlockHeaderSize];
-    m_file->readExact(m_header.blockOffset(block), head, kBlockHeaderSize, "a data block");
+    // A writer of a keyed table reads the block's first key with its header.
+    QByteArray headBytes(kBlockHeaderSize + m_keyLength, '\0');
+    const qint64 got = m_file->readAt(m_header.blockOffset(block), headBytes.data(), headBytes.size());
+    if (got < kBlockHeaderSize)
+        fail(QStringLiteral("a data block is cut short"));
+    const char *head = headBytes.constData();
     const int next = le16(head);
     const int lastOffset = std::int16_t(le16(head + 4));
     const int count = lastOffset < 0 ? 0 : lastOffset / m_header.recordSize + 1;
@@ -119,7 +131,8 @@ bool ParadoxTable::mapNextBlock() const
     if (m_header.blockOffset(block) + kBlockHeaderSize + qint64(count) * m_header.recordSize > m_file->size())
         fail(QStringLiteral("data block %1 is cut short").arg(block));
 
-    m_blocks.push_back({ block, m_mapped, count });
+    m_blocks.push_back(
+        { block, m_mapped, count, count > 0 ? headBytes.mid(kBlockHeaderSize) : QByteArray() });
     m_mapped += count;
     m_nextToMap = next;
     return true;
@@ -464,6 +477,78 @@ void ParadoxTable::renumberFrom(std::size_t entry)
     m_cachedBlock = 0;
 }
 
+void ParadoxTable::keyViolation() const
+{
+    fail(QStringLiteral("Key violation: a record with the same key is in the table already"));
+}
+
+void ParadoxTable::setFirstKey(BlockEntry &e, const QByteArray &records) const
+{
+    if (m_keyLength > 0)
+        e.firstKey = records.left(m_keyLength);
+}
+
+qint64 ParadoxTable::keyPosition(const char *key, bool *found) const
+{
+    mapAll();
+    *found = false;
+    const auto klen = std::size_t(m_keyLength);
+    // Key bytes sort as unsigned bytes (the format's encoding is made for
+    // that), so the block is the last one whose first key is not above it.
+    std::size_t k = m_blocks.size();
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        const BlockEntry &e = m_blocks[i];
+        if (e.count == 0)
+            continue;
+        if (std::memcmp(e.firstKey.constData(), key, klen) > 0)
+            break;
+        k = i;
+    }
+    if (k == m_blocks.size())
+        return 0; // before every record
+    const BlockEntry &e = m_blocks[k];
+    const QByteArray records = blockRecords(e);
+    const int rs = m_header.recordSize;
+    int lo = 0;
+    int hi = e.count;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (std::memcmp(records.constData() + qsizetype(mid) * rs, key, klen) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    *found = lo < e.count && std::memcmp(records.constData() + qsizetype(lo) * rs, key, klen) == 0;
+    return e.first + lo;
+}
+
+void ParadoxTable::writeIndex()
+{
+    if (m_keyLength == 0)
+        return;
+    mapAll();
+    std::vector<IndexEntry> entries;
+    entries.reserve(m_blocks.size());
+    for (const BlockEntry &e : m_blocks)
+        if (e.count > 0)
+            entries.push_back({ e.firstKey, e.block, e.count });
+    const QByteArray bytes = encodePrimaryIndex(m_header, entries);
+    if (!m_px) {
+        if (m_pxPath.isEmpty()) {
+            m_px = std::make_unique<MemoryFile>(QByteArray(), QStringLiteral("<index>"));
+        } else {
+            writeFileAtomically(m_pxPath, bytes);
+            m_px = openDiskFile(m_pxPath, OpenMode::ReadWrite);
+            return;
+        }
+    }
+    // Written in place under the table's lock: the index holds nothing the
+    // table does not, and a writer builds it again from the table.
+    m_px->writeBytes(0, bytes);
+    if (m_px->size() > bytes.size())
+        m_px->truncate(bytes.size());
+}
+
 void ParadoxTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
@@ -473,6 +558,17 @@ void ParadoxTable::update(qint64 index, const Record &rec)
     QByteArray old(m_header.recordSize, Qt::Uninitialized);
     m_file->readExact(offset, old.data(), old.size(), "a record");
     const QByteArray record = encodeRecord(rec, old.constData(), false);
+    if (m_keyLength > 0 && std::memcmp(record.constData(), old.constData(), std::size_t(m_keyLength)) != 0) {
+        // A new key moves the record to its place. It goes in there before
+        // it leaves the old one, so that being stopped half-way loses nothing.
+        bool found = false;
+        const qint64 pos = keyPosition(record.constData(), &found);
+        if (found)
+            keyViolation();
+        insertBytes(pos, record);
+        removeAt(pos <= index ? index + 1 : index);
+        return;
+    }
     m_file->writeBytes(offset, record);
     m_cachedBlock = 0;
     writeCounts();
@@ -482,10 +578,28 @@ qint64 ParadoxTable::insert(qint64 before, const Record &rec)
 {
     checkWritable();
     mapAll();
-    const qint64 pos = std::clamp<qint64>(before, 0, m_mapped);
     if (m_mapped >= 0x7FFFFFFF)
         fail(QStringLiteral("the table is full"));
+    const std::uint32_t autoIncBefore = m_header.autoInc;
     const QByteArray record = encodeRecord(rec, nullptr, true);
+    qint64 pos = std::clamp<qint64>(before, 0, m_mapped);
+    if (m_keyLength > 0) {
+        // A keyed table keeps its records in key order, wherever the caller
+        // asked for it.
+        bool found = false;
+        pos = keyPosition(record.constData(), &found);
+        if (found) {
+            m_header.autoInc = autoIncBefore;
+            keyViolation();
+        }
+    }
+    insertBytes(pos, record);
+    return pos;
+}
+
+void ParadoxTable::insertBytes(qint64 pos, const QByteArray &record)
+{
+    mapAll();
     const int rs = m_header.recordSize;
 
     if (m_blocks.empty()) {
@@ -493,10 +607,12 @@ qint64 ParadoxTable::insert(qint64 before, const Record &rec)
         m_file->writeBytes(m_header.blockOffset(block) + kBlockHeaderSize, record);
         writeBlockHeader(block, 0, 0, 1);
         m_header.firstBlock = m_header.lastBlock = block;
-        m_blocks.push_back({ block, 0, 1 });
+        m_blocks.push_back({ block, 0, 1, {} });
+        setFirstKey(m_blocks.back(), record);
         renumberFrom(0);
         writeCounts();
-        return pos;
+        writeIndex();
+        return;
     }
 
     const std::size_t k = pos == m_mapped ? m_blocks.size() - 1 : entryOf(pos);
@@ -510,9 +626,11 @@ qint64 ParadoxTable::insert(qint64 before, const Record &rec)
         m_file->writeBytes(m_header.blockOffset(e.block) + kBlockHeaderSize, records);
         writeBlockHeader(e.block, links.next, links.prev, e.count + 1);
         ++e.count;
+        setFirstKey(e, records);
         renumberFrom(k);
         writeCounts();
-        return pos;
+        writeIndex();
+        return;
     }
 
     // The block is full: a new block after it takes the records from the
@@ -543,15 +661,23 @@ qint64 ParadoxTable::insert(qint64 before, const Record &rec)
         m_header.lastBlock = block;
     }
     full.count = keptCount;
-    m_blocks.insert(m_blocks.begin() + std::ptrdiff_t(k) + 1, BlockEntry { block, 0, movedCount });
+    setFirstKey(full, kept);
+    BlockEntry added { block, 0, movedCount, {} };
+    setFirstKey(added, moved);
+    m_blocks.insert(m_blocks.begin() + std::ptrdiff_t(k) + 1, added);
     renumberFrom(k);
     writeCounts();
-    return pos;
+    writeIndex();
 }
 
 void ParadoxTable::remove(qint64 index)
 {
     checkWritable();
+    removeAt(index);
+}
+
+void ParadoxTable::removeAt(qint64 index)
+{
     const std::size_t k = entryOf(index);
     mapAll();
     BlockEntry &e = m_blocks[k];
@@ -584,9 +710,11 @@ void ParadoxTable::remove(qint64 index)
         m_file->writeBytes(m_header.blockOffset(e.block) + kBlockHeaderSize, records);
         writeBlockHeader(e.block, links.next, links.prev, e.count - 1);
         --e.count;
+        setFirstKey(e, records);
     }
     renumberFrom(k);
     writeCounts();
+    writeIndex();
 }
 
 } // namespace qvx::paradox

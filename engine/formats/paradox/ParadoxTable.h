@@ -18,8 +18,11 @@ class ParadoxTable : public OpenTable {
 public:
     // readOnlyReason, when not empty, makes the table read-only and is the
     // text of the error a write raises. lock is held while the table is open.
+    // A keyed table open for writing keeps its primary index in px; when px
+    // is null the index is made at pxPath on the first write (in memory
+    // when pxPath is empty).
     ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, Header header, QString readOnlyReason,
-                 std::unique_ptr<WriterLock> lock);
+                 std::unique_ptr<WriterLock> lock, std::unique_ptr<File> px = nullptr, QString pxPath = {});
     ~ParadoxTable() override;
 
     const FieldDefs &fields() const override { return m_fields; }
@@ -40,6 +43,7 @@ private:
         int block = 0;
         qint64 first = 0; // index of its first record
         int count = 0;
+        QByteArray firstKey; // keyed tables open for writing only
     };
 
     // Maps the next block of the chain; false when the chain has ended.
@@ -67,6 +71,15 @@ private:
     // Recomputes the first record of the mapped blocks from this one on.
     void renumberFrom(std::size_t entry);
     void writeCounts();
+    // Puts encoded records in place at an index / takes one out; the block
+    // chain, counts and (for keyed tables) the primary index follow.
+    void insertBytes(qint64 pos, const QByteArray &record);
+    void removeAt(qint64 index);
+    // Where a key belongs among the records, and whether a record has it.
+    qint64 keyPosition(const char *key, bool *found) const;
+    void setFirstKey(BlockEntry &e, const QByteArray &records) const;
+    void writeIndex();
+    [[noreturn]] void keyViolation() const;
     [[noreturn]] void fail(const QString &what) const;
 
     std::unique_ptr<File> m_file;
@@ -86,6 +99,9 @@ private:
     mutable int m_cachedBlock = 0;
     mutable qint64 m_followedSize = 0;
     bool m_autoIncChecked = false;
+    int m_keyLength = 0; // key bytes at the start of a record, when keyed and writable
+    std::unique_ptr<File> m_px;
+    QString m_pxPath;
     mutable QByteArray m_cache;
 };
 
