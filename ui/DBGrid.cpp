@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <limits>
@@ -56,11 +57,27 @@ private:
 
 } // namespace
 
-DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new GridModel(this))
+DBGrid::DBGrid(QWidget *parent)
+    : QTableView(parent),
+      m_model(new GridModel(this)),
+      m_window(new RowWindowModel(m_model, this)),
+      m_rowBar(new QScrollBar(Qt::Vertical))
 {
     m_model->setErrorParent(this);
     m_model->setDefaultFont(font());
-    setModel(m_model);
+    // The view never holds more rows than fit, so the model may offer as
+    // many as it can count.
+    m_model->setRowLimit(std::numeric_limits<int>::max() - 1);
+    setModel(m_window);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    addScrollBarWidget(m_rowBar, Qt::AlignTop);
+    verticalScrollBar()->hide();
+    connect(m_rowBar, &QScrollBar::valueChanged, this, &DBGrid::onRowBarMoved);
+    connect(m_window, &RowWindowModel::sourceRowsChanged, this, &DBGrid::updateRowBar);
+    connect(m_window, &RowWindowModel::topChanged, this, [this] {
+        updateRowBar();
+        showCurrentCell();
+    });
     setItemDelegate(new PickListDelegate(m_model, this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -74,6 +91,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new GridModel(this
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     fitRowHeight();
+    fitWindow();
     connect(m_model, &GridModel::currentRowChanged, this, &DBGrid::followCurrentRow);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         fitColumnWidths();
@@ -89,10 +107,68 @@ void DBGrid::setDataSource(DataSource *source)
 
 void DBGrid::fitRowHeight()
 {
-    const int height = fontMetrics().height() + 6;
-    verticalHeader()->setDefaultSectionSize(height);
-    // One row short of the int limit, so the view's total stays below it.
-    m_model->setRowLimit(qint64(std::numeric_limits<int>::max()) / height - 1);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+}
+
+void DBGrid::fitWindow()
+{
+    const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+    m_window->setWindowRows(std::max(1, viewport()->height() / rowHeight));
+    updateRowBar();
+}
+
+void DBGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    fitWindow();
+    showCurrentCell();
+}
+
+void DBGrid::updateRowBar()
+{
+    const QSignalBlocker quiet(m_rowBar);
+    m_rowBar->setRange(0, m_window->maxTop());
+    m_rowBar->setPageStep(m_window->windowRows());
+    m_rowBar->setSingleStep(1);
+    m_rowBar->setValue(m_window->top());
+}
+
+void DBGrid::onRowBarMoved(int value)
+{
+    finishEditing(); // an open editor belongs to the record it was opened on
+    if (value >= m_rowBar->maximum() && m_model->canFetchMore({}))
+        m_model->fetchMore({});
+    m_window->setTop(value);
+}
+
+void DBGrid::wheelEvent(QWheelEvent *event)
+{
+    QApplication::sendEvent(m_rowBar, event);
+}
+
+void DBGrid::showCurrentCell()
+{
+    const int row = m_window->fromSource(m_model->currentRow());
+    m_following = true;
+    if (row >= 0 && m_model->columnCount() > 0) {
+        const int col = std::min(selectedIndex(), m_model->columnCount() - 1);
+        const QModelIndex target = m_window->index(row, col);
+        if (currentIndex() != target)
+            selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    } else if (currentIndex().isValid()) {
+        m_selectedColumn = currentIndex().column();
+        selectionModel()->clear(); // the current record is off screen
+    }
+    m_following = false;
+}
+
+void DBGrid::setCurrentCell(int row, int column)
+{
+    if (row < 0 || row >= m_model->rowCount() || column < 0 || column >= m_model->columnCount())
+        return;
+    if (m_window->fromSource(row) < 0)
+        m_window->setTop(row);
+    setCurrentIndex(m_window->index(m_window->fromSource(row), column));
 }
 
 void DBGrid::fitColumnWidths()
@@ -131,18 +207,17 @@ void DBGrid::setSelectedIndex(int column)
 {
     if (column < 0 || column >= m_model->columnCount())
         return;
-    int row = m_model->currentRow();
-    if (row < 0)
-        row = currentIndex().isValid() ? currentIndex().row() : 0;
-    if (row >= m_model->rowCount()) {
-        // No rows: remember the column; there is no cell to hold the cursor.
+    const int row = m_window->fromSource(m_model->currentRow());
+    if (row < 0) {
+        // No cell holds the cursor (no records, or the current one is off
+        // screen): the column is remembered.
         if (column != m_selectedColumn) {
             m_selectedColumn = column;
             emit colEnter();
         }
         return;
     }
-    setCurrentIndex(m_model->index(row, column));
+    setCurrentIndex(m_window->index(row, column));
 }
 
 int DBGrid::selectedField() const
@@ -152,17 +227,14 @@ int DBGrid::selectedField() const
 
 void DBGrid::followCurrentRow(int row)
 {
-    if (row < 0 || row >= m_model->rowCount() || m_model->columnCount() == 0)
+    if (row < 0 || row >= m_model->rowCount())
         return;
-    int col = selectedIndex();
-    if (col >= m_model->columnCount())
-        col = m_model->columnCount() - 1;
-    const QModelIndex target = m_model->index(row, col);
-    if (currentIndex() == target)
-        return;
-    m_following = true;
-    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
-    m_following = false;
+    // Scroll the record into view, then put the cursor on it.
+    if (row < m_window->top())
+        m_window->setTop(row);
+    else if (row >= m_window->top() + m_window->windowRows())
+        m_window->setTop(row - m_window->windowRows() + 1);
+    showCurrentCell();
 }
 
 void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
@@ -170,9 +242,10 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     QTableView::currentChanged(current, previous);
     if (!current.isValid())
         return;
-    if (!m_following && current.row() != previous.row()) {
-        const int row = current.row();
-        guarded(this, [&] { m_model->moveToRow(row); });
+    if (!m_following) {
+        const int row = m_window->toSource(current.row());
+        if (row != m_model->currentRow())
+            guarded(this, [&] { m_model->moveToRow(row); });
     }
     if (current.column() != m_selectedColumn || !previous.isValid()) {
         const bool changed = current.column() != m_selectedColumn;
@@ -186,12 +259,12 @@ bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
     // Only the triggers that open an editor ask the data set; the engine's
     // refusal (a read-only data set) is shown before any editor appears.
-    if (index.isValid() && (m_model->flags(index) & Qt::ItemIsEditable) && (editTriggers() & trigger)
+    if (index.isValid() && (m_window->flags(index) & Qt::ItemIsEditable) && (editTriggers() & trigger)
         && state() != QAbstractItemView::EditingState) {
         qvx::DataSet *ds = dataSet();
         if (ds && ds->isOpen()) {
             const bool ok = guarded(this, [&] {
-                m_model->moveToRow(index.row());
+                m_model->moveToRow(m_window->toSource(index.row()));
                 if (ds->state() == qvx::DataSet::State::Browse)
                     ds->edit();
             });
@@ -253,14 +326,65 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
             return;
         }
         if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier
-            && currentIndex().row() == m_model->rowCount() - 1 && ds->canModify()
-            && !(ds->state() == qvx::DataSet::State::Insert && !ds->isModified())) {
+            && m_model->currentRow() == m_model->rowCount() - 1 && !m_model->canFetchMore({})
+            && ds->canModify() && !(ds->state() == qvx::DataSet::State::Insert && !ds->isModified())) {
             // Past the last record a new one begins, as in a sheet.
             guarded(this, [&] { ds->append(); });
             return;
         }
+        if (moveRecordBy(event))
+            return;
     }
     QTableView::keyPressEvent(event);
+}
+
+bool DBGrid::moveRecordBy(QKeyEvent *event)
+{
+    // Moves between records are the grid's: the view only holds a screen.
+    const int rows = m_model->rowCount();
+    const int current = m_model->currentRow();
+    const int page = m_window->windowRows();
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    int target = -1;
+    switch (event->key()) {
+    case Qt::Key_Down:
+        target = current + 1;
+        break;
+    case Qt::Key_Up:
+        target = current - 1;
+        break;
+    case Qt::Key_PageDown:
+        target = current + page;
+        break;
+    case Qt::Key_PageUp:
+        target = current - page;
+        break;
+    case Qt::Key_Home:
+        if (!ctrl)
+            return false;
+        target = 0;
+        break;
+    case Qt::Key_End:
+        if (!ctrl)
+            return false;
+        while (m_model->canFetchMore({}))
+            m_model->fetchMore({});
+        target = m_model->rowCount() - 1;
+        break;
+    default:
+        return false;
+    }
+    if (target >= rows && m_model->canFetchMore({})) {
+        m_model->fetchMore({});
+    }
+    target = std::clamp(target, 0, std::max(0, m_model->rowCount() - 1));
+    if (m_model->rowCount() == 0 || current < 0 ? false : target == current) {
+        followCurrentRow(current); // bring it back on screen at least
+        return true;
+    }
+    if (m_model->rowCount() > 0)
+        guarded(this, [&] { m_model->moveToRow(target); });
+    return true;
 }
 
 void DBGrid::keyReleaseEvent(QKeyEvent *event)

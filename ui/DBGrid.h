@@ -3,14 +3,18 @@
 // column, and keeps per-column formatting (cell and title font, colour,
 // title alignment) that the model draws.
 //
-// Row positions: Qt's views keep pixel offsets in int, so rows are fixed in
-// height and the model offers at most INT_MAX / row height rows (about 100
-// million at the default 21 pixels); records beyond are not shown.
+// Row positions: Qt's views keep pixel offsets in int, so the view is given
+// only the rows that fit on screen (a RowWindowModel over the GridModel) and
+// the grid scrolls by record with a scroll bar of its own. Any number of
+// records the model can count (up to INT_MAX - 1) is reached.
 #pragma once
 
 #include "GridModel.h"
+#include "RowWindowModel.h"
 
 #include <QTableView>
+
+class QScrollBar;
 
 namespace qvx::ui {
 
@@ -22,6 +26,12 @@ public:
     void setDataSource(DataSource *source);
     DataSource *dataSource() const { return m_model->dataSource(); }
     GridModel *gridModel() const { return m_model; }
+    RowWindowModel *windowModel() const { return m_window; }
+    // The scroll bar that moves through the records (the view's own stays
+    // hidden: it only ever sees one screen of rows).
+    QScrollBar *rowScrollBar() const { return m_rowBar; }
+    // Makes a record's row (of the grid model) the current cell.
+    void setCurrentCell(int row, int column);
     qvx::DataSet *dataSet() const { return m_model->dataSet(); }
 
     // The column that holds the cursor, from 0 (0 when there is none yet).
@@ -57,14 +67,23 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void followCurrentRow(int row);
     void cancelEmptyInsert();
     void fitRowHeight();
     void fitColumnWidths();
+    void fitWindow(); // as many rows as the viewport shows whole
+    void updateRowBar();
+    void onRowBarMoved(int value);
+    void showCurrentCell(); // the view's current cell on the current record, if it is on screen
+    bool moveRecordBy(QKeyEvent *event);
 
     GridModel *m_model;
+    RowWindowModel *m_window;
+    QScrollBar *m_rowBar;
     bool m_following = false; // moving the view to the data set, not the other way round
     int m_selectedColumn = 0;
 };

@@ -87,9 +87,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Views keep row positions in int pixels, so a view of rows h pixels
-    // high can show at most INT_MAX / h of them; rows beyond the limit are
-    // not offered. The grid sets it from its row height.
+    // Rows beyond the limit are not offered. A view given this model
+    // directly keeps row positions in int pixels, so it can show at most
+    // INT_MAX / row height rows (the default limit keeps well below); the
+    // grid shows it through a RowWindowModel and lifts the limit to INT_MAX - 1.
     void setRowLimit(qint64 rows);
     qint64 rowLimit() const { return m_rowLimit; }
 

@@ -143,21 +143,26 @@ private slots:
         grid.resize(400, 300);
         grid.setDataSource(&source);
         grid.gridModel()->setCacheLimit(1000);
+        QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        QCOMPARE(grid.model()->rowCount(), int(rows));
+        QCOMPARE(grid.gridModel()->rowCount(), int(rows));
+        // The view holds one screen of rows.
+        const int screen = grid.model()->rowCount();
+        QVERIFY(screen > 3 && screen < 30);
+        QVERIFY(grid.rowScrollBar()->isVisible());
+        QVERIFY(!grid.verticalScrollBar()->isVisible());
 
         // Jump through the table as a user dragging the scroll bar would.
-        QScrollBar *bar = grid.verticalScrollBar();
+        QScrollBar *bar = grid.rowScrollBar();
+        QCOMPARE(bar->maximum(), int(rows) - screen);
         for (int step = 0; step <= 100; ++step) {
             bar->setValue(int(qint64(bar->maximum()) * step / 100));
             grid.viewport()->repaint();
             QVERIFY(grid.gridModel()->cachedRows() <= 1000 + 64);
         }
-        QCOMPARE(bar->value(), bar->maximum());
-        const QModelIndex last = grid.model()->index(int(rows - 1), 1);
+        const QModelIndex last = grid.model()->index(screen - 1, 1);
         QCOMPARE(last.data().toString(), QStringLiteral("row 1000000"));
-        QVERIFY(grid.visualRect(last).intersects(grid.viewport()->rect()));
         // 101 screens of rows in pages of 64, far from a million.
         QVERIFY2(ds.reads < 101 * 2 * 64 + 1000, qPrintable(QString::number(ds.reads)));
 
@@ -165,13 +170,66 @@ private slots:
         grid.setCurrentIndex(last);
         QCOMPARE(ds.recNo(), rows);
         ds.setRecNo(500'000);
-        QCOMPARE(grid.currentIndex().row(), 499'999);
+        QVERIFY(grid.currentIndex().isValid());
+        QCOMPARE(grid.currentIndex().data().toString(), QStringLiteral("row 500000"));
+        QCOMPARE(grid.currentIndex().column(), 1);
     }
 
-    void beyondThePixelLimit_rowsStopAtTheLimitAndStayCorrect()
+    void keys_scrollByRecord()
     {
         ScriptedServices services;
-        const qint64 rows = 3'000'000'000LL;
+        CountingDataSet ds(1000);
+        ds.open();
+        DataSource source(&ds);
+        DBGrid grid;
+        grid.resize(400, 300);
+        grid.setDataSource(&source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFocus();
+        const int screen = grid.model()->rowCount();
+        grid.setCurrentIndex(grid.model()->index(screen - 1, 0));
+        QCOMPARE(ds.recNo(), screen);
+        QTest::keyClick(&grid, Qt::Key_Down); // past the last row on screen
+        QCOMPARE(ds.recNo(), screen + 1);
+        QCOMPARE(grid.rowScrollBar()->value(), 1);
+        QCOMPARE(grid.currentIndex().row(), screen - 1);
+        QCOMPARE(grid.currentIndex().data().toString(), QString::number(screen + 1));
+        QTest::keyClick(&grid, Qt::Key_PageDown);
+        QCOMPARE(ds.recNo(), 2 * screen + 1);
+        QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(ds.recNo(), 1000);
+        QCOMPARE(grid.rowScrollBar()->value(), grid.rowScrollBar()->maximum());
+        QCOMPARE(grid.currentIndex().data().toString(), QStringLiteral("1000"));
+        QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(ds.recNo(), 1);
+        QCOMPARE(grid.rowScrollBar()->value(), 0);
+        QTest::keyClick(&grid, Qt::Key_Up); // nothing above the first
+        QCOMPARE(ds.recNo(), 1);
+
+        // The wheel turns the grid's scroll bar.
+        QWheelEvent wheel(QPointF(20, 20), grid.viewport()->mapToGlobal(QPointF(20, 20)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid.viewport(), &wheel);
+        QVERIFY(grid.rowScrollBar()->value() > 0);
+        QCOMPARE(grid.model()->index(0, 0).data().toString(),
+                 QString::number(grid.rowScrollBar()->value() + 1));
+
+        // Scrolling away leaves the record where it is; no cell holds the cursor.
+        grid.rowScrollBar()->setValue(500);
+        QCOMPARE(ds.recNo(), 1);
+        QVERIFY(!grid.currentIndex().isValid());
+        QCOMPARE(grid.model()->index(0, 0).data().toString(), QStringLiteral("501"));
+        QTest::keyClick(&grid, Qt::Key_Down); // from the current record, which comes back on screen
+        QCOMPARE(ds.recNo(), 2);
+        QCOMPARE(grid.rowScrollBar()->value(), 1); // scrolled back just far enough
+        QCOMPARE(grid.currentIndex().row(), 0);
+    }
+
+    void beyondThePixelLimit_everyRecordIsReached()
+    {
+        ScriptedServices services;
+        const qint64 rows = 2'000'000'000LL; // 40e9 pixels of rows
         CountingDataSet ds(rows);
         ds.open();
         DataSource source(&ds);
@@ -180,17 +238,15 @@ private slots:
         grid.setDataSource(&source);
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        const qint64 limit = grid.gridModel()->rowLimit();
-        QCOMPARE(grid.model()->rowCount(), int(limit));
-        const qint64 rowHeight = grid.verticalHeader()->defaultSectionSize();
-        QVERIFY(limit * rowHeight < std::numeric_limits<int>::max());
-        QVERIFY(limit > 50'000'000);
-        QScrollBar *bar = grid.verticalScrollBar();
+        QCOMPARE(grid.gridModel()->rowCount(), int(rows));
+        QScrollBar *bar = grid.rowScrollBar();
         bar->setValue(bar->maximum());
         grid.viewport()->repaint();
-        const QModelIndex last = grid.model()->index(int(limit - 1), 0);
-        QCOMPARE(last.data().toString(), QString::number(limit));
+        const QModelIndex last = grid.model()->index(grid.model()->rowCount() - 1, 0);
+        QCOMPARE(last.data().toString(), QString::number(rows));
         QVERIFY(grid.visualRect(last).intersects(grid.viewport()->rect()));
+        grid.setCurrentIndex(last);
+        QCOMPARE(ds.recNo(), rows);
         QVERIFY(ds.reads < 1000);
     }
 
@@ -229,6 +285,22 @@ private slots:
         QCOMPARE(model.rowCount(), 1000);
         for (int row : { 999, 0, 500, 255, 256 })
             QCOMPARE(model.data(model.index(row, 0)).toString(), QString::number(row + 1));
+        // A grid over the query: the scroll bar's end asks for more rows.
+        {
+            q.first();
+            DBGrid grid;
+            grid.resize(300, 200);
+            grid.setDataSource(&source);
+            grid.show();
+            QVERIFY(grid.gridModel()->rowCount() < 1000);
+            int guard = 0;
+            while (grid.gridModel()->canFetchMore({}) && ++guard < 100)
+                grid.rowScrollBar()->setValue(grid.rowScrollBar()->maximum());
+            QCOMPARE(grid.gridModel()->rowCount(), 1000);
+            grid.rowScrollBar()->setValue(grid.rowScrollBar()->maximum());
+            QCOMPARE(grid.model()->index(grid.model()->rowCount() - 1, 0).data().toString(),
+                     QStringLiteral("1000"));
+        }
         // Moving the query past the rows known extends them.
         GridModel second;
         second.setDataSource(&source);
