@@ -202,8 +202,14 @@ void GridModel::onRecordChanged(int)
 {
     const int row = currentRow();
     const qvx::DataSet *ds = dataSet();
-    if (ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Browse)
-        dropCachedRecNo(ds->recNo()); // posted or cancelled: the cached copy is stale
+    if (ds && ds->isOpen() && ds->state() == qvx::DataSet::State::Browse) {
+        // Posted or cancelled. A posted record may have moved (a keyed table
+        // keeps key order), so every cached row is stale, not only this one.
+        clearCache();
+        if (rowCount() > 0 && columnCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        return;
+    }
     if (row >= 0 && row < rowCount() && columnCount() > 0)
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
@@ -371,17 +377,6 @@ const qvx::Record *GridModel::recordOfRow(int row) const
     if (page.rows[offset].empty())
         return nullptr;
     return &page.rows[offset];
-}
-
-void GridModel::dropCachedRecNo(qint64 recNo)
-{
-    if (recNo < 1)
-        return;
-    const auto it = m_pages.find((recNo - 1) / pageSize);
-    if (it != m_pages.end()) {
-        m_lru.erase(it->second.lru);
-        m_pages.erase(it);
-    }
 }
 
 void GridModel::clearCache()

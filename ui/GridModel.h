@@ -125,7 +125,6 @@ private:
     const qvx::Record *recordOfRow(int row) const;
     Page &pageFor(qint64 pageNo) const; // found or made, and made the most recent
     void cacheRecord(qint64 recNo, const qvx::Record &rec) const;
-    void dropCachedRecNo(qint64 recNo);
     void clearCache();
 
     QPointer<DataSource> m_source;

@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 #include <limits>
 
 using qvx::ClientDataSet;
@@ -53,6 +55,26 @@ protected:
 private:
     qint64 m_rows;
     bool m_ro;
+};
+
+// Keeps its records sorted by name, as a keyed table keeps key order: a
+// posted change of name may move the record.
+class SortedDataSet : public DataSet {
+public:
+    std::vector<qvx::Record> rows;
+
+protected:
+    qvx::FieldDefs doOpen() override { return { FieldDef(QStringLiteral("NAME"), FieldType::String, 20) }; }
+    void doClose() override { }
+    qint64 doRecordCount() const override { return qint64(rows.size()); }
+    void doRead(qint64 index, qvx::Record &rec) const override { rec = rows[std::size_t(index)]; }
+    void doUpdate(qint64 index, const qvx::Record &rec) override
+    {
+        rows[std::size_t(index)] = rec;
+        std::sort(rows.begin(), rows.end(), [](const qvx::Record &a, const qvx::Record &b) {
+            return a[0].toString() < b[0].toString();
+        });
+    }
 };
 
 void makePeople(ClientDataSet &ds, int rows)
@@ -339,6 +361,29 @@ private slots:
         QCOMPARE(services.errors(), QStringList { QStringLiteral("'abc' is not a valid integer value") });
         ds.cancel();
         QCOMPARE(ds.integer(0), 1);
+    }
+
+    void postedRecordThatMoves_everyRowIsReadAgain()
+    {
+        ScriptedServices services;
+        SortedDataSet ds;
+        for (int i = 0; i < 100; ++i)
+            ds.rows.push_back({ QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0')) });
+        ds.open();
+        DataSource source(&ds);
+        GridModel model;
+        model.setDataSource(&source);
+        // Both pages of rows are cached.
+        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("n001"));
+        QCOMPARE(model.data(model.index(99, 0)).toString(), QStringLiteral("n099"));
+        QVERIFY(model.setData(model.index(99, 0), QStringLiteral("a")));
+        ds.post(); // "a" sorts first: the record moves to the other page
+        for (int row : { 0, 1, 99 }) {
+            qvx::Record rec;
+            QVERIFY(ds.readRecord(row + 1, rec));
+            QCOMPARE(model.data(model.index(row, 0)).toString(), rec[0].toString());
+        }
+        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("n000"));
     }
 
     void hiddenFields_columnsMapToFields()
