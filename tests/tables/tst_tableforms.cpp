@@ -12,6 +12,7 @@
 #include "engine/Table.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -389,6 +390,37 @@ private slots:
         k = key;
         form->FieldsGridKeyPress(k);
         QCOMPARE(k, key); // other columns: the key goes on
+    }
+
+    void fieldsGrid_pickLists()
+    {
+        ScriptedServices services;
+        FakeHost host;
+        auto form = openPlain(host);
+        form->PageControl->setCurrentWidget(form->Details);
+        QAbstractItemModel *m = form->FieldsGrid->model();
+        form->FieldsGrid->setCurrentIndex(m->index(1, TTableForm::VisibleField));
+        form->FieldsGrid->edit(m->index(1, TTableForm::VisibleField));
+        auto *box = form->FieldsGrid->viewport()->findChild<QComboBox *>();
+        QVERIFY(box);
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        QCOMPARE(items, QStringList({ QStringLiteral("Yes"), QStringLiteral("No") }));
+        QCOMPARE(box->currentText(), QStringLiteral("Yes"));
+        box->setCurrentIndex(1);
+        form->FieldsGrid->finishEditing();
+        QCOMPARE(form->SystemDataSet.text(TTableForm::VisibleField), QStringLiteral("No"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the closed editor goes
+
+        form->FieldsGrid->setCurrentIndex(m->index(1, TTableForm::TypeField));
+        form->FieldsGrid->edit(m->index(1, TTableForm::TypeField));
+        box = form->FieldsGrid->viewport()->findChild<QComboBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->count(), 14);
+        QCOMPARE(box->itemText(1), QStringLiteral("Small integer"));
+        QCOMPARE(box->itemText(13), QStringLiteral("Wide string"));
+        form->FieldsGrid->finishEditing();
     }
 
     void pageChange_writesBackOnlyInThePlainWindow_data()
