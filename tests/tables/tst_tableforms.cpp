@@ -1007,6 +1007,32 @@ private slots:
         QCOMPARE(alone.outerHeight(), 300);
     }
 
+    void closingInAFrame_destroysTheWindow()
+    {
+        ScriptedServices services;
+        FakeHost host;
+        QMdiArea area;
+        const QString sub = dir.path() + QStringLiteral("/frame");
+        QDir().mkpath(sub);
+        QPointer<TBDETableForm> form = new TBDETableForm(host, tableData);
+        form->BDETable.setDatabaseName(sub);
+        form->BDETable.setTableName(makeShopTable(sub));
+        form->BDETable.open();
+        form->InitTableView();
+        QMdiSubWindow *child = area.addSubWindow(form);
+        area.show();
+        QVERIFY(child->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(form.isNull());
+        QVERIFY(area.subWindowList().isEmpty());
+        // The table file is free again.
+        qvx::Table again;
+        again.setDatabaseName(sub);
+        again.setTableName(QStringLiteral("shops.dbf"));
+        again.open();
+        QCOMPARE(again.recordCount(), 3);
+    }
+
     void splitters_layOutThePicture()
     {
         ScriptedServices services;
