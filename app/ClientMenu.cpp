@@ -8,6 +8,7 @@
 #include "ui/ControlBar.h"
 #include "ui/DBNavigator.h"
 #include "ui/ErrorGuard.h"
+#include "ui/Named.h"
 #include "ui/Services.h"
 
 #include <QApplication>
@@ -31,6 +32,7 @@
 
 using qvx::ui::Command;
 using qvx::ui::CommandSpec;
+using qvx::ui::named;
 using qvx::ui::Services;
 
 namespace {
@@ -127,7 +129,7 @@ const CommandSpec commandTable[] = {
 
 // A separate menu item standing for a command: it shows the command's glyph
 // and enabled state and runs it, but keeps a caption and check mark of its own.
-QAction *proxyItem(Command *command, const QString &caption, QObject *parent)
+QAction *proxyItem(Command *command, const QString &caption, bool checkable, QObject *parent)
 {
     auto *item = new QAction(caption, parent);
     const auto mirror = [item, command] {
@@ -141,6 +143,16 @@ QAction *proxyItem(Command *command, const QString &caption, QObject *parent)
     item->setShortcut(command->shortcut());
     item->setShortcutContext(Qt::WidgetShortcut);
     QObject::connect(command, &QAction::changed, item, mirror);
+    if (checkable) {
+        item->setCheckable(true);
+        item->setChecked(true);
+        // The check mark is the command's to flip, not the click's: undo
+        // the click's own flip before the command runs.
+        QObject::connect(item, &QAction::triggered, item, [item](bool checked) {
+            QSignalBlocker block(item);
+            item->setChecked(!checked);
+        });
+    }
     QObject::connect(item, &QAction::triggered, command, [command] { command->execute(); });
     return item;
 }
@@ -173,12 +185,6 @@ QToolBar *toolBar(const QString &name, QWidget *parent)
     bar->setMovable(false);
     bar->setFloatable(false);
     return bar;
-}
-
-template<typename T> T *named(T *object, const QString &name)
-{
-    object->setObjectName(name);
-    return object;
 }
 
 } // namespace
@@ -267,21 +273,8 @@ QAction *TMainForm::menuItem(QMenu *menu, const QString &commandName, const QStr
         menu->addAction(c);
         return c;
     }
-    QAction *item = proxyItem(c, caption.isEmpty() ? c->text() : caption, menu);
+    QAction *item = proxyItem(c, caption.isEmpty() ? c->text() : caption, checkable, menu);
     item->setObjectName(itemName.isEmpty() ? commandName + QStringLiteral("Item") : itemName);
-    if (checkable) {
-        item->setCheckable(true);
-        item->setChecked(true);
-        // The check mark is the command's to flip, not the click's.
-        connect(item, &QAction::triggered, item, [item](bool checked) {
-            QSignalBlocker block(item);
-            item->setChecked(!checked);
-        });
-        // Run after the reset above: the proxy's own trigger connection was
-        // made first, so move it behind.
-        disconnect(item, &QAction::triggered, c, nullptr);
-        connect(item, &QAction::triggered, c, [c] { c->execute(); });
-    }
     menu->addAction(item);
     return item;
 }

@@ -1,5 +1,7 @@
 #include "FindDialogs.h"
 
+#include "ui/Named.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -9,6 +11,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+using qvx::ui::named;
+
 namespace {
 
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption)
@@ -16,12 +20,6 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
     return b;
-}
-
-template<typename T> T *named(T *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
 }
 
 } // namespace

@@ -68,17 +68,10 @@ bool TMainForm::chooseTable(const QString &filter)
 
 void TMainForm::LoadTableFromFileExecute()
 {
-    OpenDialog.filter = loadAnyFilter;
-    const std::optional<qvx::ui::FileDialogAnswer> answer = Services::current().openFile(this, OpenDialog);
-    if (!answer)
+    if (!chooseTable(loadAnyFilter))
         return;
     OpenedFromFile = true;
-    OpenDialog.fileName = answer->fileName;
-    OpenDialog.filterIndex = answer->filterIndex;
-    const qsizetype slash = answer->fileName.lastIndexOf(u'/');
-    TableDir = answer->fileName.left(slash + 1);
-    TableName = answer->fileName.mid(slash + 1);
-    if (answer->fileName.isEmpty())
+    if (OpenDialog.fileName.isEmpty())
         return;
     // The chosen entry, not the file's extension, decides the window.
     switch (OpenDialog.filterIndex) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+
+#include <functional>
 #include <stdexcept>
 
 namespace qvx {
@@ -23,5 +25,9 @@ public:
 private:
     QString m_message;
 };
+
+// Runs work; an EngineError whose text does not name the file is raised again
+// with the file's path in front, so that every message says where it happened.
+void namingFile(const QString &path, const std::function<void()> &work);
 
 } // namespace qvx

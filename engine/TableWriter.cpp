@@ -28,18 +28,6 @@ std::vector<int> fieldMap(const DataSet &from, const DataSet &to)
     return map;
 }
 
-// Runs work; an error whose text does not name the file gets its path in front.
-void namingFile(const QString &path, const std::function<void()> &work)
-{
-    try {
-        work();
-    } catch (const EngineError &e) {
-        if (e.message().contains(QFileInfo(path).fileName()))
-            throw;
-        throw EngineError(path, e.message());
-    }
-}
-
 void writePacket(DataSet &from, const QString &path, PacketFormat format, const std::function<void()> &step)
 {
     ClientDataSet packet;

@@ -36,8 +36,4 @@ private:
     QString m_packetFormat; // empty for a table
 };
 
-// Runs work; an EngineError whose text does not name the file is raised again
-// with the file's path in front, so that every message says where it happened.
-void namingFile(const QString &path, const std::function<void()> &work);
-
 } // namespace qvx::tool
