@@ -29,6 +29,20 @@ struct CreateOptions {
     int keyFields = 0;
 };
 
+// Takes one field's value as SQL sees it, with no QVariant or QString in
+// between: a scan over a million records calls it for every field used.
+class FieldSink {
+public:
+    virtual void null() = 0;
+    virtual void integer(qint64 v) = 0; // also booleans, as 0 and 1
+    virtual void real(double v) = 0; // also decimals of up to 15 digits
+    // UTF-8, valid only during the call; dates as yyyy-MM-dd.
+    virtual void text(const char *utf8, qsizetype length) = 0;
+
+protected:
+    ~FieldSink() = default;
+};
+
 class OpenTable {
 public:
     virtual ~OpenTable() = default;
@@ -48,6 +62,16 @@ public:
         Record rec;
         read(index, rec);
         return rec.at(std::size_t(field));
+    }
+    // The field's value straight from the record's bytes into sink. Returns
+    // false, having called nothing, for a field the table leaves to
+    // readField() (memos, blobs, times, long decimals, ...).
+    virtual bool readFieldTo(qint64 index, int field, FieldSink &sink) const
+    {
+        (void)index;
+        (void)field;
+        (void)sink;
+        return false;
     }
     virtual void update(qint64 index, const Record &rec) = 0;
     virtual qint64 insert(qint64 before, const Record &rec) = 0; // returns the new index

@@ -302,11 +302,30 @@ void resultValue(sqlite3_context *ctx, const QVariant &v, FieldType type)
     }
 }
 
+// Values straight from a table's record bytes into SQLite.
+class ResultSink final : public FieldSink {
+public:
+    explicit ResultSink(sqlite3_context *ctx) : m_ctx(ctx) { }
+    void null() override { sqlite3_result_null(m_ctx); }
+    void integer(qint64 v) override { sqlite3_result_int64(m_ctx, v); }
+    void real(double v) override { sqlite3_result_double(m_ctx, v); }
+    void text(const char *utf8, qsizetype length) override
+    {
+        sqlite3_result_text64(m_ctx, utf8, sqlite3_uint64(length), SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+
+private:
+    sqlite3_context *m_ctx;
+};
+
 int column(sqlite3_vtab_cursor *cursor, sqlite3_context *ctx, int col)
 {
     auto *c = static_cast<Cursor *>(cursor);
     const OpenTable &t = *static_cast<VTable *>(c->pVtab)->table;
     try {
+        ResultSink sink(ctx);
+        if (t.readFieldTo(c->index, col, sink))
+            return SQLITE_OK;
         resultValue(ctx, t.readField(c->index, col), t.fields()[std::size_t(col)].type);
     } catch (const std::exception &e) {
         sqlite3_result_error(ctx, e.what(), -1);

@@ -169,10 +169,15 @@ private slots:
         std::vector<Record> orders;
         for (int i = 1; i <= 1000; ++i)
             orders.push_back({ i, rnd(320) + 1, rnd(20) ? QVariant(rnd(100000) / 100.0) : QVariant(),
-                               QDate(2022, 1, 1).addDays(rnd(700)) });
+                               QDate(2022, 1, 1).addDays(rnd(700)),
+                               rnd(4) ? QVariant(names[rnd(names.size())]) : QVariant(),
+                               rnd(5) ? QVariant(rnd(2) == 1) : QVariant(),
+                               rnd(9) ? QVariant(rnd(200) - 100) : QVariant() });
         makeTable("orders.db", Table::Paradox,
                   { FieldDef("ORDERNO", FieldType::Integer), FieldDef("CUST", FieldType::Integer),
-                    FieldDef("AMOUNT", FieldType::Float), FieldDef("SHIPPED", FieldType::Date) },
+                    FieldDef("AMOUNT", FieldType::Float), FieldDef("SHIPPED", FieldType::Date),
+                    FieldDef("CLERK", FieldType::String, 12), FieldDef("RUSH", FieldType::Boolean),
+                    FieldDef("DELTA", FieldType::SmallInt) },
                   orders);
         QCOMPARE(sqlite3_open(":memory:", &native), SQLITE_OK);
         loadNative("customer.dbf", "customer");
@@ -210,6 +215,12 @@ private slots:
             << "SELECT ID, NAME, CREDIT FROM {C} ORDER BY CREDIT DESC, ID LIMIT 10";
         QTest::newRow("dates")
             << "SELECT ORDERNO FROM {O} WHERE SHIPPED >= '2023-06-01' AND AMOUNT < 50 ORDER BY 1";
+        QTest::newRow("paradox text")
+            << "SELECT CLERK, count(*), min(DELTA) FROM {O} WHERE CLERK LIKE 'S%' OR "
+               "CLERK > 'M' OR CLERK IS NULL GROUP BY CLERK ORDER BY CLERK";
+        QTest::newRow("paradox flags and small integers")
+            << "SELECT RUSH, count(*), sum(DELTA), round(sum(AMOUNT), 2) FROM {O} WHERE DELTA < 50 OR DELTA "
+               "IS NULL GROUP BY RUSH ORDER BY 1";
         QTest::newRow("subquery")
             << "SELECT ID FROM {C} WHERE ID IN (SELECT CUST FROM {O} WHERE AMOUNT > 640) ORDER BY ID";
     }

@@ -292,6 +292,21 @@ QVariant DbfTable::readField(qint64 index, int field) const
     return decodeColumn(c, r + c.desc.offset, nullFlags, index);
 }
 
+bool DbfTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
+{
+    if (field < 0 || std::size_t(field) >= m_columns.size())
+        return false;
+    const Column &c = m_columns[std::size_t(field)];
+    if (c.memo)
+        return false;
+    const char *r = recordBytes(physicalOf(index));
+    if (m_nullFlags >= 0 && bit(r + m_header.fields[std::size_t(m_nullFlags)].offset, c.nullBit)) {
+        sink.null();
+        return true;
+    }
+    return decodeValueTo(c, r + c.desc.offset, m_codec, m_text, sink);
+}
+
 // ---- Writing ---------------------------------------------------------------
 
 void DbfTable::checkWritable() const

@@ -30,6 +30,7 @@ public:
     qint64 estimatedRecordCount() const override { return m_physicalCount; }
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
+    bool readFieldTo(qint64 index, int field, FieldSink &sink) const override;
     void update(qint64 index, const Record &rec) override;
     // Records of a dbf lie in physical order and a new one can only go at
     // the end: insert() appends wherever it is asked to put the record.
@@ -93,6 +94,7 @@ private:
     mutable qint64 m_windowFirst = 0;
     mutable qint64 m_windowCount = 0;
     mutable std::vector<std::uint16_t> m_cachedLive;
+    mutable std::string m_text; // text converted for readFieldTo()
 };
 
 } // namespace qvx::dbf

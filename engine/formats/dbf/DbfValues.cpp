@@ -1,5 +1,7 @@
 #include "DbfValues.h"
 
+#include <charconv>
+
 #include "../../EngineError.h"
 #include "../../Value.h"
 
@@ -77,8 +79,8 @@ bool parsePlainInteger(const char *p, int len, qint64 &out)
 }
 
 // Plain decimal text ("  -012.50") straight from the bytes into canonical
-// form ("-12.5") with one allocation; false for anything else.
-bool parsePlainDecimal(const char *p, int len, QString &out)
+// form ("-12.5") in buf (len + 2 bytes); its length, or -1 for anything else.
+int plainDecimalText(const char *p, int len, char *buf)
 {
     int i = 0;
     const bool negative = skipPaddingAndSign(p, i, len);
@@ -94,14 +96,13 @@ bool parsePlainDecimal(const char *p, int len, QString &out)
         fracEnd = i;
     }
     if (i != len || (intEnd == intBegin && fracEnd == fracBegin))
-        return false;
+        return -1;
     while (intBegin + 1 < intEnd && p[intBegin] == '0')
         ++intBegin;
     while (fracEnd > fracBegin && p[fracEnd - 1] == '0')
         --fracEnd;
     const bool noInt = intBegin == intEnd;
     const bool zero = (noInt || (intEnd - intBegin == 1 && p[intBegin] == '0')) && fracEnd == fracBegin;
-    char buf[300];
     int n = 0;
     if (negative && !zero)
         buf[n++] = '-';
@@ -114,6 +115,16 @@ bool parsePlainDecimal(const char *p, int len, QString &out)
         for (int k = fracBegin; k < fracEnd; ++k)
             buf[n++] = p[k];
     }
+    return n;
+}
+
+// The same into a QString with one allocation; false for anything else.
+bool parsePlainDecimal(const char *p, int len, QString &out)
+{
+    char buf[300];
+    const int n = plainDecimalText(p, len, buf);
+    if (n < 0)
+        return false;
     out = QString::fromLatin1(buf, n);
     return true;
 }
@@ -224,6 +235,47 @@ TextCodec::TextCodec(const QString &codePage)
         else
             m_singleByte[std::size_t(b)] = one[0].unicode();
     }
+    if (!m_isSingleByte)
+        return;
+    m_asciiIsSame = true;
+    for (int b = 0; b < 256; ++b) {
+        const char16_t u = m_singleByte[std::size_t(b)];
+        auto &out = m_utf8[std::size_t(b)];
+        if (u < 0x80) {
+            out = { char(u), 0, 0, 1 };
+        } else if (u < 0x800) {
+            out = { char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F)), 0, 2 };
+        } else {
+            out = { char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)), char(0x80 | (u & 0x3F)), 3 };
+        }
+        if (b < 0x80 && u != char16_t(b))
+            m_asciiIsSame = false;
+    }
+}
+
+bool TextCodec::toUtf8(const char *bytes, qsizetype length, std::string &buffer, const char *&data,
+                       qsizetype &size) const
+{
+    if (!m_isSingleByte)
+        return false;
+    qsizetype i = 0;
+    if (m_asciiIsSame) {
+        while (i < length && std::uint8_t(bytes[i]) < 0x80)
+            ++i;
+        if (i == length) {
+            data = bytes;
+            size = length;
+            return true;
+        }
+    }
+    buffer.assign(bytes, std::size_t(i));
+    for (; i < length; ++i) {
+        const auto &u = m_utf8[std::uint8_t(bytes[i])];
+        buffer.append(u.data(), std::size_t(std::uint8_t(u[3])));
+    }
+    data = buffer.data();
+    size = qsizetype(buffer.size());
+    return true;
 }
 
 QString TextCodec::decode(QByteArrayView bytes) const
@@ -618,6 +670,154 @@ void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLengt
     }
     default:
         fieldError(path, c, QStringLiteral("values of type '%1' cannot be written").arg(QLatin1Char(f.type)));
+    }
+}
+
+// ---- Straight to SQL ------------------------------------------------------
+
+namespace {
+
+void putDate(FieldSink &sink, int y, int m, int d)
+{
+    char t[10] = { char('0' + y / 1000),
+                   char('0' + y / 100 % 10),
+                   char('0' + y / 10 % 10),
+                   char('0' + y % 10),
+                   '-',
+                   char('0' + m / 10),
+                   char('0' + m % 10),
+                   '-',
+                   char('0' + d / 10),
+                   char('0' + d % 10) };
+    sink.text(t, 10);
+}
+
+} // namespace
+
+void putSqlDate(FieldSink &sink, const QDate &d)
+{
+    putDate(sink, d.year(), d.month(), d.day());
+}
+
+bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::string &buffer,
+                   FieldSink &sink)
+{
+    const int len = c.desc.length;
+    switch (c.desc.type) {
+    case 'C': {
+        if (c.def.type == FieldType::Bytes)
+            return false;
+        const QByteArrayView t = rightTrimmed(p, len);
+        const char *data = nullptr;
+        qsizetype size = 0;
+        if (!codec.toUtf8(t.data(), t.size(), buffer, data, size))
+            return false;
+        sink.text(data, size);
+        return true;
+    }
+    case 'N':
+    case 'F': {
+        if (c.def.type == FieldType::SmallInt || c.def.type == FieldType::Integer) {
+            qint64 n = 0;
+            if (!parsePlainInteger(p, len, n) || n < std::numeric_limits<int>::min()
+                || n > std::numeric_limits<int>::max()) {
+                // Blank is null; anything else goes the general way.
+                if (!rightTrimmed(p, len).trimmed().isEmpty())
+                    return false;
+                sink.null();
+                return true;
+            }
+            sink.integer(n);
+            return true;
+        }
+        if (c.def.type != FieldType::BCD && c.def.type != FieldType::Float)
+            return false;
+        if (rightTrimmed(p, len).trimmed().isEmpty()) {
+            sink.null();
+            return true;
+        }
+        if (c.def.type == FieldType::Float) {
+            QByteArrayView t = rightTrimmed(p, len).trimmed();
+            if (t.front() == '+')
+                return false;
+            double d = 0;
+            const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), d);
+            if (ec != std::errc() || end != t.data() + t.size())
+                return false;
+            sink.real(d);
+            return true;
+        }
+        char buf[300];
+        if (len >= 290)
+            return false;
+        const int n = plainDecimalText(p, len, buf);
+        if (n < 0)
+            return false;
+        int digits = 0;
+        for (int i = 0; i < n; ++i)
+            digits += buf[i] >= '0' && buf[i] <= '9' ? 1 : 0;
+        // A decimal reaches SQL as text when a double would not hold every digit.
+        if (c.def.type == FieldType::BCD && digits > 15)
+            return false;
+        double d = 0;
+        const auto [end, ec] = std::from_chars(buf, buf + n, d);
+        if (ec != std::errc() || end != buf + n)
+            return false;
+        sink.real(d);
+        return true;
+    }
+    case 'D': {
+        bool blank = true;
+        for (int i = 0; i < 8; ++i)
+            if (p[i] != ' ' && p[i] != '0' && p[i] != '\0')
+                blank = false;
+        if (blank) {
+            sink.null();
+            return true;
+        }
+        int digits[8];
+        for (int i = 0; i < 8; ++i) {
+            if (p[i] < '0' || p[i] > '9')
+                return false;
+            digits[i] = p[i] - '0';
+        }
+        const int y = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+        const int m = digits[4] * 10 + digits[5];
+        const int d = digits[6] * 10 + digits[7];
+        if (!QDate(y, m, d).isValid())
+            return false;
+        putDate(sink, y, m, d);
+        return true;
+    }
+    case 'L':
+        switch (*p) {
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            sink.integer(1);
+            return true;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            sink.integer(0);
+            return true;
+        default:
+            sink.null();
+            return true;
+        }
+    case 'I':
+        sink.integer(std::int32_t(le32(p)));
+        return true;
+    case 'Y':
+        sink.real(double(qint64(le64(p))) / 10000.0);
+        return true;
+    case 'B':
+        sink.real(std::bit_cast<double>(le64(p)));
+        return true;
+    default:
+        return false;
     }
 }
 

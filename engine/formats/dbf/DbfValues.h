@@ -3,10 +3,12 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "DbfHeader.h"
 
 #include "../../FieldDef.h"
+#include "../TableFormat.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -22,6 +24,11 @@ public:
     // Throws EngineError(path, "field <name>: ...") when a character has no
     // byte in the code page.
     QByteArray encode(const QString &text, const QString &path, const QString &field) const;
+    // The bytes as UTF-8, for code pages of one byte per character: data
+    // and size point at the bytes themselves when they read the same in
+    // UTF-8, else into buffer. False (nothing set) for other code pages.
+    bool toUtf8(const char *bytes, qsizetype length, std::string &buffer, const char *&data,
+                qsizetype &size) const;
 
 private:
     QString m_name;
@@ -29,6 +36,10 @@ private:
     // so that decoding a field needs no converter call.
     std::array<char16_t, 256> m_singleByte {};
     bool m_isSingleByte = false;
+    // The UTF-8 of each byte (up to 3 bytes and their count), and whether
+    // bytes below 0x80 are themselves.
+    std::array<std::array<char, 4>, 256> m_utf8 {};
+    bool m_asciiIsSame = false;
     mutable QStringDecoder m_decoder;
     mutable QStringEncoder m_encoder;
 };
@@ -47,6 +58,14 @@ struct Column {
 // Builds the visible columns of a table, in field order, with their
 // _NullFlags bits. System fields (_NullFlags) are left out.
 std::vector<Column> buildColumns(const Header &h, const TextCodec &codec, int &nullFlagsDescriptor);
+
+// A field that is not a memo straight from its bytes into sink, as
+// decodeValue() would give it to SQL; false (sink untouched) for what only
+// decodeValue() handles. buffer holds converted text.
+bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::string &buffer,
+                   FieldSink &sink);
+// A date as SQL text (yyyy-MM-dd), for years 1 to 9999.
+void putSqlDate(FieldSink &sink, const QDate &d);
 
 // Decodes a field that is not a memo. p points at the field's bytes;
 // varLength tells whether its varlength bit is set (V and Q fields).

@@ -278,6 +278,68 @@ QVariant ParadoxTable::readField(qint64 index, int field) const
     return decodeField(f, recordBytes(index) + f.offset, index);
 }
 
+bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
+{
+    if (field < 0 || std::size_t(field) >= m_header.fields.size())
+        return false;
+    const Field &f = m_header.fields[std::size_t(field)];
+    switch (f.type) {
+    case kAlpha:
+    case kShort:
+    case kLong:
+    case kAutoInc:
+    case kNumber:
+    case kMoney:
+    case kLogical:
+    case kDate:
+        break;
+    default:
+        return false;
+    }
+    const char *p = recordBytes(index) + f.offset;
+    if (f.type == kAlpha) {
+        const auto len = qsizetype(qstrnlen(p, std::size_t(f.length)));
+        if (len == 0) {
+            sink.null();
+            return true;
+        }
+        const char *data = nullptr;
+        qsizetype size = 0;
+        if (!m_codec.toUtf8(p, len, m_text, data, size))
+            return false;
+        sink.text(data, size);
+        return true;
+    }
+    if (isAllZero(p, f.length)) {
+        sink.null();
+        return true;
+    }
+    switch (f.type) {
+    case kNumber:
+    case kMoney:
+        sink.real(decodeDouble(p));
+        return true;
+    case kLogical:
+        sink.integer(std::uint8_t(p[0]) != 0x80 ? 1 : 0);
+        return true;
+    case kDate: {
+        QDate d;
+        try {
+            d = decodeValue(f, p).toDate();
+        } catch (const EngineError &) {
+            return false; // readField() names the place
+        }
+        if (d.year() < 1 || d.year() > 9999)
+            return false;
+        dbf::putSqlDate(sink, d);
+        return true;
+    }
+    default:
+        sink.integer(decodeInt(p, f.length));
+        return true;
+    }
+}
+
 // ---- Writing ---------------------------------------------------------------
 
 void ParadoxTable::checkWritable() const

@@ -32,6 +32,7 @@ public:
     bool hasRecord(qint64 index) const override;
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
+    bool readFieldTo(qint64 index, int field, FieldSink &sink) const override;
     void update(qint64 index, const Record &rec) override;
     qint64 insert(qint64 before, const Record &rec) override;
     void remove(qint64 index) override;
@@ -103,6 +104,7 @@ private:
     std::unique_ptr<File> m_px;
     QString m_pxPath;
     mutable QByteArray m_cache;
+    mutable std::string m_text; // text converted for readFieldTo()
 };
 
 // The converter name for a header's code page number (0: none given).
