@@ -24,6 +24,7 @@
 #include "engine/ClientDataSet.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
+#include "engine/TableWriter.h"
 #include "engine/Value.h"
 
 #include <QCoreApplication>
@@ -211,7 +212,8 @@ int usage()
                  "       qvx_bench load-xml <file>\n"
                  "       qvx_bench read-xml <file>\n"
                  "       qvx_bench sql-ours|sql-native <dir> <table> <0-3>\n"
-                 "       qvx_bench first-row <dir> <table>\n");
+                 "       qvx_bench first-row <dir> <table>\n"
+                 "       qvx_bench convert <dir> <table> <new table>\n");
     return 2;
 }
 
@@ -294,6 +296,22 @@ int runSqlNative(const QString &dir, const QString &table, int n)
     return 0;
 }
 
+// The Paradox input is the dbf's records written through the engine (not
+// timed): the generator writes dbf bytes only.
+int runConvert(const QString &dir, const QString &table, const QString &target)
+{
+    Table from;
+    from.setDatabaseName(dir);
+    from.setTableName(table);
+    from.open();
+    const QString path = QDir(dir).filePath(target);
+    const std::optional<WriteTarget> kind = writeTargetForFileName(path);
+    if (!kind)
+        return usage();
+    writeDataSet(from, path, *kind);
+    return 0;
+}
+
 int runFirstRow(const QString &dir, const QString &table)
 {
     Query q;
@@ -333,6 +351,8 @@ int main(int argc, char **argv)
             return runSqlOurs(args.at(2), args.at(3), statement);
         if (what == u"sql-native" && known)
             return runSqlNative(args.at(2), args.at(3), statement);
+        if (what == u"convert" && args.size() == 5)
+            return runConvert(args.at(2), args.at(3), args.at(4));
         if (what == u"first-row" && args.size() == 4)
             return runFirstRow(args.at(2), args.at(3));
     } catch (const std::exception &e) {

@@ -26,10 +26,16 @@ echo "Generating inputs in $data ..."
     "$bin/qvx_bench_gen" dbf "$data/orders_1m.dbf" 1000000 &&
     "$bin/qvx_bench_gen" dbf "$data/scan.dbf" "$scanRows" &&
     "$bin/qvx_bench_gen" xml "$data/orders_100k.xml" 100000 || exit 1
+# The same rows as a Paradox table, written through the engine (slow, so only
+# when the dbf is newer).
+if [[ ! -f $data/scan.db || $data/scan.dbf -nt $data/scan.db ]]; then
+    rm -f "$data/scan.db"
+    "$bin/qvx_bench" convert "$data" scan.dbf scan.db || exit 1
+fi
 
 # Every input is read once before any timing, so every case (engine and
 # baseline alike) runs from a warm page cache.
-cat "$data"/*.dbf "$data"/*.xml >/dev/null
+cat "$data"/*.dbf "$data"/*.db "$data"/*.xml >/dev/null
 
 declare -A samples # case -> space-separated values of one key
 declare -A failed  # case -> first error seen
@@ -73,6 +79,8 @@ for ((r = 1; r <= repeats; ++r)); do
     for n in 0 1 2 3; do
         measure "sqlOurs$n" cpu wall -- sql-ours "$data" scan.dbf "$n"
         measure "sqlNative$n" cpu wall -- sql-native "$data" scan.dbf "$n"
+        measure "pxOurs$n" cpu wall -- sql-ours "$data" scan.db "$n"
+        measure "pxNative$n" cpu wall -- sql-native "$data" scan.db "$n"
     done
     measure firstRow10k cpu wall -- first-row "$data" orders_10k.dbf
     measure firstRow1m cpu wall -- first-row "$data" orders_1m.dbf
@@ -121,6 +129,10 @@ row "4. SQL LIKE count, file vs native SQLite ($scanRows rows)" sqlOurs0 sqlNati
 row "4. SQL GROUP BY count/sum, file vs native SQLite" sqlOurs1 sqlNative1 1.5
 row "4. SQL ORDER BY ... LIMIT 100, file vs native SQLite" sqlOurs2 sqlNative2 1.5
 row "4. SQL lookup by value (no index on either side)" sqlOurs3 sqlNative3 1.5
+row "4. Paradox .db: SQL LIKE count vs native SQLite" pxOurs0 pxNative0 1.5
+row "4. Paradox .db: SQL GROUP BY count/sum" pxOurs1 pxNative1 1.5
+row "4. Paradox .db: SQL ORDER BY ... LIMIT 100" pxOurs2 pxNative2 1.5
+row "4. Paradox .db: SQL lookup by value" pxOurs3 pxNative3 1.5
 row "4. time to first row of SELECT *, 1M vs 10k rows" firstRow1m firstRow10k 1.5
 
 # The two sides of a ratio must have seen the same rows, or it compares nothing.
@@ -132,7 +144,11 @@ check() {
 }
 check scanTable scanC
 check loadXml readXml
-for n in 0 1 2 3; do check "sqlOurs$n" "sqlNative$n"; done
+for n in 0 1 2 3; do
+    check "sqlOurs$n" "sqlNative$n"
+    check "pxOurs$n" "pxNative$n"
+    check "sqlOurs$n" "pxOurs$n"
+done
 echo
 echo "Medians of $repeats runs (open times: each run is itself a median of 7 opens in one process)."
 echo "Ratios use CPU time, which a busy machine does not inflate; the wall-clock ratio is shown beside."

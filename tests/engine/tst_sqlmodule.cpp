@@ -173,14 +173,11 @@ private slots:
             row("float", {}, FieldDef("F", FieldType::Float, 20, 9), floats, true);
             row("date", {}, FieldDef("D", FieldType::Date), dates, true);
             row("boolean", {}, FieldDef("B", FieldType::Boolean), bools, true);
-            // Decimals: a dBASE number takes the fast path, a Paradox BCD field does not.
-            row("decimal", {}, FieldDef("M", FieldType::BCD, 12, 2), decimals, type == Table::DBase);
+            row("decimal", {}, FieldDef("M", FieldType::BCD, 12, 2), decimals, true);
+            // More digits than a double holds: text, by the general path.
+            row("long decimal", {}, FieldDef("M", FieldType::BCD, 20, 2),
+                { QStringLiteral("123456789012345.67"), QStringLiteral("-1234567890123456.5") }, false);
         }
-        // More digits than a double holds: text, by the general path.
-        QTest::newRow("dBASE long decimal")
-            << int(Table::DBase) << QString() << FieldDef("M", FieldType::BCD, 20, 2)
-            << QVariantList { QStringLiteral("123456789012345.67"), QStringLiteral("-1234567890123456.5") }
-            << false;
         QTest::newRow("Paradox currency")
             << int(Table::Paradox) << QString() << FieldDef("C", FieldType::Currency)
             << QVariantList { 12.25, -0.5, null } << true;

@@ -146,6 +146,13 @@ const std::vector<std::uint16_t> &DbfTable::liveInBlock(qint64 block) const
 
 qint64 DbfTable::physicalOf(qint64 index) const
 {
+    // A scan asks for the records of one block after another.
+    if (m_cachedBlock >= 0 && std::size_t(m_cachedBlock) + 1 < m_liveBefore.size()) {
+        const qint64 start = m_liveBefore[std::size_t(m_cachedBlock)];
+        if (index >= start && index < m_liveBefore[std::size_t(m_cachedBlock) + 1]
+            && std::size_t(index - start) < m_cachedLive.size())
+            return m_cachedBlock * kBlockRecords + m_cachedLive[std::size_t(index - start)];
+    }
     if (index < 0)
         fail(QStringLiteral("there is no record %1").arg(index + 1));
     while (m_liveBefore.back() <= index)

@@ -694,6 +694,28 @@ void putDate(FieldSink &sink, int y, int m, int d)
 
 } // namespace
 
+bool decimalToSql(const char *text, int length, FieldSink &sink)
+{
+    char buf[300];
+    if (length >= 290)
+        return false;
+    const int n = plainDecimalText(text, length, buf);
+    if (n < 0)
+        return false;
+    int digits = 0;
+    for (int i = 0; i < n; ++i)
+        digits += buf[i] >= '0' && buf[i] <= '9' ? 1 : 0;
+    // A decimal reaches SQL as text when a double would not hold every digit.
+    if (digits > 15)
+        return false;
+    double d = 0;
+    const auto [end, ec] = std::from_chars(buf, buf + n, d);
+    if (ec != std::errc() || end != buf + n)
+        return false;
+    sink.real(d);
+    return true;
+}
+
 void putSqlDate(FieldSink &sink, const QDate &d)
 {
     putDate(sink, d.year(), d.month(), d.day());
@@ -747,24 +769,7 @@ bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::
             sink.real(d);
             return true;
         }
-        char buf[300];
-        if (len >= 290)
-            return false;
-        const int n = plainDecimalText(p, len, buf);
-        if (n < 0)
-            return false;
-        int digits = 0;
-        for (int i = 0; i < n; ++i)
-            digits += buf[i] >= '0' && buf[i] <= '9' ? 1 : 0;
-        // A decimal reaches SQL as text when a double would not hold every digit.
-        if (c.def.type == FieldType::BCD && digits > 15)
-            return false;
-        double d = 0;
-        const auto [end, ec] = std::from_chars(buf, buf + n, d);
-        if (ec != std::errc() || end != buf + n)
-            return false;
-        sink.real(d);
-        return true;
+        return decimalToSql(p, len, sink);
     }
     case 'D': {
         bool blank = true;

@@ -64,6 +64,9 @@ std::vector<Column> buildColumns(const Header &h, const TextCodec &codec, int &n
 // decodeValue() handles. buffer holds converted text.
 bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::string &buffer,
                    FieldSink &sink);
+// Plain decimal text ("  -012.50") to SQL as a double when it has at most 15
+// digits (as the general path does); false, sink untouched, otherwise.
+bool decimalToSql(const char *text, int length, FieldSink &sink);
 // A date as SQL text (yyyy-MM-dd), for years 1 to 9999.
 void putSqlDate(FieldSink &sink, const QDate &d);
 

@@ -202,6 +202,9 @@ std::size_t ParadoxTable::entryOf(qint64 index) const
 
 const char *ParadoxTable::recordBytes(qint64 index) const
 {
+    // A scan asks for the records of one block after another.
+    if (m_cachedBlock != 0 && index >= m_cachedFirst && index < m_cachedFirst + m_cachedCount)
+        return m_cache.constData() + (index - m_cachedFirst) * m_header.recordSize;
     const BlockEntry &e = m_blocks[entryOf(index)];
     if (m_cachedBlock != e.block) {
         m_cachedBlock = 0;
@@ -210,6 +213,8 @@ const char *ParadoxTable::recordBytes(qint64 index) const
                           "a data block");
         m_cachedBlock = e.block;
     }
+    m_cachedFirst = e.first;
+    m_cachedCount = e.count;
     return m_cache.constData() + (index - e.first) * m_header.recordSize;
 }
 
@@ -292,6 +297,7 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
     case kMoney:
     case kLogical:
     case kDate:
+    case kBcd:
         break;
     default:
         return false;
@@ -322,6 +328,11 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
     case kLogical:
         sink.integer(std::uint8_t(p[0]) != 0x80 ? 1 : 0);
         return true;
+    case kBcd: {
+        char text[34];
+        const int n = bcdText(p, text);
+        return n > 0 && dbf::decimalToSql(text, n, sink);
+    }
     case kDate: {
         QDate d;
         try {

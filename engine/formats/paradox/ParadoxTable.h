@@ -98,6 +98,8 @@ private:
     mutable qint64 m_mapped = 0; // records in the mapped blocks
     // The records of the block read last, so that a scan reads each block once.
     mutable int m_cachedBlock = 0;
+    mutable qint64 m_cachedFirst = 0; // index of its first record
+    mutable int m_cachedCount = 0;
     mutable qint64 m_followedSize = 0;
     bool m_autoIncChecked = false;
     int m_keyLength = 0; // key bytes at the start of a record, when keyed and writable

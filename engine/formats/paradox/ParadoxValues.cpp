@@ -182,6 +182,29 @@ void encodeDouble(double v, char *p)
         p[i] = char((raw >> (56 - 8 * i)) & 0xFF);
 }
 
+int bcdText(const char *p, char *out)
+{
+    const auto head = std::uint8_t(p[0]);
+    const bool negative = !(head & 0x80);
+    const int decimals = head & 0x3F;
+    if (decimals > 32)
+        return -1;
+    int n = 0;
+    if (negative)
+        out[n++] = '-';
+    for (int i = 0; i < 32; ++i) {
+        if (i == 32 - decimals)
+            out[n++] = '.';
+        int nibble = (std::uint8_t(p[1 + i / 2]) >> (i % 2 ? 0 : 4)) & 0xF;
+        if (negative)
+            nibble ^= 0xF;
+        if (nibble > 9)
+            return -1;
+        out[n++] = char('0' + nibble);
+    }
+    return n;
+}
+
 QString decodeBcd(const char *p)
 {
     const auto head = std::uint8_t(p[0]);
