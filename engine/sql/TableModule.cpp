@@ -16,6 +16,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace qvx::sql {
 
@@ -82,8 +84,22 @@ FieldDef columnDefinition(const QString &text)
     return FieldDef(name, it.value(), size, decimals, !m.captured(7).isEmpty());
 }
 
+// A condition the scan checks itself before SQLite sees a row: column =
+// constant, or column LIKE constant. It only skips rows the condition
+// cannot hold for; SQLite checks the rows it is given again, so a value
+// this check does not understand is passed on.
+struct Filter {
+    int column = 0;
+    bool like = false;
+    int valueType = SQLITE_NULL;
+    qint64 integer = 0;
+    double real = 0;
+    std::string text;
+};
+
 struct Cursor : sqlite3_vtab_cursor {
     qint64 index = 0;
+    std::vector<Filter> filters;
 };
 
 QString argText(const char *arg)
@@ -206,15 +222,39 @@ int destroy(sqlite3_vtab *base)
 
 int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
 {
-    // Only full scans: the cost is the rows a scan visits, so that the
-    // planner puts the smaller table outside a join.
+    // Every plan is a full scan: the cost is the rows it visits, so that the
+    // planner puts the smaller table outside a join. An = or LIKE against a
+    // constant is also checked by the scan, which saves SQLite the rows it
+    // rules out; constraints whose value comes from another table are left
+    // alone, so joins are planned as before.
     qint64 rows = 1000;
     try {
         rows = static_cast<VTable *>(vtab)->table->estimatedRecordCount();
     } catch (const std::exception &) {
     }
-    info->estimatedRows = std::max<qint64>(rows, 1);
-    info->estimatedCost = double(std::max<qint64>(rows, 1));
+    rows = std::max<qint64>(rows, 1);
+    QByteArray plan;
+    int argv = 0;
+    double selectivity = 1;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto &c = info->aConstraint[i];
+        if (!c.usable || c.iColumn < 0
+            || (c.op != SQLITE_INDEX_CONSTRAINT_EQ && c.op != SQLITE_INDEX_CONSTRAINT_LIKE))
+            continue;
+        sqlite3_value *rhs = nullptr;
+        if (sqlite3_vtab_rhs_value(info, i, &rhs) != SQLITE_OK || !rhs)
+            continue;
+        info->aConstraintUsage[i].argvIndex = ++argv;
+        info->aConstraintUsage[i].omit = 0;
+        plan += (c.op == SQLITE_INDEX_CONSTRAINT_LIKE ? 'L' : 'E') + QByteArray::number(c.iColumn) + ',';
+        selectivity *= c.op == SQLITE_INDEX_CONSTRAINT_EQ ? 0.01 : 0.25;
+    }
+    if (!plan.isEmpty()) {
+        info->idxStr = sqlite3_mprintf("%s", plan.constData());
+        info->needToFreeIdxStr = 1;
+    }
+    info->estimatedRows = std::max<qint64>(qint64(double(rows) * selectivity), 1);
+    info->estimatedCost = double(rows);
     return SQLITE_OK;
 }
 
@@ -233,15 +273,166 @@ int close(sqlite3_vtab_cursor *cursor)
     return SQLITE_OK;
 }
 
-int filter(sqlite3_vtab_cursor *cursor, int, const char *, int, sqlite3_value **)
+// SQLite's LIKE without ESCAPE: % any run, _ one character, letters of
+// ASCII in either case. Over UTF-8.
+bool likeMatches(const char *p, const char *pEnd, const char *t, const char *tEnd)
 {
-    static_cast<Cursor *>(cursor)->index = 0;
+    const auto fold = [](unsigned char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; };
+    const auto skipChar = [](const char *s, const char *end) {
+        ++s;
+        while (s < end && (static_cast<unsigned char>(*s) & 0xC0) == 0x80)
+            ++s;
+        return s;
+    };
+    const char *starP = nullptr;
+    const char *starT = nullptr;
+    while (t < tEnd) {
+        if (p < pEnd && *p == '%') {
+            while (p < pEnd && *p == '%')
+                ++p;
+            if (p == pEnd)
+                return true;
+            starP = p;
+            starT = t;
+            continue;
+        }
+        if (p < pEnd && *p == '_') {
+            ++p;
+            t = skipChar(t, tEnd);
+            continue;
+        }
+        if (p < pEnd && fold(static_cast<unsigned char>(*p)) == fold(static_cast<unsigned char>(*t))) {
+            ++p;
+            ++t;
+            continue;
+        }
+        if (!starP)
+            return false;
+        p = starP;
+        t = starT = skipChar(starT, tEnd);
+    }
+    while (p < pEnd && *p == '%')
+        ++p;
+    return p == pEnd;
+}
+
+// A field's value as the scan's own check sees it.
+class CheckSink final : public FieldSink {
+public:
+    int type = SQLITE_NULL;
+    qint64 asInteger = 0;
+    double asReal = 0;
+    const char *asText = nullptr;
+    qsizetype length = 0;
+    void null() override { type = SQLITE_NULL; }
+    void integer(qint64 v) override
+    {
+        type = SQLITE_INTEGER;
+        asInteger = v;
+    }
+    void real(double v) override
+    {
+        type = SQLITE_FLOAT;
+        asReal = v;
+    }
+    void text(const char *utf8, qsizetype n) override
+    {
+        type = SQLITE_TEXT;
+        asText = utf8;
+        length = n;
+    }
+};
+
+// False only when the row cannot satisfy the filter.
+bool mayMatch(const OpenTable &t, qint64 index, const Filter &f)
+{
+    CheckSink v;
+    if (!t.readFieldTo(index, f.column, v))
+        return true;
+    if (v.type == SQLITE_NULL)
+        return false; // = and LIKE are never true for NULL
+    if (f.like) {
+        if (v.type != SQLITE_TEXT || f.valueType != SQLITE_TEXT)
+            return true;
+        return likeMatches(f.text.data(), f.text.data() + f.text.size(), v.asText, v.asText + v.length);
+    }
+    if (v.type == SQLITE_INTEGER && f.valueType == SQLITE_INTEGER)
+        return v.asInteger == f.integer;
+    if ((v.type == SQLITE_INTEGER || v.type == SQLITE_FLOAT)
+        && (f.valueType == SQLITE_INTEGER || f.valueType == SQLITE_FLOAT)) {
+        const long double a = v.type == SQLITE_INTEGER ? (long double)v.asInteger : (long double)v.asReal;
+        const long double b = f.valueType == SQLITE_INTEGER ? (long double)f.integer : (long double)f.real;
+        return a == b;
+    }
+    return true;
+}
+
+// Moves the cursor to the first record at or after its index that may
+// pass its filters.
+void skipRuledOut(Cursor *c)
+{
+    if (c->filters.empty())
+        return;
+    const OpenTable &t = *static_cast<VTable *>(c->pVtab)->table;
+    for (; t.hasRecord(c->index); ++c->index) {
+        bool may = true;
+        for (const Filter &f : c->filters)
+            if (!mayMatch(t, c->index, f)) {
+                may = false;
+                break;
+            }
+        if (may)
+            return;
+    }
+}
+
+int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3_value **argv)
+{
+    auto *c = static_cast<Cursor *>(cursor);
+    c->index = 0;
+    c->filters.clear();
+    const QList<QByteArray> parts = QByteArray(plan ? plan : "").split(',');
+    int arg = 0;
+    for (const QByteArray &part : parts) {
+        if (part.isEmpty() || arg >= argc)
+            continue;
+        Filter f;
+        f.like = part[0] == 'L';
+        f.column = part.mid(1).toInt();
+        sqlite3_value *v = argv[arg++];
+        f.valueType = sqlite3_value_type(v);
+        if (f.valueType == SQLITE_INTEGER)
+            f.integer = sqlite3_value_int64(v);
+        else if (f.valueType == SQLITE_FLOAT)
+            f.real = sqlite3_value_double(v);
+        else if (f.valueType == SQLITE_TEXT)
+            f.text.assign(reinterpret_cast<const char *>(sqlite3_value_text(v)),
+                          std::size_t(sqlite3_value_bytes(v)));
+        else if (f.valueType != SQLITE_NULL)
+            continue; // a blob: SQLite checks it
+        if (!f.like && f.valueType == SQLITE_TEXT)
+            continue; // text against a number column goes through affinity: SQLite checks it
+        c->filters.push_back(std::move(f));
+    }
+    try {
+        skipRuledOut(c);
+    } catch (const std::exception &e) {
+        setError(c->pVtab, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
     return SQLITE_OK;
 }
 
 int next(sqlite3_vtab_cursor *cursor)
 {
-    ++static_cast<Cursor *>(cursor)->index;
+    auto *c = static_cast<Cursor *>(cursor);
+    ++c->index;
+    try {
+        skipRuledOut(c);
+    } catch (const std::exception &e) {
+        setError(c->pVtab, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
     return SQLITE_OK;
 }
 

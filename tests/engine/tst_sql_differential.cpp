@@ -221,6 +221,21 @@ private slots:
         QTest::newRow("paradox flags and small integers")
             << "SELECT RUSH, count(*), sum(DELTA), round(sum(AMOUNT), 2) FROM {O} WHERE DELTA < 50 OR DELTA "
                "IS NULL GROUP BY RUSH ORDER BY 1";
+        // Conditions on a constant that the scan checks before SQLite does.
+        QTest::newRow("like in lower case with inner wildcards")
+            << "SELECT ID, NAME FROM {C} WHERE NAME LIKE 's%h_%' ORDER BY ID";
+        QTest::newRow("like one character beyond ascii")
+            << "SELECT ID FROM {C} WHERE CITY LIKE 'troms_' ORDER BY ID";
+        QTest::newRow("like beyond ascii in the pattern")
+            << "SELECT CLERK, count(*) FROM {O} WHERE CLERK LIKE '%\u00f8%' GROUP BY CLERK ORDER BY 1";
+        QTest::newRow("like on a number") << "SELECT count(*) FROM {O} WHERE CUST LIKE '1%'";
+        QTest::newRow("equal integer and real")
+            << "SELECT ORDERNO FROM {O} WHERE CUST = 17 OR ORDERNO = 5.0 ORDER BY 1";
+        QTest::newRow("equal constants together")
+            << "SELECT ORDERNO, DELTA FROM {O} WHERE CUST = 17.0 AND RUSH = 1 ORDER BY 1";
+        QTest::newRow("equal a decimal") << "SELECT ID FROM {C} WHERE CREDIT = (SELECT max(CREDIT) FROM {C})";
+        QTest::newRow("equal text and null") << "SELECT count(*) FROM {C} WHERE CITY = 'Oslo' UNION ALL "
+                                                "SELECT count(*) FROM {C} WHERE CREDIT = NULL";
         QTest::newRow("subquery")
             << "SELECT ID FROM {C} WHERE ID IN (SELECT CUST FROM {O} WHERE AMOUNT > 640) ORDER BY ID";
     }
