@@ -73,7 +73,9 @@ public:
         (void)sink;
         return false;
     }
-    virtual void update(qint64 index, const Record &rec) = 0;
+    // Returns the record's index afterwards: a keyed table moves a record
+    // whose key changed to the key's place.
+    virtual qint64 update(qint64 index, const Record &rec) = 0;
     virtual qint64 insert(qint64 before, const Record &rec) = 0; // returns the new index
     virtual void remove(qint64 index) = 0;
     // A stable identity for a record (its physical position for most files).
@@ -82,6 +84,9 @@ public:
     {
         return bookmark >= 0 && bookmark < recordCount() ? bookmark : -1;
     }
+    // True when a bookmark is the record's position, so that removing or
+    // moving a record changes the bookmarks of the records after it.
+    virtual bool positionalBookmarks() const { return true; }
 };
 
 class WriterLock;

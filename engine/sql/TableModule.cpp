@@ -14,6 +14,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -27,7 +28,35 @@ struct VTable : sqlite3_vtab {
     std::unique_ptr<OpenTable> table;
     QString path;
     int type = 0;
+    // SQLite collects the rowids of an UPDATE or DELETE in one scan and
+    // changes the rows after it. Where a rowid is a record's position, the
+    // changes made since that scan move the records after them: removed
+    // holds the removed rowids (sorted), moves each record an update moved.
+    std::vector<qint64> removed;
+    std::vector<std::pair<qint64, qint64>> moves;
 };
+
+// Where the record a scan saw at rowid is now; -1 when it was removed.
+qint64 currentIndex(const VTable &v, qint64 rowid)
+{
+    if (!v.table->positionalBookmarks())
+        return v.table->indexOfBookmark(rowid);
+    const auto at = std::lower_bound(v.removed.begin(), v.removed.end(), rowid);
+    if (at != v.removed.end() && *at == rowid)
+        return -1;
+    qint64 index = rowid - qint64(at - v.removed.begin());
+    for (const auto &[from, to] : v.moves) {
+        if (index == from) {
+            index = to;
+            continue;
+        }
+        if (index > from)
+            --index;
+        if (index >= to)
+            ++index;
+    }
+    return v.table->hasRecord(index) ? index : -1;
+}
 
 // One column of CREATE TABLE: name, type and size as SQL writes them
 // ("NAME CHAR(20)", "\"Unit Price\" NUMERIC(10,2) NOT NULL").
@@ -391,6 +420,10 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
     auto *c = static_cast<Cursor *>(cursor);
     c->index = 0;
     c->filters.clear();
+    // A new scan hands out rowids of the table as it is now.
+    auto *v = static_cast<VTable *>(c->pVtab);
+    v->removed.clear();
+    v->moves.clear();
     const QList<QByteArray> parts = QByteArray(plan ? plan : "").split(',');
     int arg = 0;
     for (const QByteArray &part : parts) {
@@ -550,16 +583,22 @@ QVariant fromSqlite(sqlite3_value *v)
 
 int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
 {
-    OpenTable &t = *static_cast<VTable *>(vtab)->table;
+    auto &v = *static_cast<VTable *>(vtab);
+    OpenTable &t = *v.table;
     try {
         auto indexOf = [&](sqlite3_value *id) {
-            const qint64 index = t.indexOfBookmark(sqlite3_value_int64(id));
+            const qint64 index = currentIndex(v, sqlite3_value_int64(id));
             if (index < 0)
                 throw EngineError(QStringLiteral("Record not found"));
             return index;
         };
         if (argc == 1) {
+            const qint64 rowid = sqlite3_value_int64(argv[0]);
             t.remove(indexOf(argv[0]));
+            if (t.positionalBookmarks() && v.moves.empty())
+                v.removed.insert(std::upper_bound(v.removed.begin(), v.removed.end(), rowid), rowid);
+            else if (t.positionalBookmarks())
+                throw EngineError(QStringLiteral("Records cannot be moved and removed in one statement"));
             return SQLITE_OK;
         }
         const FieldDefs &fields = t.fields();
@@ -573,7 +612,13 @@ int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
         } else {
             if (sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
                 throw EngineError(QStringLiteral("A record number cannot be changed"));
-            t.update(indexOf(argv[0]), rec);
+            const qint64 index = indexOf(argv[0]);
+            const qint64 now = t.update(index, rec);
+            if (now != index && t.positionalBookmarks()) {
+                if (!v.removed.empty())
+                    throw EngineError(QStringLiteral("Records cannot be moved and removed in one statement"));
+                v.moves.emplace_back(index, now);
+            }
         }
     } catch (const std::exception &e) {
         setError(vtab, QString::fromUtf8(e.what()));

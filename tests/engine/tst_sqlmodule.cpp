@@ -267,6 +267,69 @@ private slots:
         QCOMPARE(rows, QStringList({ "2|B", "3|C", "4|D" }));
     }
 
+    // An UPDATE or DELETE of many rows changes exactly those rows, in tables
+    // whose records close up when one is removed (Paradox, ASCII) and in a
+    // keyed table whose records move when their key changes.
+    void manyRowsChanged_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("keyFields");
+        QTest::newRow("dBASE") << int(Table::DBase) << "many.dbf" << 0;
+        QTest::newRow("Paradox") << int(Table::Paradox) << "many.db" << 0;
+        QTest::newRow("Paradox keyed") << int(Table::Paradox) << "many_keyed.db" << 1;
+        QTest::newRow("ASCII") << int(Table::Ascii) << "many.txt" << 0;
+    }
+    void manyRowsChanged()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, file);
+        QFETCH(int, keyFields);
+        const QString path = dir.filePath(file);
+        CreateOptions options;
+        options.keyFields = keyFields;
+        Table::driverFor(type).create(
+            path, { FieldDef("ID", FieldType::Integer, 6), FieldDef("NAME", FieldType::String, 10) },
+            options);
+        {
+            auto t = Table::driverFor(type).open(path, false);
+            for (int i = 1; i <= 600; ++i)
+                t->insert(t->recordCount(), { i, QStringLiteral("n%1").arg(i) });
+        }
+        Db db;
+        sql::attachTable(db.db, "many", path, type, true);
+        db.query("DELETE FROM many WHERE ID % 3 = 0");
+        // Keys moved to the end and to the front, each row once.
+        db.query("UPDATE many SET ID = ID + 1000, NAME = 'up' || NAME WHERE ID % 5 = 1");
+        db.query("UPDATE many SET ID = -ID, NAME = 'down' || NAME WHERE ID BETWEEN 100 AND 130");
+        QStringList expected;
+        for (int i = 1; i <= 600; ++i) {
+            if (i % 3 == 0)
+                continue;
+            int id = i;
+            QString name = QStringLiteral("n%1").arg(i);
+            if (i % 5 == 1) {
+                id += 1000;
+                name.prepend(QStringLiteral("up"));
+            }
+            if (id >= 100 && id <= 130) {
+                id = -id;
+                name.prepend(QStringLiteral("down"));
+            }
+            expected << QStringLiteral("%1|%2").arg(id).arg(name);
+        }
+        expected.sort();
+        QStringList got = db.query("SELECT CAST(ID AS INTEGER), NAME FROM many");
+        got.sort();
+        QCOMPARE(got, expected);
+        if (keyFields > 0) {
+            // The file keeps key order.
+            QStringList ids = db.query("SELECT ID FROM many");
+            for (int i = 1; i < ids.size(); ++i)
+                QVERIFY(ids[i - 1].toInt() < ids[i].toInt());
+        }
+    }
+
     void missingTable()
     {
         Db db;

@@ -144,7 +144,7 @@ void AsciiTable::rewrite(qint64 from, qint64 to, const QByteArray &replacement)
     }
 }
 
-void AsciiTable::update(qint64 index, const Record &rec)
+qint64 AsciiTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
     checkIndex(index);
@@ -155,6 +155,7 @@ void AsciiTable::update(qint64 index, const Record &rec)
     const qint64 delta = qint64(line.size()) - (to - from);
     for (std::size_t k = std::size_t(index) + 1; k < m_starts.size(); ++k)
         m_starts[k] += delta;
+    return index;
 }
 
 qint64 AsciiTable::insert(qint64 before, const Record &rec)

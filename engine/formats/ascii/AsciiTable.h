@@ -29,7 +29,7 @@ public:
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
     qint64 recordCount() const override { return qint64(m_starts.size()); }
     void read(qint64 index, Record &rec) const override;
-    void update(qint64 index, const Record &rec) override;
+    qint64 update(qint64 index, const Record &rec) override;
     // A text record can go anywhere: insert() puts it before `before`
     // (at the end when before is the record count or out of range).
     qint64 insert(qint64 before, const Record &rec) override;

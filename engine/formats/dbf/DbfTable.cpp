@@ -415,13 +415,14 @@ void DbfTable::touchHeader()
     m_file->writeBytes(1, bytes);
 }
 
-void DbfTable::update(qint64 index, const Record &rec)
+qint64 DbfTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
     const qint64 physical = physicalOf(index);
     const QByteArray record = encodeRecord(rec, readRecord(physical), false);
     m_file->writeBytes(recordOffset(physical), record);
     touchHeader();
+    return index;
 }
 
 qint64 DbfTable::insert(qint64 before, const Record &rec)

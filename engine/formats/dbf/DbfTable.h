@@ -31,13 +31,14 @@ public:
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
     bool readFieldTo(qint64 index, int field, FieldSink &sink) const override;
-    void update(qint64 index, const Record &rec) override;
+    qint64 update(qint64 index, const Record &rec) override;
     // Records of a dbf lie in physical order and a new one can only go at
     // the end: insert() appends wherever it is asked to put the record.
     qint64 insert(qint64 before, const Record &rec) override;
     void remove(qint64 index) override;
     qint64 bookmark(qint64 index) const override { return physicalOf(index); }
     qint64 indexOfBookmark(qint64 bookmark) const override;
+    bool positionalBookmarks() const override { return false; }
 
     // The number of physical records, deleted ones included.
     qint64 physicalCount() const { return m_physicalCount; }

@@ -622,7 +622,7 @@ void ParadoxTable::writeIndex()
         m_px->truncate(bytes.size());
 }
 
-void ParadoxTable::update(qint64 index, const Record &rec)
+qint64 ParadoxTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
     const BlockEntry &e = m_blocks[entryOf(index)];
@@ -640,11 +640,12 @@ void ParadoxTable::update(qint64 index, const Record &rec)
             keyViolation();
         insertBytes(pos, record);
         removeAt(pos <= index ? index + 1 : index);
-        return;
+        return pos <= index ? pos : pos - 1;
     }
     m_file->writeBytes(offset, record);
     m_cachedBlock = 0;
     writeCounts();
+    return index;
 }
 
 qint64 ParadoxTable::insert(qint64 before, const Record &rec)
