@@ -15,6 +15,11 @@
 
 namespace qvx::paradox {
 
+namespace {
+// Bytes a scan reads at once when blocks lie in chain order in the file.
+constexpr qint64 kReadWindow = 256 * 1024;
+} // namespace
+
 QString codePageName(int codePage)
 {
     // Tables that name no code page come from the DOS versions.
@@ -115,7 +120,6 @@ bool ParadoxTable::mapNextBlock() const
                  .arg(block));
     if (m_visited[std::size_t(block)])
         fail(QStringLiteral("the chain of data blocks loops back to block %1").arg(block));
-    m_visited[std::size_t(block)] = true;
 
     // A writer of a keyed table reads the block's first key with its header.
     QByteArray headBytes(kBlockHeaderSize + m_keyLength, '\0');
@@ -131,6 +135,9 @@ bool ParadoxTable::mapNextBlock() const
     if (m_header.blockOffset(block) + kBlockHeaderSize + qint64(count) * m_header.recordSize > m_file->size())
         fail(QStringLiteral("data block %1 is cut short").arg(block));
 
+    // Marked only now: a block that failed its checks fails the same way
+    // when it is reached again.
+    m_visited[std::size_t(block)] = true;
     m_blocks.push_back(
         { block, m_mapped, count, count > 0 ? headBytes.mid(kBlockHeaderSize) : QByteArray() });
     m_mapped += count;
@@ -203,19 +210,41 @@ std::size_t ParadoxTable::entryOf(qint64 index) const
 const char *ParadoxTable::recordBytes(qint64 index) const
 {
     // A scan asks for the records of one block after another.
+    const int rs = m_header.recordSize;
     if (m_cachedBlock != 0 && index >= m_cachedFirst && index < m_cachedFirst + m_cachedCount)
-        return m_cache.constData() + (index - m_cachedFirst) * m_header.recordSize;
-    const BlockEntry &e = m_blocks[entryOf(index)];
-    if (m_cachedBlock != e.block) {
+        return m_cachedRecords + (index - m_cachedFirst) * rs;
+    const std::size_t k = entryOf(index);
+    const qint64 blockSize = m_header.blockSize();
+    if (m_cachedBlock == 0 || k < m_windowFirst || k >= m_windowFirst + m_windowEntries) {
+        // One read for the run of blocks that follow this one in the file as
+        // in the chain (a table written in order is one long run).
         m_cachedBlock = 0;
-        m_cache.resize(qsizetype(e.count) * m_header.recordSize);
-        m_file->readExact(m_header.blockOffset(e.block) + kBlockHeaderSize, m_cache.data(), m_cache.size(),
-                          "a data block");
-        m_cachedBlock = e.block;
+        std::size_t n = 1;
+        while (qint64(n + 1) * blockSize <= kReadWindow) {
+            try {
+                if (k + n >= m_blocks.size() && !mapNextBlock())
+                    break;
+            } catch (const EngineError &) {
+                break; // a damaged chain fails when a record there is asked for
+            }
+            if (m_blocks[k + n].block != m_blocks[k].block + int(n))
+                break;
+            ++n;
+        }
+        const BlockEntry &last = m_blocks[k + n - 1];
+        const qint64 from = m_header.blockOffset(m_blocks[k].block);
+        const qint64 to = m_header.blockOffset(last.block) + kBlockHeaderSize + qint64(last.count) * rs;
+        m_cache.resize(qsizetype(to - from));
+        m_file->readExact(from, m_cache.data(), to - from, "a data block");
+        m_windowFirst = k;
+        m_windowEntries = n;
     }
+    const BlockEntry &e = m_blocks[k];
+    m_cachedBlock = e.block;
     m_cachedFirst = e.first;
     m_cachedCount = e.count;
-    return m_cache.constData() + (index - e.first) * m_header.recordSize;
+    m_cachedRecords = m_cache.constData() + qint64(k - m_windowFirst) * blockSize + kBlockHeaderSize;
+    return m_cachedRecords + (index - e.first) * rs;
 }
 
 // ---- Reading ---------------------------------------------------------------

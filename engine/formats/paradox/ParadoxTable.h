@@ -100,6 +100,12 @@ private:
     mutable int m_cachedBlock = 0;
     mutable qint64 m_cachedFirst = 0; // index of its first record
     mutable int m_cachedCount = 0;
+    mutable const char *m_cachedRecords = nullptr;
+    // m_cache holds the mapped blocks m_windowFirst.. (m_windowEntries of
+    // them), which lie one after another in the file; valid while
+    // m_cachedBlock is not 0.
+    mutable std::size_t m_windowFirst = 0;
+    mutable std::size_t m_windowEntries = 0;
     mutable qint64 m_followedSize = 0;
     bool m_autoIncChecked = false;
     int m_keyLength = 0; // key bytes at the start of a record, when keyed and writable
