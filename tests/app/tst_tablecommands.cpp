@@ -12,6 +12,7 @@
 #include "ui/ErrorGuard.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollArea>
@@ -36,6 +37,8 @@ private slots:
     void memoPane();
     void picturePane();
     void detailsTab();
+    void checkMarkFollowsTheCommandNotTheWindow();
+    void formattingIsDrawn();
 
 private:
     std::unique_ptr<AppFixture> files;
@@ -204,6 +207,62 @@ void TestTableCommands::detailsTab()
     QVERIFY(table->PageControl->isTabVisible(index));
     QCOMPARE(table->PageControl->indexOf(table->Details), index);
     QVERIFY(form->ViewResultDetails->isChecked());
+}
+
+// The check mark tells of the last command, not of the active window.
+void TestTableCommands::checkMarkFollowsTheCommandNotTheWindow()
+{
+    TTableForm *first = open(QStringLiteral("parts.dbf"));
+    TTableForm *second = open(QStringLiteral("parts.xml"));
+    form->show();
+    run("ViewTableMemo");
+    QVERIFY(second->DBMemo->isHidden());
+    QVERIFY(!form->ViewDBMemo->isChecked());
+    form->MDIArea->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(first->parentWidget()));
+    QCOMPARE(form->MDIArea->activeSubWindow()->widget(), first);
+    QVERIFY(first->DBMemo->isVisible());
+    QVERIFY(!form->ViewDBMemo->isChecked());
+}
+
+// What the formatting commands set is what the grid paints: a yellow cell
+// background, and a 14-point bold title that makes the header taller.
+void TestTableCommands::formattingIsDrawn()
+{
+    TTableForm *table = open(QStringLiteral("parts.dbf"));
+    auto *frame = qobject_cast<QMdiSubWindow *>(table->parentWidget());
+    frame->resize(450, 300);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const int headerBefore = table->TableGrid->horizontalHeader()->sizeHint().height();
+
+    services->colorAnswers.push_back(QColor(Qt::yellow));
+    run("BgColor");
+    run("SelectCells");
+    form->FontSizeBox->setEditText(QStringLiteral("14"));
+    run("Bold");
+    QVERIFY2(services->errors().isEmpty(), qPrintable(services->errors().join(u'\n')));
+
+    QCoreApplication::processEvents();
+    const QImage picture = table->TableGrid->viewport()->grab().toImage();
+    // A cell of the first column away from the current row, sampled near its
+    // left edge where no text is drawn.
+    const QRect cell = table->TableGrid->visualRect(table->TableGrid->model()->index(2, 0));
+    QVERIFY(cell.isValid());
+    const QPoint sample = cell.topLeft() + QPoint(2, cell.height() / 2);
+    QCOMPARE(picture.pixelColor(sample * picture.devicePixelRatio()), QColor(Qt::yellow));
+    // Another column keeps the grid's white.
+    const QRect other = table->TableGrid->visualRect(table->TableGrid->model()->index(2, 1));
+    QVERIFY(picture.pixelColor((other.topLeft() + QPoint(2, other.height() / 2)) * picture.devicePixelRatio())
+            != QColor(Qt::yellow));
+
+    QHeaderView *header = table->TableGrid->horizontalHeader();
+    const QFont title = header->model()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>();
+    QCOMPARE(title.pointSize(), 14);
+    QVERIFY(title.bold());
+    QVERIFY(header->sizeHint().height() > headerBefore);
+    const QString shot = qEnvironmentVariable("QVX_FORMAT_SHOT");
+    if (!shot.isEmpty())
+        form->grab().save(shot);
 }
 
 int main(int argc, char **argv)
