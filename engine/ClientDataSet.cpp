@@ -230,13 +230,14 @@ void ClientDataSet::doRead(qint64 index, Record &rec) const
     rec = m_rows[std::size_t(index)];
 }
 
-void ClientDataSet::doUpdate(qint64 index, const Record &rec)
+qint64 ClientDataSet::doUpdate(qint64 index, const Record &rec)
 {
     Record values(m_fieldDefs.size());
     for (std::size_t i = 0; i < values.size() && i < rec.size(); ++i)
         values[i] = coerceValue(rec[i], m_fieldDefs[i]);
     m_rows[std::size_t(index)] = std::move(values);
     markChanged();
+    return index;
 }
 
 qint64 ClientDataSet::doInsert(qint64 before, const Record &rec)

@@ -74,7 +74,7 @@ protected:
     void doClose() override;
     qint64 doRecordCount() const override { return qint64(m_rows.size()); }
     void doRead(qint64 index, Record &rec) const override;
-    void doUpdate(qint64 index, const Record &rec) override;
+    qint64 doUpdate(qint64 index, const Record &rec) override;
     qint64 doInsert(qint64 before, const Record &rec) override;
     void doDelete(qint64 index) override;
     Bookmark doBookmark(qint64 index) const override;

@@ -265,7 +265,7 @@ Record DataSet::doNewRecord() const
     return Record(m_fields.size());
 }
 
-void DataSet::doUpdate(qint64, const Record &)
+qint64 DataSet::doUpdate(qint64, const Record &)
 {
     raise(QStringLiteral("Cannot modify a read-only dataset"));
 }
@@ -356,13 +356,16 @@ void DataSet::post()
             raise(QStringLiteral("Field '%1' must have a value").arg(m_fields[i].displayLabel));
     }
     if (m_state == State::Edit) {
-        doUpdate(m_index, m_editBuffer);
+        // The record stays current even when a key change moved it.
+        const qint64 index = doUpdate(m_index, m_editBuffer);
+        const bool moved = index != m_index;
+        m_index = index;
         m_state = State::Browse;
         m_editBuffer.clear();
         m_modified = false;
         m_currentLoaded = false;
         notify(DataEvent::StateChanged);
-        notify(DataEvent::RecordChanged, -1);
+        notify(moved ? DataEvent::DataSetChanged : DataEvent::RecordChanged, -1);
     } else {
         const qint64 index = doInsert(m_insertBefore, m_editBuffer);
         m_state = State::Browse;

@@ -137,7 +137,9 @@ protected:
     // Reads record `index` (0-based) into rec, resized to fieldCount().
     virtual void doRead(qint64 index, Record &rec) const = 0;
     // Writes rec over record `index`.
-    virtual void doUpdate(qint64 index, const Record &rec);
+    // Returns where the record is now: a keyed table moves a record whose
+    // key changed.
+    virtual qint64 doUpdate(qint64 index, const Record &rec);
     // Adds rec before record `before` (== record count to append) and returns
     // the index the record now has. A source that cannot place a record in
     // the middle may append it and return the last index.

@@ -196,9 +196,9 @@ void Table::doRead(qint64 index, Record &rec) const
     m_open->read(index, rec);
 }
 
-void Table::doUpdate(qint64 index, const Record &rec)
+qint64 Table::doUpdate(qint64 index, const Record &rec)
 {
-    m_open->update(index, rec);
+    return m_open->update(index, rec);
 }
 
 qint64 Table::doInsert(qint64 before, const Record &rec)

@@ -62,7 +62,7 @@ protected:
     qint64 doRecordCount() const override;
     bool doHasRecord(qint64 index) const override;
     void doRead(qint64 index, Record &rec) const override;
-    void doUpdate(qint64 index, const Record &rec) override;
+    qint64 doUpdate(qint64 index, const Record &rec) override;
     qint64 doInsert(qint64 before, const Record &rec) override;
     void doDelete(qint64 index) override;
     bool doReadOnly() const override;

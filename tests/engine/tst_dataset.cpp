@@ -36,10 +36,11 @@ protected:
     void doClose() override { }
     qint64 doRecordCount() const override { return qint64(rows.size()); }
     void doRead(qint64 index, Record &rec) const override { rec = rows.at(std::size_t(index)).values; }
-    void doUpdate(qint64 index, const Record &rec) override
+    qint64 doUpdate(qint64 index, const Record &rec) override
     {
         ++updates;
         rows.at(std::size_t(index)).values = rec;
+        return index;
     }
     qint64 doInsert(qint64 before, const Record &rec) override
     {

@@ -3,6 +3,7 @@
 // and emptying; after every step the primary index (.px) is checked
 // against the data blocks in the table file.
 #include "engine/EngineError.h"
+#include "engine/Table.h"
 #include "engine/formats/paradox/ParadoxDriver.h"
 #include "engine/formats/paradox/ParadoxHeader.h"
 #include "engine/formats/paradox/ParadoxIndex.h"
@@ -143,6 +144,7 @@ private slots:
     void keyViolation();
     void updateMovesRecord();
     void emptyAndRecreate();
+    void dataSetFollowsMovedRecord();
     void createRefuses_data();
     void createRefuses();
     void indexWithoutFile();
@@ -297,6 +299,35 @@ void TestParadoxKeyed::updateMovesRecord()
             QVERIFY(t->readField(i - 1, 0).toInt() < t->readField(i, 0).toInt());
         checkIndex(db, path(QStringLiteral("t.px")));
     }
+}
+
+// A key change moves the record; the data set's current record must stay
+// the edited one, not whichever record now holds its old place.
+void TestParadoxKeyed::dataSetFollowsMovedRecord()
+{
+    const QString db = path(QStringLiteral("moves.db"));
+    CreateOptions options;
+    options.keyFields = 1;
+    paradoxDriver().create(db, fieldsFor(KeyKind::Integer, 10), options);
+    Table t;
+    t.setDatabaseName(m_dir->path());
+    t.setTableName(QStringLiteral("moves.db"));
+    t.open();
+    for (int i = 1; i <= 5; ++i) {
+        t.append();
+        t.setInteger(0, i);
+        t.setText(1, QStringLiteral("r%1").arg(i));
+        t.post();
+    }
+    t.setRecNo(1);
+    t.edit();
+    t.setInteger(0, 10);
+    t.post();
+    QCOMPARE(t.recNo(), qint64(5));
+    QCOMPARE(t.integer(0), qint64(10));
+    QCOMPARE(t.text(1), QStringLiteral("r1"));
+    t.first();
+    QCOMPARE(t.integer(0), qint64(2));
 }
 
 void TestParadoxKeyed::emptyAndRecreate()

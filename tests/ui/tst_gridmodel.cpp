@@ -68,12 +68,13 @@ protected:
     void doClose() override { }
     qint64 doRecordCount() const override { return qint64(rows.size()); }
     void doRead(qint64 index, qvx::Record &rec) const override { rec = rows[std::size_t(index)]; }
-    void doUpdate(qint64 index, const qvx::Record &rec) override
+    qint64 doUpdate(qint64 index, const qvx::Record &rec) override
     {
         rows[std::size_t(index)] = rec;
         std::sort(rows.begin(), rows.end(), [](const qvx::Record &a, const qvx::Record &b) {
             return a[0].toString() < b[0].toString();
         });
+        return qint64(std::find(rows.begin(), rows.end(), rec) - rows.begin());
     }
 };
 
