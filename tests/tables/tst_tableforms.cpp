@@ -163,6 +163,15 @@ class TableFormsTest : public QObject {
         host.form = form.get();
         return form;
     }
+    // Rows of table-driven tests name the window kind: 0 plain, 1 SQL, 2 XML.
+    std::unique_ptr<TTableForm> openKind(FakeHost &host, int kind)
+    {
+        if (kind == 0)
+            return openPlain(host);
+        if (kind == 1)
+            return openSql(host);
+        return openXml(host);
+    }
     std::unique_ptr<TSQLTableForm> openSql(FakeHost &host)
     {
         const QString sub = dir.path() + u'/' + QString::number(++m_serial);
@@ -437,13 +446,7 @@ private slots:
         QFETCH(bool, writes);
         ScriptedServices services;
         FakeHost host;
-        std::unique_ptr<TTableForm> form;
-        if (kind == 0)
-            form = openPlain(host);
-        else if (kind == 1)
-            form = openSql(host);
-        else
-            form = openXml(host);
+        std::unique_ptr<TTableForm> form = openKind(host, kind);
         qvx::DataSet &ds = form->tableDataSet();
         QAbstractItemModel *fields = form->FieldsGrid->model();
         form->PageControl->setCurrentWidget(form->Details);
@@ -556,13 +559,7 @@ private slots:
         QFETCH(bool, collapses);
         ScriptedServices services;
         FakeHost host;
-        std::unique_ptr<TTableForm> form;
-        if (kind == 0)
-            form = openPlain(host);
-        else if (kind == 1)
-            form = openSql(host);
-        else
-            form = openXml(host);
+        std::unique_ptr<TTableForm> form = openKind(host, kind);
         qvx::DataSet &ds = form->tableDataSet();
         ds.setRecNo(3);
         form->TableGrid->setSelectedIndex(3);
@@ -600,13 +597,7 @@ private slots:
         QFETCH(bool, shownFirst);
         ScriptedServices services;
         FakeHost host;
-        std::unique_ptr<TTableForm> form;
-        if (kind == 0)
-            form = openPlain(host);
-        else if (kind == 1)
-            form = openSql(host);
-        else
-            form = openXml(host);
+        std::unique_ptr<TTableForm> form = openKind(host, kind);
         form->tableDataSet().setRecNo(recNo);
         form->TableGrid->setSelectedIndex(3);
         form->ShowPictureField();
