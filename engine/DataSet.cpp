@@ -128,6 +128,12 @@ qint64 DataSet::recordCount() const
     return doRecordCount();
 }
 
+bool DataSet::isEmpty() const
+{
+    checkActive();
+    return !doHasRecord(0);
+}
+
 qint64 DataSet::recNo() const
 {
     if (!isOpen())
@@ -194,6 +200,12 @@ void DataSet::setRecNo(qint64 recNo)
 {
     checkActive();
     checkBrowse();
+    // A record that is there needs no count (a query would step to its end).
+    if (recNo >= 1 && doHasRecord(recNo - 1)) {
+        m_bof = m_eof = false;
+        moveTo(recNo - 1);
+        return;
+    }
     const qint64 count = doRecordCount();
     if (count == 0)
         return;
@@ -205,6 +217,11 @@ qint64 DataSet::moveBy(qint64 distance)
 {
     checkActive();
     checkBrowse();
+    if (m_index >= 0 && m_index + distance >= 0 && doHasRecord(m_index + distance)) {
+        m_bof = m_eof = false;
+        moveTo(m_index + distance);
+        return distance;
+    }
     const qint64 count = doRecordCount();
     if (count == 0)
         return 0;

@@ -53,7 +53,7 @@ public:
     void prior();
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
-    bool isEmpty() const { return recordCount() == 0; }
+    bool isEmpty() const; // without counting every record
     qint64 recordCount() const;
     qint64 recNo() const; // 1-based; 0 when there is no current record
     void setRecNo(qint64 recNo); // clamps into 1..recordCount

@@ -257,15 +257,22 @@ FieldDefs Query::doOpen()
             throw EngineError(QStringLiteral("The SQL statement returns no result set"));
         }
         m_fields.clear();
+        // An expression's kind comes from the first row's value; that row,
+        // once stepped, is kept as the first of the result, so the statement
+        // runs once.
+        int firstStep = -1;
         for (int c = 0; c < columns; ++c) {
             int code = 0, size = 0, decimals = 0;
             FieldType type = FieldType::String;
             if (sql::parseDeclaredType(sqlite3_column_decltype(m_stmt, c), code, size, decimals)) {
                 type = fieldTypeFromCode(code);
             } else {
-                // An expression: its kind from the first row's value.
-                const int rc = sqlite3_step(m_stmt);
-                if (rc == SQLITE_ROW) {
+                if (firstStep < 0) {
+                    firstStep = sqlite3_step(m_stmt);
+                    if (firstStep != SQLITE_ROW && firstStep != SQLITE_DONE)
+                        sqlFailure();
+                }
+                if (firstStep == SQLITE_ROW) {
                     switch (sqlite3_column_type(m_stmt, c)) {
                     case SQLITE_INTEGER:
                         type = FieldType::LargeInt;
@@ -280,15 +287,21 @@ FieldDefs Query::doOpen()
                         size = 255;
                         break;
                     }
-                } else if (rc != SQLITE_DONE) {
-                    sqlFailure();
+                } else {
+                    size = 255;
                 }
-                sqlite3_reset(m_stmt);
             }
             m_fields.emplace_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)), type, size, decimals);
             m_fields.back().readOnly = true;
         }
-        restart();
+        m_window.clear();
+        m_windowFirst = 0;
+        m_stepped = 0;
+        m_total = -1;
+        if (firstStep == SQLITE_ROW)
+            keepCurrentRow();
+        else if (firstStep == SQLITE_DONE)
+            m_total = 0;
     } catch (...) {
         disconnect();
         throw;
@@ -322,6 +335,12 @@ bool Query::stepOne() const
     }
     if (rc != SQLITE_ROW)
         sqlFailure();
+    keepCurrentRow();
+    return true;
+}
+
+void Query::keepCurrentRow() const
+{
     Record rec(m_fields.size());
     for (std::size_t c = 0; c < m_fields.size(); ++c)
         rec[c] = fromSqlite(m_stmt, int(c), m_fields[c]);
@@ -333,7 +352,6 @@ bool Query::stepOne() const
         ++m_windowFirst;
     }
     ++m_stepped;
-    return true;
 }
 
 bool Query::doHasRecord(qint64 index) const

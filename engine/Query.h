@@ -64,6 +64,7 @@ private:
     QString tablePath(const sql::TableRef &ref, bool mustExist = true) const;
     QString localCreate(const QString &rewritten) const;
     bool stepOne() const; // steps one row into the window; false at the end
+    void keepCurrentRow() const; // the statement's current row into the window
     void restart() const;
     [[noreturn]] void sqlFailure() const;
     // A failure to prepare, placed in the user's text when SQLite can say where.
