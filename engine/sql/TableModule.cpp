@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -505,7 +506,12 @@ void resultValue(sqlite3_context *ctx, const QVariant &v, FieldType type)
         for (QChar c : text)
             digits += c.isDigit() ? 1 : 0;
         if (digits <= 15) {
-            sqlite3_result_double(ctx, text.toDouble());
+            // As a NUMERIC column holds it: a whole number as an integer.
+            const double d = text.toDouble();
+            if (d == std::trunc(d) && std::fabs(d) < 1e15)
+                sqlite3_result_int64(ctx, qint64(d));
+            else
+                sqlite3_result_double(ctx, d);
             return;
         }
         const QByteArray t = text.toUtf8();

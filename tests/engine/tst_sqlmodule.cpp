@@ -5,6 +5,7 @@
 #include "engine/sql/TableModule.h"
 
 #include <QtTest>
+#include <cmath>
 #include <sqlite3.h>
 
 Q_DECLARE_METATYPE(qvx::FieldDef)
@@ -95,9 +96,12 @@ QString expectedFor(const QVariant &v, FieldType type)
         int digits = 0;
         for (QChar c : v.toString())
             digits += c.isDigit() ? 1 : 0;
+        // A whole number is an integer, as a NUMERIC column of SQLite holds it.
+        const double d = v.toString().toDouble();
+        if (digits <= 15 && d == std::trunc(d))
+            return QStringLiteral("int %1").arg(qint64(d));
         if (digits <= 15)
-            return QStringLiteral("real %1").arg(
-                QString::number(v.toString().toDouble(), 'g', QLocale::FloatingPointShortest));
+            return QStringLiteral("real %1").arg(QString::number(d, 'g', QLocale::FloatingPointShortest));
         return QStringLiteral("text ") + v.toString();
     }
     default:
@@ -229,6 +233,10 @@ private slots:
                      "ORDER BY c.ID"),
             QStringList({ "Smithers", QString::fromUtf8("Ærø") }));
         QCOMPARE(db.query("SELECT NOTES FROM customer WHERE ID = 1"), QStringList { "likes tea" });
+        // A dBASE integer is stored as N(11,0), a decimal field: whole
+        // numbers still reach SQL as integers, not as reals.
+        QCOMPARE(db.query("SELECT typeof(ID), ID * 2, ID / 2 FROM customer WHERE ID = 3"),
+                 QStringList { "integer|6|1" });
         // Read-only: changes are refused with the table's own words.
         QVERIFY_THROWS_EXCEPTION(EngineError, db.query("DELETE FROM customer"));
     }

@@ -694,26 +694,57 @@ void putDate(FieldSink &sink, int y, int m, int d)
 
 } // namespace
 
+double scaledToDouble(std::uint64_t mantissa, int scale)
+{
+    // Both are exact doubles (mantissa < 2^53, scale <= 15), and one IEEE
+    // division rounds correctly: the same double as parsing the text.
+    static constexpr double kPow10[16]
+        = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
+    return double(mantissa) / kPow10[scale];
+}
+
 bool decimalToSql(const char *text, int length, FieldSink &sink)
 {
-    char buf[300];
-    if (length >= 290)
+    int i = 0;
+    int len = length;
+    const bool negative = skipPaddingAndSign(text, i, len);
+    int intBegin = i;
+    while (i < len && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    const int intEnd = i;
+    int fracBegin = i, fracEnd = i;
+    if (i < len && text[i] == '.') {
+        fracBegin = ++i;
+        while (i < len && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        fracEnd = i;
+    }
+    if (i != len || (intEnd == intBegin && fracEnd == fracBegin))
         return false;
-    const int n = plainDecimalText(text, length, buf);
-    if (n < 0)
-        return false;
-    int digits = 0;
-    for (int i = 0; i < n; ++i)
-        digits += buf[i] >= '0' && buf[i] <= '9' ? 1 : 0;
+    while (intBegin < intEnd && text[intBegin] == '0')
+        ++intBegin;
+    while (fracEnd > fracBegin && text[fracEnd - 1] == '0')
+        --fracEnd;
     // A decimal reaches SQL as text when a double would not hold every digit.
-    if (digits > 15)
+    if ((intEnd - intBegin) + (fracEnd - fracBegin) > kExactDecimalDigits)
         return false;
-    double d = 0;
-    const auto [end, ec] = std::from_chars(buf, buf + n, d);
-    if (ec != std::errc() || end != buf + n)
-        return false;
-    sink.real(d);
+    std::uint64_t m = 0;
+    for (int k = intBegin; k < intEnd; ++k)
+        m = m * 10 + std::uint64_t(text[k] - '0');
+    for (int k = fracBegin; k < fracEnd; ++k)
+        m = m * 10 + std::uint64_t(text[k] - '0');
+    const double d = scaledToDouble(m, fracEnd - fracBegin);
+    putNumeric(sink, negative && m != 0 ? -d : d);
     return true;
+}
+
+void putNumeric(FieldSink &sink, double d)
+{
+    // As a NUMERIC column of SQLite holds it: a whole number as an integer.
+    if (d == std::trunc(d) && std::fabs(d) < 1e15)
+        sink.integer(qint64(d));
+    else
+        sink.real(d);
 }
 
 void putSqlDate(FieldSink &sink, const QDate &d)

@@ -64,9 +64,16 @@ std::vector<Column> buildColumns(const Header &h, const TextCodec &codec, int &n
 // decodeValue() handles. buffer holds converted text.
 bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::string &buffer,
                    FieldSink &sink);
+// Significant digits a double holds exactly; a decimal with more reaches SQL as text.
+constexpr int kExactDecimalDigits = 15;
+// mantissa / 10^scale, correctly rounded, for mantissa < 10^15 and scale 0..15.
+double scaledToDouble(std::uint64_t mantissa, int scale);
 // Plain decimal text ("  -012.50") to SQL as a double when it has at most 15
-// digits (as the general path does); false, sink untouched, otherwise.
+// significant digits (as the general path does); false, sink untouched, otherwise.
 bool decimalToSql(const char *text, int length, FieldSink &sink);
+// A decimal value (at most 15 significant digits) to SQL as a NUMERIC column
+// holds it: a whole number as an integer, anything else as a double.
+void putNumeric(FieldSink &sink, double d);
 // A date as SQL text (yyyy-MM-dd), for years 1 to 9999.
 void putSqlDate(FieldSink &sink, const QDate &d);
 

@@ -75,6 +75,7 @@ ParadoxTable::ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, H
     m_visited.assign(std::size_t(m_lastUsableBlock) + 1, false);
     m_nextToMap = m_header.firstBlock;
     m_followedSize = m_file->size();
+    m_knownSize = m_followedSize;
 }
 
 ParadoxTable::~ParadoxTable()
@@ -122,24 +123,36 @@ bool ParadoxTable::mapNextBlock() const
         fail(QStringLiteral("the chain of data blocks loops back to block %1").arg(block));
 
     // A writer of a keyed table reads the block's first key with its header.
-    QByteArray headBytes(kBlockHeaderSize + m_keyLength, '\0');
-    const qint64 got = m_file->readAt(m_header.blockOffset(block), headBytes.data(), headBytes.size());
-    if (got < kBlockHeaderSize)
-        fail(QStringLiteral("a data block is cut short"));
-    const char *head = headBytes.constData();
+    // A scan finds the header in the run of blocks it read last.
+    const qint64 at = m_header.blockOffset(block);
+    const qint64 headSize = kBlockHeaderSize + m_keyLength;
+    QByteArray headBytes;
+    const char *head = nullptr;
+    if (m_cacheFrom >= 0 && at >= m_cacheFrom && at + headSize <= m_cacheFrom + m_cache.size()) {
+        head = m_cache.constData() + (at - m_cacheFrom);
+        headBytes = QByteArray::fromRawData(head, qsizetype(headSize));
+    } else {
+        headBytes = QByteArray(qsizetype(headSize), '\0');
+        const qint64 got = m_file->readAt(at, headBytes.data(), headBytes.size());
+        if (got < kBlockHeaderSize)
+            fail(QStringLiteral("a data block is cut short"));
+        head = headBytes.constData();
+    }
     const int next = le16(head);
     const int lastOffset = std::int16_t(le16(head + 4));
     const int count = lastOffset < 0 ? 0 : lastOffset / m_header.recordSize + 1;
     if (count > m_header.recordsPerBlock())
         fail(QStringLiteral("data block %1 claims %2 records, more than it can hold").arg(block).arg(count));
-    if (m_header.blockOffset(block) + kBlockHeaderSize + qint64(count) * m_header.recordSize > m_file->size())
+    const qint64 end = at + kBlockHeaderSize + qint64(count) * m_header.recordSize;
+    if (end > m_knownSize && end > (m_knownSize = m_file->size()))
         fail(QStringLiteral("data block %1 is cut short").arg(block));
 
     // Marked only now: a block that failed its checks fails the same way
     // when it is reached again.
     m_visited[std::size_t(block)] = true;
     m_blocks.push_back(
-        { block, m_mapped, count, count > 0 ? headBytes.mid(kBlockHeaderSize) : QByteArray() });
+        { block, m_mapped, count,
+          count > 0 && m_keyLength > 0 ? QByteArray(head + kBlockHeaderSize, m_keyLength) : QByteArray() });
     m_mapped += count;
     m_nextToMap = next;
     return true;
@@ -159,7 +172,8 @@ void ParadoxTable::followFile() const
     const int firstBlock = le16(fixed + kFirstBlock);
     const int lastBlock = le16(fixed + kLastBlock);
     const qint64 size = m_file->size();
-    m_cachedBlock = 0;
+    dropCache();
+    m_knownSize = size;
     if (numRecords == m_header.numRecords && firstBlock == m_header.firstBlock
         && lastBlock == m_header.lastBlock && size == m_followedSize)
         return;
@@ -217,25 +231,34 @@ const char *ParadoxTable::recordBytes(qint64 index) const
     const qint64 blockSize = m_header.blockSize();
     if (m_cachedBlock == 0 || k < m_windowFirst || k >= m_windowFirst + m_windowEntries) {
         // One read for the run of blocks that follow this one in the file as
-        // in the chain (a table written in order is one long run).
-        m_cachedBlock = 0;
+        // in the chain (a table written in order is one long run); the
+        // headers of the blocks after it are mapped from the same bytes.
+        dropCache();
+        const qint64 from = m_header.blockOffset(m_blocks[k].block);
+        const qint64 own = kBlockHeaderSize + qint64(m_blocks[k].count) * rs;
+        if (from + kReadWindow > m_knownSize)
+            m_knownSize = m_file->size();
+        const qint64 want = std::max(own, std::min(kReadWindow, m_knownSize - from));
+        m_cache.resize(qsizetype(want));
+        const qint64 got = m_file->readAt(from, m_cache.data(), want);
+        if (got < own)
+            fail(QStringLiteral("a data block is cut short (the file changed while open?)"));
+        m_cache.resize(qsizetype(got));
+        m_cacheFrom = from;
         std::size_t n = 1;
-        while (qint64(n + 1) * blockSize <= kReadWindow) {
+        while (true) {
             try {
                 if (k + n >= m_blocks.size() && !mapNextBlock())
                     break;
             } catch (const EngineError &) {
                 break; // a damaged chain fails when a record there is asked for
             }
-            if (m_blocks[k + n].block != m_blocks[k].block + int(n))
+            const BlockEntry &e = m_blocks[k + n];
+            if (e.block != m_blocks[k].block + int(n)
+                || m_header.blockOffset(e.block) + kBlockHeaderSize + qint64(e.count) * rs > from + got)
                 break;
             ++n;
         }
-        const BlockEntry &last = m_blocks[k + n - 1];
-        const qint64 from = m_header.blockOffset(m_blocks[k].block);
-        const qint64 to = m_header.blockOffset(last.block) + kBlockHeaderSize + qint64(last.count) * rs;
-        m_cache.resize(qsizetype(to - from));
-        m_file->readExact(from, m_cache.data(), to - from, "a data block");
         m_windowFirst = k;
         m_windowEntries = n;
     }
@@ -245,6 +268,12 @@ const char *ParadoxTable::recordBytes(qint64 index) const
     m_cachedCount = e.count;
     m_cachedRecords = m_cache.constData() + qint64(k - m_windowFirst) * blockSize + kBlockHeaderSize;
     return m_cachedRecords + (index - e.first) * rs;
+}
+
+void ParadoxTable::dropCache() const
+{
+    m_cachedBlock = 0;
+    m_cacheFrom = -1;
 }
 
 // ---- Reading ---------------------------------------------------------------
@@ -358,9 +387,11 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
         sink.integer(std::uint8_t(p[0]) != 0x80 ? 1 : 0);
         return true;
     case kBcd: {
-        char text[34];
-        const int n = bcdText(p, text);
-        return n > 0 && dbf::decimalToSql(text, n, sink);
+        double d = 0;
+        if (!bcdToDouble(p, d))
+            return false;
+        dbf::putNumeric(sink, d);
+        return true;
     }
     case kDate: {
         QDate d;
@@ -576,7 +607,7 @@ void ParadoxTable::renumberFrom(std::size_t entry)
     for (std::size_t k = entry; k < m_blocks.size(); ++k)
         m_blocks[k].first = k == 0 ? 0 : m_blocks[k - 1].first + m_blocks[k - 1].count;
     m_mapped = m_blocks.empty() ? 0 : m_blocks.back().first + m_blocks.back().count;
-    m_cachedBlock = 0;
+    dropCache();
 }
 
 void ParadoxTable::keyViolation() const
@@ -672,7 +703,7 @@ qint64 ParadoxTable::update(qint64 index, const Record &rec)
         return pos <= index ? pos : pos - 1;
     }
     m_file->writeBytes(offset, record);
-    m_cachedBlock = 0;
+    dropCache();
     writeCounts();
     return index;
 }

@@ -29,6 +29,8 @@ public:
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
     qint64 recordCount() const override;
+    // The header's count: the planner needs a size, not a walk of the chain.
+    qint64 estimatedRecordCount() const override { return qint64(m_header.numRecords); }
     bool hasRecord(qint64 index) const override;
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
@@ -55,6 +57,7 @@ private:
     // The mapped block that holds a record (mapping more as needed).
     std::size_t entryOf(qint64 index) const;
     const char *recordBytes(qint64 index) const;
+    void dropCache() const; // after any write: the read-ahead no longer says what the file holds
     QVariant decodeField(const Field &f, const char *p, qint64 index) const;
     QByteArray encodeRecord(const Record &rec, const char *old, bool inserting);
     void checkWritable() const;
@@ -107,6 +110,8 @@ private:
     mutable std::size_t m_windowFirst = 0;
     mutable std::size_t m_windowEntries = 0;
     mutable qint64 m_followedSize = 0;
+    mutable qint64 m_cacheFrom = -1; // file offset of m_cache; -1 when it holds nothing valid
+    mutable qint64 m_knownSize = 0; // the file's size when last asked (it only grows while open)
     bool m_autoIncChecked = false;
     int m_keyLength = 0; // key bytes at the start of a record, when keyed and writable
     std::unique_ptr<File> m_px;

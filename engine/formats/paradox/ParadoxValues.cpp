@@ -2,6 +2,7 @@
 
 #include "../../EngineError.h"
 #include "../../Value.h"
+#include "../dbf/DbfValues.h"
 
 #include <QDateTime>
 
@@ -182,27 +183,42 @@ void encodeDouble(double v, char *p)
         p[i] = char((raw >> (56 - 8 * i)) & 0xFF);
 }
 
-int bcdText(const char *p, char *out)
+bool bcdToDouble(const char *p, double &out)
 {
     const auto head = std::uint8_t(p[0]);
     const bool negative = !(head & 0x80);
     const int decimals = head & 0x3F;
     if (decimals > 32)
-        return -1;
-    int n = 0;
-    if (negative)
-        out[n++] = '-';
+        return false;
+    int digits[32];
+    int first = -1, last = -1;
     for (int i = 0; i < 32; ++i) {
-        if (i == 32 - decimals)
-            out[n++] = '.';
         int nibble = (std::uint8_t(p[1 + i / 2]) >> (i % 2 ? 0 : 4)) & 0xF;
         if (negative)
             nibble ^= 0xF;
         if (nibble > 9)
-            return -1;
-        out[n++] = char('0' + nibble);
+            return false;
+        digits[i] = nibble;
+        if (nibble != 0) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
     }
-    return n;
+    if (first < 0) {
+        out = 0;
+        return true;
+    }
+    // Zeros after the last digit of the fraction do not count.
+    const int end = std::max(last + 1, 32 - decimals);
+    if (end - first > dbf::kExactDecimalDigits)
+        return false;
+    std::uint64_t m = 0;
+    for (int i = first; i < end; ++i)
+        m = m * 10 + std::uint64_t(digits[i]);
+    const double d = dbf::scaledToDouble(m, end - (32 - decimals));
+    out = negative ? -d : d;
+    return true;
 }
 
 QString decodeBcd(const char *p)

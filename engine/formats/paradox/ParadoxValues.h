@@ -38,9 +38,8 @@ void encodeInt(std::int32_t v, char *p, int bytes);
 double decodeDouble(const char *p);
 void encodeDouble(double v, char *p);
 QString decodeBcd(const char *p); // canonical decimal text
-// The digits of a BCD value as plain text ("-0000...12.50", at most 34
-// bytes, not canonical) in out; its length, or -1 when it is no value.
-int bcdText(const char *p, char *out);
+// The value as a double when it has at most 15 significant digits; false otherwise.
+bool bcdToDouble(const char *p, double &out);
 void encodeBcd(const QString &decimal, int decimals, char *p);
 
 } // namespace qvx::paradox
