@@ -55,15 +55,8 @@ const Section kSections[] = {
     // LOCAL SHARE=TRUE states that table writers always lock (WriterLock).
     // DEFAULT DRIVER is kept for later work: tables choose by extension.
     { "\\SYSTEM\\INIT", { "VERSION=1", "DEFAULT DRIVER=PARADOX", "LOCAL SHARE=TRUE" } },
-    // These state the date text valueToText writes and coerceValue reads
-    // (2024-03-09); they do not change it. Kept for the text tables and SQL
-    // of later work.
-    { "\\SYSTEM\\FORMATS\\DATE",
-      { "SEPARATOR=-", "MODE=2", "FOURDIGITYEAR=TRUE", "LEADINGZEROD=TRUE", "LEADINGZEROM=TRUE" } },
-    // Likewise for times (13:05:09).
-    { "\\SYSTEM\\FORMATS\\TIME", { "TWELVEHOUR=FALSE", "SECONDS=TRUE", "MILSECONDS=FALSE" } },
-    // Likewise for numbers (canonicalDecimal: 1234.5, no grouping).
-    { "\\SYSTEM\\FORMATS\\NUMBER", { "DECIMALSEPARATOR=.", "THOUSANDSEPARATOR=", "LEADINGZERON=TRUE" } },
+    // The three format sections come from formatSections() (config/ConfigFile.h)
+    // and the configuration file: see configSection().
 };
 
 const Driver *findDriver(const QString &name)
@@ -149,6 +142,7 @@ void Session::load() const
             kept.push_back(std::move(a));
     }
     m_aliases.clear();
+    m_formats.clear();
     m_warning.clear();
 
     const QString path = configFilePath();
@@ -160,11 +154,14 @@ void Session::load() const
             if (file.size() > kMaxConfigFileSize)
                 throw EngineError(path,
                                   QStringLiteral("the file is larger than %1 bytes").arg(kMaxConfigFileSize));
-            for (ConfigAlias &a : parseConfig(file.readAll(), path, driverNames()))
+            ConfigContents contents = parseConfig(file.readAll(), path, driverNames());
+            for (ConfigAlias &a : contents.aliases)
                 m_aliases.push_back({ a.name, QLatin1String(findDriver(a.driver)->name), std::move(a.params),
                                       Kind::Persistent });
+            m_formats = std::move(contents.formats);
         } catch (const EngineError &e) {
             m_aliases.clear();
+            m_formats.clear();
             m_warning = e.message() + QLatin1String(" (the file is not used)");
         }
     }
@@ -295,13 +292,36 @@ QStringList Session::driverParams(const QString &driver)
     return params;
 }
 
-QStringList Session::configSection(const QString &section)
+QStringList Session::configSection(const QString &section) const
 {
     for (const Section &s : kSections) {
         if (section.compare(QLatin1String(s.name), Qt::CaseInsensitive) == 0) {
             QStringList entries;
             for (const char *e : s.entries)
                 entries.append(QLatin1String(e));
+            return entries;
+        }
+    }
+    const QLatin1String prefix("\\SYSTEM\\FORMATS\\");
+    if (section.startsWith(prefix, Qt::CaseInsensitive)) {
+        const QString keyword = section.mid(prefix.size()).toUpper();
+        for (const FormatSectionSpec &spec : formatSections()) {
+            if (keyword != QLatin1String(spec.keyword))
+                continue;
+            ensureOpen();
+            const auto own = std::find_if(m_formats.begin(), m_formats.end(),
+                                          [&](const ConfigFormat &f) { return f.section == keyword; });
+            QStringList entries;
+            for (const FormatEntrySpec &e : spec.entries) {
+                QString line = QLatin1String(e.name) + u'=' + QLatin1String(e.defaultValue);
+                if (own != m_formats.end()) {
+                    for (const QString &given : own->entries) {
+                        if (given.section(u'=', 0, 0) == QLatin1String(e.name))
+                            line = given;
+                    }
+                }
+                entries.append(line);
+            }
             return entries;
         }
     }
@@ -364,10 +384,11 @@ void Session::deleteAlias(const QString &name)
 void Session::saveConfigFile()
 {
     ensureOpen();
-    std::vector<ConfigAlias> saved;
+    ConfigContents saved;
+    saved.formats = m_formats;
     for (const Alias &a : m_aliases) {
         if (a.kind != Kind::Virtual)
-            saved.push_back({ a.name, a.driver, a.params });
+            saved.aliases.push_back({ a.name, a.driver, a.params });
     }
     const QString path = configFilePath();
     const QString dir = QFileInfo(path).absolutePath();

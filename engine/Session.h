@@ -26,6 +26,8 @@
 // (Table::setSession); see resolveDatabase().
 #pragma once
 
+#include "config/ConfigFile.h"
+
 #include <QFlags>
 #include <QString>
 #include <QStringList>
@@ -93,8 +95,10 @@ public:
     static QStringList driverParams(const QString &driver);
     // "\SYSTEM\INIT", "\SYSTEM\FORMATS\DATE", "\SYSTEM\FORMATS\TIME" and
     // "\SYSTEM\FORMATS\NUMBER" (letter case ignored) as "NAME=value";
-    // throws EngineError for any other.
-    static QStringList configSection(const QString &section);
+    // throws EngineError for any other. The format sections are the forms
+    // text tables write dates, times and numbers in: the defaults, with the
+    // entries of the configuration file's [FORMATS ...] sections put in.
+    QStringList configSection(const QString &section) const;
 
     // A session alias. The driver must be one of driverNames(); params are
     // "NAME=value" lines (not DRIVER). Throws EngineError for an empty,
@@ -145,6 +149,7 @@ private:
     mutable bool m_open = false;
     ConfigMode m_mode = AllAliases;
     mutable std::vector<Alias> m_aliases;
+    mutable std::vector<ConfigFormat> m_formats; // the file's format sections
     mutable QString m_warning;
     std::unique_ptr<QTemporaryDir> m_privateDir;
 };

@@ -4,6 +4,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace qvx {
 
 namespace {
@@ -18,9 +20,53 @@ bool hasControl(const QString &text)
 }
 
 const QLatin1String kAliasKeyword("ALIAS");
+const QLatin1String kFormatsKeyword("FORMATS");
 const QLatin1String kDriverKey("DRIVER");
 
+// Why value is not one of the kind; empty when it is.
+QString badValue(const FormatEntrySpec &spec, const QString &value)
+{
+    switch (spec.kind) {
+    case 'b':
+        if (value.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
+            || value.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0)
+            return {};
+        return QStringLiteral("%1 must be TRUE or FALSE").arg(QLatin1String(spec.name));
+    case 'm':
+        if (value == QLatin1String("0") || value == QLatin1String("1") || value == QLatin1String("2"))
+            return {};
+        return QStringLiteral("%1 must be 0 (month-day-year), 1 (day-month-year) or 2 (year-month-day)")
+            .arg(QLatin1String(spec.name));
+    default:
+        if (value.isEmpty() && spec.kind == 'o')
+            return {};
+        if (value.size() == 1 && !value[0].isLetterOrNumber() && value[0] != u'"')
+            return {};
+        return QStringLiteral("%1 must be one character that is no letter, digit or '\"'")
+            .arg(QLatin1String(spec.name));
+    }
+}
+
 } // namespace
+
+const std::vector<FormatSectionSpec> &formatSections()
+{
+    static const std::vector<FormatSectionSpec> sections = {
+        { "DATE",
+          { { "SEPARATOR", "-", 's' },
+            { "MODE", "2", 'm' },
+            { "FOURDIGITYEAR", "TRUE", 'b' },
+            { "LEADINGZEROD", "TRUE", 'b' },
+            { "LEADINGZEROM", "TRUE", 'b' } } },
+        { "TIME",
+          { { "TWELVEHOUR", "FALSE", 'b' }, { "SECONDS", "TRUE", 'b' }, { "MILSECONDS", "FALSE", 'b' } } },
+        { "NUMBER",
+          { { "DECIMALSEPARATOR", ".", 's' },
+            { "THOUSANDSEPARATOR", "", 'o' },
+            { "LEADINGZERON", "TRUE", 'b' } } },
+    };
+    return sections;
+}
 
 void checkAliasName(const QString &name)
 {
@@ -53,11 +99,15 @@ std::pair<QString, QString> splitParam(const QString &line)
     return { name, value };
 }
 
-std::vector<ConfigAlias> parseConfig(const QByteArray &bytes, const QString &path, const QStringList &drivers)
+ConfigContents parseConfig(const QByteArray &bytes, const QString &path, const QStringList &drivers)
 {
     if (bytes.size() > kMaxConfigFileSize)
         throw EngineError(path, QStringLiteral("the file is larger than %1 bytes").arg(kMaxConfigFileSize));
-    std::vector<ConfigAlias> aliases;
+    ConfigContents contents;
+    std::vector<ConfigAlias> &aliases = contents.aliases;
+    // The section being read: an alias, or (when not null) a format section.
+    const FormatSectionSpec *format = nullptr;
+    int separatorLine = 0; // where the number separators were last set
     int headerLine = 0; // of the alias being read
     auto fail = [&path](int line, const QString &what) {
         throw EngineError(path, QStringLiteral("line %1: %2").arg(line).arg(what));
@@ -90,8 +140,30 @@ std::vector<ConfigAlias> parseConfig(const QByteArray &bytes, const QString &pat
                 fail(lineNo, QStringLiteral("the section header does not end in ']'"));
             const QString inner = line.mid(1, line.size() - 2).trimmed();
             const QString keyword = inner.section(u' ', 0, 0);
+            if (keyword.compare(kFormatsKeyword, Qt::CaseInsensitive) == 0) {
+                const QString which = inner.mid(keyword.size()).trimmed().toUpper();
+                finishAlias();
+                format = nullptr;
+                for (const FormatSectionSpec &spec : formatSections()) {
+                    if (which == QLatin1String(spec.keyword))
+                        format = &spec;
+                }
+                if (!format)
+                    fail(lineNo,
+                         QStringLiteral("unknown section \"%1\" (expected FORMATS DATE, TIME or NUMBER)")
+                             .arg(inner));
+                for (const ConfigFormat &f : contents.formats) {
+                    if (f.section == which)
+                        fail(lineNo, QStringLiteral("the section \"%1\" is given twice").arg(inner));
+                }
+                contents.formats.push_back({ which, {} });
+                continue;
+            }
             if (keyword.compare(kAliasKeyword, Qt::CaseInsensitive) != 0)
-                fail(lineNo, QStringLiteral("unknown section \"%1\" (expected [ALIAS name])").arg(inner));
+                fail(lineNo,
+                     QStringLiteral("unknown section \"%1\" (expected [ALIAS name] or [FORMATS ...])")
+                         .arg(inner));
+            format = nullptr;
             const QString name = inner.mid(keyword.size()).trimmed();
             try {
                 checkAliasName(name);
@@ -108,13 +180,35 @@ std::vector<ConfigAlias> parseConfig(const QByteArray &bytes, const QString &pat
             continue;
         }
 
-        if (aliases.empty())
+        if (aliases.empty() && !format)
             fail(lineNo, QStringLiteral("\"%1\" comes before any [ALIAS name] section").arg(line));
         std::pair<QString, QString> param;
         try {
             param = splitParam(line);
         } catch (const EngineError &e) {
             fail(lineNo, e.message());
+        }
+        if (format) {
+            const QString name = param.first.toUpper();
+            const auto spec
+                = std::find_if(format->entries.begin(), format->entries.end(),
+                               [&](const FormatEntrySpec &e) { return name == QLatin1String(e.name); });
+            if (spec == format->entries.end())
+                fail(lineNo,
+                     QStringLiteral("the section FORMATS %1 has no entry %2")
+                         .arg(QLatin1String(format->keyword), param.first));
+            const QString why = badValue(*spec, param.second);
+            if (!why.isEmpty())
+                fail(lineNo, why);
+            QStringList &entries = contents.formats.back().entries;
+            for (const QString &e : std::as_const(entries)) {
+                if (e.section(u'=', 0, 0) == name)
+                    fail(lineNo, QStringLiteral("the entry \"%1\" is given twice").arg(name));
+            }
+            entries.append(name + u'=' + param.second);
+            if (name == QLatin1String("DECIMALSEPARATOR") || name == QLatin1String("THOUSANDSEPARATOR"))
+                separatorLine = lineNo;
+            continue;
         }
         ConfigAlias &alias = aliases.back();
         if (param.first.compare(kDriverKey, Qt::CaseInsensitive) == 0) {
@@ -136,15 +230,36 @@ std::vector<ConfigAlias> parseConfig(const QByteArray &bytes, const QString &pat
         alias.params.append(param.first + u'=' + param.second);
     }
     finishAlias();
-    return aliases;
+    // Numbers must read back: the two separators cannot be one character.
+    for (const ConfigFormat &f : contents.formats) {
+        if (f.section != QLatin1String("NUMBER"))
+            continue;
+        QString decimal = QStringLiteral("."), thousand;
+        for (const QString &e : f.entries) {
+            if (e.startsWith(QLatin1String("DECIMALSEPARATOR=")))
+                decimal = e.section(u'=', 1);
+            else if (e.startsWith(QLatin1String("THOUSANDSEPARATOR=")))
+                thousand = e.section(u'=', 1);
+        }
+        if (decimal == thousand)
+            fail(separatorLine,
+                 QStringLiteral("the decimal and the thousands separator are the same character"));
+    }
+    return contents;
 }
 
-QByteArray writeConfig(const std::vector<ConfigAlias> &aliases)
+QByteArray writeConfig(const ConfigContents &contents)
 {
     QString text
-        = QStringLiteral("# Quorvex engine configuration: one [ALIAS name] section per alias.\n"
+        = QStringLiteral("# Quorvex engine configuration: one [ALIAS name] section per alias, and the\n"
+                         "# [FORMATS DATE], [FORMATS TIME] and [FORMATS NUMBER] of text tables.\n"
                          "# Saving it from the program rewrites this file; comments are not kept.\n");
-    for (const ConfigAlias &a : aliases) {
+    for (const ConfigFormat &f : contents.formats) {
+        text += u'\n' + QLatin1String("[FORMATS ") + f.section + QLatin1String("]\n");
+        for (const QString &e : f.entries)
+            text += e + u'\n';
+    }
+    for (const ConfigAlias &a : contents.aliases) {
         text += u'\n' + QLatin1String("[ALIAS ") + a.name + QLatin1String("]\n");
         text += QLatin1String("DRIVER=") + a.driver + u'\n';
         for (const QString &p : a.params)

@@ -10,6 +10,12 @@
 //     PATH=/home/me/tables       <- name=value, split at the first '=';
 //     DEFAULT DRIVER=PARADOX        both sides are trimmed
 //
+//     [FORMATS DATE]             <- the forms text tables write dates,
+//     SEPARATOR=/                   times ([FORMATS TIME]) and numbers
+//     MODE=1                        ([FORMATS NUMBER]) in: only the names
+//                                   formatSections() lists, each once, with
+//                                   a value of its kind
+//
 // Every alias section must name its DRIVER; its other lines are the alias's
 // parameters, kept in file order. Alias names are unique without regard to
 // letter case and may not contain '/', '[' or ']'. Lines end in LF or CRLF.
@@ -31,17 +37,43 @@ struct ConfigAlias {
     QStringList params; // "NAME=value", in file order
 };
 
+// The entries a format section gives, "NAME=value" in file order; section
+// is the keyword after FORMATS ("DATE", "TIME" or "NUMBER").
+struct ConfigFormat {
+    QString section;
+    QStringList entries;
+};
+
+struct ConfigContents {
+    std::vector<ConfigAlias> aliases;
+    std::vector<ConfigFormat> formats;
+};
+
+// What a format section may hold: each name, its default and its kind of
+// value ('b' TRUE or FALSE, 'm' 0, 1 or 2 for the order month-day-year,
+// day-month-year or year-month-day, 's' one character that is no letter,
+// digit or '"', 'o' the same or nothing).
+struct FormatEntrySpec {
+    const char *name;
+    const char *defaultValue;
+    char kind;
+};
+struct FormatSectionSpec {
+    const char *keyword;
+    std::vector<FormatEntrySpec> entries;
+};
+const std::vector<FormatSectionSpec> &formatSections();
+
 // Files larger than this are refused rather than read.
 constexpr qint64 kMaxConfigFileSize = 1 << 20;
 
 // Parses a configuration file's bytes; a DRIVER must be one of drivers
 // (letter case ignored). Throws EngineError "<path>: line <n>: <what>" on
 // the first fault.
-std::vector<ConfigAlias> parseConfig(const QByteArray &bytes, const QString &path,
-                                     const QStringList &drivers);
+ConfigContents parseConfig(const QByteArray &bytes, const QString &path, const QStringList &drivers);
 
-// The text parseConfig reads back as the same aliases.
-QByteArray writeConfig(const std::vector<ConfigAlias> &aliases);
+// The text parseConfig reads back as the same aliases and formats.
+QByteArray writeConfig(const ConfigContents &contents);
 
 // Checks an alias name as the file format needs it; throws EngineError.
 void checkAliasName(const QString &name);

@@ -3,6 +3,7 @@
 // refusals, the bytes of the file after each change, the writer lock, and
 // the same through qvx::Table.
 #include "engine/EngineError.h"
+#include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/formats/ascii/AsciiDriver.h"
 
@@ -61,6 +62,8 @@ private slots:
     void createReplaces();
     void throughTable_data();
     void throughTable();
+    void sessionForms_data();
+    void sessionForms();
 
 private:
     QTemporaryDir m_dir;
@@ -491,6 +494,67 @@ void TestAsciiWrite::throughTable()
     table.close();
     table.deleteTable();
     QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void TestAsciiWrite::sessionForms_data()
+{
+    QTest::addColumn<QByteArray>("config"); // the configuration file's format sections
+    QTest::addColumn<QByteArray>("line"); // the record as the data file holds it
+
+    QTest::newRow("defaults") << QByteArray()
+                              << QByteArray(
+                                     "2024-03-09,13:05:00,1815-12-10 13:05:00.250,1234.5,-0.25,1234567");
+    QTest::newRow("day.month.year, comma decimals, dot thousands")
+        << QByteArray("[FORMATS DATE]\nSEPARATOR=.\nMODE=1\nFOURDIGITYEAR=FALSE\n"
+                      "[FORMATS NUMBER]\nDECIMALSEPARATOR=,\nTHOUSANDSEPARATOR=.\nLEADINGZERON=FALSE\n")
+        // A two-digit year only where it reads back; values holding the separator are delimited.
+        << QByteArray("09.03.24,13:05:00,10.12.1815 13:05:00.250,\"1.234,5\",\"-,25\",1.234.567");
+    QTest::newRow("month/day/year, twelve hours, no seconds")
+        << QByteArray("[FORMATS DATE]\nSEPARATOR=/\nMODE=0\nLEADINGZEROD=FALSE\nLEADINGZEROM=FALSE\n"
+                      "[FORMATS TIME]\nTWELVEHOUR=TRUE\nSECONDS=FALSE\n")
+        // Milliseconds that are not zero are kept all the same.
+        << QByteArray("3/9/2024,1:05 PM,12/10/1815 1:05:00.250 PM,1234.5,-0.25,1234567");
+    QTest::newRow("milliseconds always")
+        << QByteArray("[FORMATS TIME]\nMILSECONDS=TRUE\n")
+        << QByteArray("2024-03-09,13:05:00.000,1815-12-10 13:05:00.250,1234.5,-0.25,1234567");
+}
+
+void TestAsciiWrite::sessionForms()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(QByteArray, line);
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    QDir(home.path()).mkpath(QStringLiteral("quorvex"));
+    writeFile(home.filePath(QStringLiteral("quorvex/engine.conf")), config);
+    Session session;
+    QVERIFY2(session.configWarning().isEmpty(), qPrintable(session.configWarning()));
+    Session *const oldDefault = Session::defaultSession();
+    Session::setDefaultSession(&session);
+
+    const QString file = path(QStringLiteral("forms.txt"));
+    createAsciiTable(
+        file,
+        { FieldDef(QStringLiteral("D"), FieldType::Date), FieldDef(QStringLiteral("T"), FieldType::Time),
+          FieldDef(QStringLiteral("S"), FieldType::DateTime), FieldDef(QStringLiteral("F"), FieldType::Float),
+          FieldDef(QStringLiteral("G"), FieldType::Float),
+          FieldDef(QStringLiteral("N"), FieldType::Integer) },
+        layout(false));
+    const Record rec { QDate(2024, 3, 9),
+                       QTime(13, 5),
+                       QDateTime(QDate(1815, 12, 10), QTime(13, 5, 0, 250), Qt::UTC),
+                       1234.5,
+                       -0.25,
+                       1234567 };
+    asciiDriver().open(file, false)->insert(0, rec);
+    QCOMPARE(fileBytes(file), line + "\r\n");
+    Record back;
+    asciiDriver().open(file, true)->read(0, back);
+    QCOMPARE(back, rec);
+
+    Session::setDefaultSession(oldDefault);
+    qputenv("XDG_CONFIG_HOME", oldHome);
 }
 
 QTEST_GUILESS_MAIN(TestAsciiWrite)

@@ -345,18 +345,19 @@ void TestSession::driversAndSections()
 
     for (const char *section : { "\\SYSTEM\\INIT", "\\SYSTEM\\FORMATS\\DATE", "\\system\\formats\\time",
                                  "\\SYSTEM\\FORMATS\\NUMBER" }) {
-        const QStringList entries = Session::configSection(QLatin1String(section));
+        const QStringList entries = Session().configSection(QLatin1String(section));
         QVERIFY(entries.size() >= 2);
         for (const QString &e : entries)
             QVERIFY2(e.indexOf(u'=') > 0, qPrintable(e));
     }
     // The dates the engine writes as text are year-month-day with '-'.
-    const QStringList date = Session::configSection(QStringLiteral("\\SYSTEM\\FORMATS\\DATE"));
+    const QStringList date = Session().configSection(QStringLiteral("\\SYSTEM\\FORMATS\\DATE"));
     QVERIFY(date.contains(QStringLiteral("SEPARATOR=-")) && date.contains(QStringLiteral("MODE=2")));
-    QVERIFY(Session::configSection(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER"))
+    QVERIFY(Session()
+                .configSection(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER"))
                 .contains(QStringLiteral("DECIMALSEPARATOR=.")));
-    QVERIFY_THROWS_EXCEPTION(EngineError, Session::configSection(QStringLiteral("\\SYSTEM\\FORMATS")));
-    QVERIFY_THROWS_EXCEPTION(EngineError, Session::configSection(QString()));
+    QVERIFY_THROWS_EXCEPTION(EngineError, Session().configSection(QStringLiteral("\\SYSTEM\\FORMATS")));
+    QVERIFY_THROWS_EXCEPTION(EngineError, Session().configSection(QString()));
 }
 
 void TestSession::malformedConfig_data()
@@ -384,6 +385,19 @@ void TestSession::malformedConfig_data()
     QTest::newRow("parameter twice") << good + "path=/y\n" << 6 << "given twice";
     QTest::newRow("not UTF-8") << good + "TITLE=caf\xe9\n" << 6 << "not UTF-8";
     QTest::newRow("control character") << good + QByteArray("TITLE=a\0b\n", 10) << 6 << "control";
+    QTest::newRow("unknown format section") << good + "[FORMATS COLOR]\n" << 6 << "unknown section";
+    QTest::newRow("format section twice") << good + "[FORMATS TIME]\n[formats time]\n" << 7 << "given twice";
+    QTest::newRow("unknown format entry") << good + "[FORMATS DATE]\nORDER=1\n" << 7 << "has no entry";
+    QTest::newRow("format entry twice") << good + "[FORMATS TIME]\nSECONDS=TRUE\nseconds=FALSE\n"
+                                        << 8 << "given twice";
+    QTest::newRow("date order") << good + "[FORMATS DATE]\nMODE=3\n" << 7 << "must be 0";
+    QTest::newRow("flag") << good + "[FORMATS TIME]\nSECONDS=yes\n" << 7 << "TRUE or FALSE";
+    QTest::newRow("digit as separator") << good + "[FORMATS DATE]\nSEPARATOR=1\n" << 7 << "one character";
+    QTest::newRow("two-character separator") << good + "[FORMATS NUMBER]\nDECIMALSEPARATOR=,,\n"
+                                             << 7 << "one character";
+    QTest::newRow("same number separators")
+        << good + "[FORMATS NUMBER]\nLEADINGZERON=FALSE\nTHOUSANDSEPARATOR=.\n"
+        << 8 << "the same character";
     QTest::newRow("CRLF, fault on line 3")
         << QByteArray("[ALIAS A]\r\nDRIVER=STANDARD\r\nx\r\n") << 3 << "name=value";
 }
@@ -398,8 +412,10 @@ void TestSession::malformedConfig()
     const QString warning = s.configWarning();
     QVERIFY2(warning.startsWith(configPath() + QStringLiteral(": line %1: ").arg(line)), qPrintable(warning));
     QVERIFY2(warning.contains(message), qPrintable(warning));
-    // The defaults: no persistent aliases, and the session still works.
+    // The defaults: no persistent aliases or formats, and the session still works.
     QVERIFY(s.aliasNames().isEmpty());
+    QVERIFY(
+        s.configSection(QStringLiteral("\\SYSTEM\\FORMATS\\TIME")).contains(QStringLiteral("SECONDS=TRUE")));
     s.addAlias(QStringLiteral("New"), QStringLiteral("STANDARD"), {});
     QCOMPARE(s.aliasNames(), QStringList { QStringLiteral("New") });
 }
@@ -430,6 +446,22 @@ void TestSession::acceptedConfigVariants()
     s.close();
     QCOMPARE(s.aliasNames(), QStringList { QStringLiteral("Fresh") });
     QVERIFY(s.configWarning().isEmpty());
+
+    // Format sections put their entries over the defaults, in the defaults'
+    // order, and saving keeps them.
+    writeConfigText("[ALIAS Fresh]\nDRIVER=FOXPRO\n[Formats Date]\nmode = 1\nSEPARATOR=.\n"
+                    "[FORMATS NUMBER]\nTHOUSANDSEPARATOR=\n");
+    s.close();
+    const QStringList date { QStringLiteral("SEPARATOR=."), QStringLiteral("MODE=1"),
+                             QStringLiteral("FOURDIGITYEAR=TRUE"), QStringLiteral("LEADINGZEROD=TRUE"),
+                             QStringLiteral("LEADINGZEROM=TRUE") };
+    QCOMPARE(s.configSection(QStringLiteral("\\system\\formats\\date")), date);
+    QVERIFY2(s.configWarning().isEmpty(), qPrintable(s.configWarning()));
+    s.addAlias(QStringLiteral("More"), QStringLiteral("DBASE"), {});
+    s.saveConfigFile();
+    Session again;
+    QCOMPARE(again.configSection(QStringLiteral("\\SYSTEM\\FORMATS\\DATE")), date);
+    QCOMPARE(again.aliasNames(), (QStringList { QStringLiteral("Fresh"), QStringLiteral("More") }));
 }
 
 void TestSession::unreadableConfig()

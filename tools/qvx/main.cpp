@@ -3,6 +3,7 @@
 #include "Output.h"
 
 #include "engine/EngineError.h"
+#include "engine/Session.h"
 
 #include <QCoreApplication>
 
@@ -23,6 +24,9 @@ int main(int argc, char *argv[])
         const Command *command = findCommand(args.first());
         if (!command)
             throw UsageError(QStringLiteral("unknown command '%1'").arg(args.first()));
+        // Text tables write dates, times and numbers in the configured forms.
+        qvx::Session session;
+        qvx::Session::setDefaultSession(&session);
         return command->run(args.mid(1));
     } catch (const UsageError &e) {
         printError(e.message());

@@ -27,48 +27,250 @@ bool isText(const SchemaField &f)
     return f.def.type == FieldType::String || f.def.type == FieldType::Memo;
 }
 
-qint64 parseInteger(const QByteArray &text, const SchemaField &f, qint64 low, qint64 high)
+// Number text in the table's form to plain C form ("1.234,5" -> "1234.5"
+// with ',' as the decimal separator); a thousands separator may stand only
+// between digits of the whole part.
+QByteArray plainNumber(const QString &text, const TextForms &forms)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    bool inFraction = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!forms.thousandSeparator.isNull() && c == forms.thousandSeparator && !inFraction && i > 0
+            && i + 1 < text.size() && text[i - 1].isDigit() && text[i + 1].isDigit())
+            continue;
+        if (c == forms.decimalSeparator) {
+            inFraction = true;
+            out += '.';
+            continue;
+        }
+        if (c == u'.' && forms.decimalSeparator != u'.')
+            return QByteArray("x"); // a full stop that is not the decimal separator
+        if (c.unicode() > 0x7f || c == u'\0')
+            return QByteArray("x");
+        if (c == u'e' || c == u'E')
+            inFraction = true;
+        out += char(c.unicode());
+    }
+    return out;
+}
+
+// Plain C number text in the table's form: the decimal separator, the
+// leading zero, and the thousands separator in the whole part.
+QString formNumber(QString plain, const TextForms &forms)
+{
+    const bool negative = plain.startsWith(u'-');
+    if (negative)
+        plain.remove(0, 1);
+    qsizetype wholeEnd = 0;
+    while (wholeEnd < plain.size() && plain[wholeEnd].isDigit())
+        ++wholeEnd;
+    QString whole = plain.left(wholeEnd);
+    QString rest = plain.mid(wholeEnd);
+    if (rest.startsWith(u'.'))
+        rest[0] = forms.decimalSeparator;
+    if (!forms.leadingZero && whole == QLatin1String("0") && !rest.isEmpty()
+        && rest[0] == forms.decimalSeparator)
+        whole.clear();
+    if (!forms.thousandSeparator.isNull()) {
+        for (qsizetype at = whole.size() - 3; at > 0; at -= 3)
+            whole.insert(at, forms.thousandSeparator);
+    }
+    return (negative ? QStringLiteral("-") : QString()) + whole + rest;
+}
+
+qint64 parseInteger(const QString &text, const SchemaField &f, const TextForms &forms, qint64 low,
+                    qint64 high)
 {
     bool ok = false;
-    const qint64 n = text.toLongLong(&ok, 10);
+    const QByteArray plain = plainNumber(text, forms);
+    const qint64 n = plain.contains('.') ? 0 : plain.toLongLong(&ok, 10);
     if (!ok || n < low || n > high)
         fieldFail(f,
                   QStringLiteral("\"%1\" is not a valid %2 value")
-                      .arg(QString::fromLatin1(text.left(40)), QString::fromLatin1(f.typeName)));
+                      .arg(text.left(40), QString::fromLatin1(f.typeName)));
     return n;
 }
 
-QTime parseTime(const QString &text, const QString &form)
+// "d", "dd" or "ddd...": a run of 1 to maxDigits digits at i.
+bool digitRun(const QString &text, qsizetype &i, int maxDigits, int &value, int *count = nullptr)
 {
-    QTime t = QTime::fromString(text, form);
-    if (!t.isValid())
-        t = QTime::fromString(text, form + QLatin1String(".zzz"));
-    return t;
+    int n = 0;
+    value = 0;
+    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 0x80 && n < maxDigits) {
+        value = value * 10 + (text[i].unicode() - '0');
+        ++i;
+        ++n;
+    }
+    if (count)
+        *count = n;
+    return n > 0 && (i >= text.size() || !text[i].isDigit());
+}
+
+// Years written with two digits lie in 1950..2049.
+int fullYear(int year, int digits)
+{
+    if (digits > 2)
+        return year;
+    return year < 50 ? 2000 + year : 1900 + year;
+}
+
+// A date in the table's form from text[i..]; i ends after it.
+QDate parseDate(const QString &text, qsizetype &i, const TextForms &forms)
+{
+    int parts[3] = {};
+    int yearDigits = 0;
+    const int yearPart = forms.dateOrder == TextForms::DateOrder::YearMonthDay ? 0 : 2;
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0) {
+            if (i >= text.size() || text[i] != forms.dateSeparator)
+                return {};
+            ++i;
+        }
+        int digits = 0;
+        if (!digitRun(text, i, k == yearPart ? 4 : 2, parts[k], &digits))
+            return {};
+        if (k == yearPart)
+            yearDigits = digits;
+    }
+    const int year = fullYear(parts[yearPart], yearDigits);
+    int month = 0, day = 0;
+    switch (forms.dateOrder) {
+    case TextForms::DateOrder::MonthDayYear:
+        month = parts[0];
+        day = parts[1];
+        break;
+    case TextForms::DateOrder::DayMonthYear:
+        day = parts[0];
+        month = parts[1];
+        break;
+    case TextForms::DateOrder::YearMonthDay:
+        month = parts[1];
+        day = parts[2];
+        break;
+    }
+    return QDate(year, month, day);
+}
+
+// A time "h:mm[:ss[.zzz]]", with " AM"/" PM" in the twelve-hour form (either
+// form is read), from text[i..]; i ends after it.
+QTime parseTime(const QString &text, qsizetype &i)
+{
+    int h = 0, m = 0, sec = 0, ms = 0;
+    if (!digitRun(text, i, 2, h) || i >= text.size() || text[i] != u':')
+        return {};
+    ++i;
+    int digits = 0;
+    if (!digitRun(text, i, 2, m, &digits) || digits != 2)
+        return {};
+    if (i < text.size() && text[i] == u':') {
+        ++i;
+        if (!digitRun(text, i, 2, sec, &digits) || digits != 2)
+            return {};
+        if (i < text.size() && text[i] == u'.') {
+            ++i;
+            if (!digitRun(text, i, 3, ms, &digits) || digits != 3)
+                return {};
+        }
+    }
+    qsizetype j = i;
+    while (j < text.size() && text[j] == u' ')
+        ++j;
+    const QString marker = text.mid(j, 2).toUpper();
+    if (marker == QLatin1String("AM") || marker == QLatin1String("PM")) {
+        if (h < 1 || h > 12)
+            return {};
+        h = (h % 12) + (marker == QLatin1String("PM") ? 12 : 0);
+        i = j + 2;
+    }
+    return QTime(h, m, sec, ms);
+}
+
+QString dateText(const QDate &d, const TextForms &forms)
+{
+    const bool shortYear = !forms.fourDigitYear && d.year() >= 1950 && d.year() <= 2049;
+    const QString year = shortYear ? QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0'))
+                                   : QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
+    const QString month
+        = QStringLiteral("%1").arg(d.month(), forms.leadingZeroMonth ? 2 : 1, 10, QLatin1Char('0'));
+    const QString day = QStringLiteral("%1").arg(d.day(), forms.leadingZeroDay ? 2 : 1, 10, QLatin1Char('0'));
+    const QChar sep = forms.dateSeparator;
+    switch (forms.dateOrder) {
+    case TextForms::DateOrder::MonthDayYear:
+        return month + sep + day + sep + year;
+    case TextForms::DateOrder::DayMonthYear:
+        return day + sep + month + sep + year;
+    case TextForms::DateOrder::YearMonthDay:
+        break;
+    }
+    return year + sep + month + sep + day;
+}
+
+QString timeText(const QTime &t, const TextForms &forms)
+{
+    int hour = t.hour();
+    if (forms.twelveHour)
+        hour = hour % 12 == 0 ? 12 : hour % 12;
+    QString text = QStringLiteral("%1:%2")
+                       .arg(hour, forms.twelveHour ? 1 : 2, 10, QLatin1Char('0'))
+                       .arg(t.minute(), 2, 10, QLatin1Char('0'));
+    const bool ms = forms.milliseconds || t.msec() != 0;
+    if (forms.seconds || ms || t.second() != 0)
+        text += QStringLiteral(":%1").arg(t.second(), 2, 10, QLatin1Char('0'));
+    if (ms)
+        text += QStringLiteral(".%1").arg(t.msec(), 3, 10, QLatin1Char('0'));
+    if (forms.twelveHour)
+        text += t.hour() < 12 ? QLatin1String(" AM") : QLatin1String(" PM");
+    return text;
 }
 
 QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &forms)
 {
-    const auto invalid = [&](const QString &form) {
+    const auto invalid = [&](const QString &form = QString()) {
         fieldFail(f,
                   QStringLiteral("\"%1\" is not a valid %2 value%3")
                       .arg(text.left(40), QString::fromLatin1(f.typeName),
                            form.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(form)));
     };
-    const QByteArray latin = text.toLatin1();
+    // The form as a pattern to show in a message ("yyyy-MM-dd", "h:mm:ss AP").
+    const auto dateForm = [&] {
+        const QString y = forms.fourDigitYear ? QStringLiteral("yyyy") : QStringLiteral("yy");
+        const QString m = forms.leadingZeroMonth ? QStringLiteral("MM") : QStringLiteral("M");
+        const QString d = forms.leadingZeroDay ? QStringLiteral("dd") : QStringLiteral("d");
+        const QChar sep = forms.dateSeparator;
+        switch (forms.dateOrder) {
+        case TextForms::DateOrder::MonthDayYear:
+            return m + sep + d + sep + y;
+        case TextForms::DateOrder::DayMonthYear:
+            return d + sep + m + sep + y;
+        case TextForms::DateOrder::YearMonthDay:
+            break;
+        }
+        return y + sep + m + sep + d;
+    };
+    const auto timeForm = [&] {
+        return QString(forms.twelveHour ? QStringLiteral("h:mm") : QStringLiteral("hh:mm"))
+            + (forms.seconds ? QStringLiteral(":ss") : QString())
+            + (forms.milliseconds ? QStringLiteral(".zzz") : QString())
+            + (forms.twelveHour ? QStringLiteral(" AP") : QString());
+    };
     switch (f.def.type) {
     case FieldType::Float: {
         bool ok = false;
-        const double d = latin.toDouble(&ok);
-        if (!ok || text.contains(u'\0'))
-            invalid({});
+        const double d = plainNumber(text, forms).toDouble(&ok);
+        if (!ok)
+            invalid();
         return d;
     }
     case FieldType::SmallInt:
-        return int(parseInteger(latin, f, -32768, 32767));
+        return int(parseInteger(text, f, forms, -32768, 32767));
     case FieldType::Integer:
-        return int(parseInteger(latin, f, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+        return int(
+            parseInteger(text, f, forms, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     case FieldType::LargeInt:
-        return parseInteger(latin, f, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+        return parseInteger(text, f, forms, std::numeric_limits<qint64>::min(),
+                            std::numeric_limits<qint64>::max());
     case FieldType::Boolean: {
         const QString t = text.toLower();
         if (t == QLatin1String("t") || t == QLatin1String("true") || t == QLatin1String("y")
@@ -77,37 +279,41 @@ QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &
         if (t == QLatin1String("f") || t == QLatin1String("false") || t == QLatin1String("n")
             || t == QLatin1String("no") || t == QLatin1String("0"))
             return false;
-        invalid({});
+        invalid();
         return {};
     }
     case FieldType::Date: {
-        const QDate d = QDate::fromString(text, forms.date);
-        if (!d.isValid())
-            invalid(forms.date);
+        qsizetype i = 0;
+        const QDate d = parseDate(text, i, forms);
+        if (!d.isValid() || i != text.size())
+            invalid(dateForm());
         return d;
     }
     case FieldType::Time: {
-        const QTime t = parseTime(text, forms.time);
-        if (!t.isValid())
-            invalid(forms.time);
+        qsizetype i = 0;
+        const QTime t = parseTime(text, i);
+        if (!t.isValid() || i != text.size())
+            invalid(timeForm());
         return t;
     }
     case FieldType::DateTime: {
-        QDateTime dt = QDateTime::fromString(text, forms.dateTime);
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, forms.dateTime + QLatin1String(".zzz"));
-        if (!dt.isValid())
-            invalid(forms.dateTime);
-        return QDateTime(dt.date(), dt.time(), Qt::UTC);
+        qsizetype i = 0;
+        const QDate d = parseDate(text, i, forms);
+        QTime t(0, 0);
+        if (d.isValid() && i < text.size()) {
+            if (text[i] != u' ')
+                invalid(dateForm() + u' ' + timeForm());
+            while (i < text.size() && text[i] == u' ')
+                ++i;
+            t = parseTime(text, i);
+        }
+        if (!d.isValid() || !t.isValid() || i != text.size())
+            invalid(dateForm() + u' ' + timeForm());
+        return QDateTime(d, t, Qt::UTC);
     }
     default:
         return text;
     }
-}
-
-QString timeText(const QTime &t, const QString &form)
-{
-    return t.toString(t.msec() != 0 ? form + QLatin1String(".zzz") : form);
 }
 
 // The text of a held value of a field that is not text.
@@ -116,24 +322,23 @@ QString valueText(const QVariant &v, const SchemaField &f, const TextForms &form
     switch (f.def.type) {
     case FieldType::Float:
         if (f.decimals > 0)
-            return QString::number(v.toDouble(), 'f', f.decimals);
-        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+            return formNumber(QString::number(v.toDouble(), 'f', f.decimals), forms);
+        return formNumber(QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest), forms);
     case FieldType::SmallInt:
     case FieldType::Integer:
     case FieldType::LargeInt:
-        return QString::number(v.toLongLong());
+        return formNumber(QString::number(v.toLongLong()), forms);
     case FieldType::Boolean:
         if (f.width > 0 && f.width < 5)
             return v.toBool() ? QStringLiteral("T") : QStringLiteral("F");
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldType::Date:
-        return v.toDate().toString(forms.date);
+        return dateText(v.toDate(), forms);
     case FieldType::Time:
-        return timeText(v.toTime(), forms.time);
+        return timeText(v.toTime(), forms);
     case FieldType::DateTime: {
         const QDateTime dt = v.toDateTime();
-        const QString form = dt.time().msec() != 0 ? forms.dateTime + QLatin1String(".zzz") : forms.dateTime;
-        return dt.toString(form);
+        return dateText(dt.date(), forms) + u' ' + timeText(dt.time(), forms);
     }
     default:
         return v.toString();
@@ -197,6 +402,62 @@ std::vector<RawValue> splitVarying(const QByteArray &line, const Schema &s)
 const TextForms &defaultTextForms()
 {
     static const TextForms forms;
+    return forms;
+}
+
+TextForms textFormsFromConfig(const QStringList &date, const QStringList &time, const QStringList &number)
+{
+    TextForms forms;
+    const auto each = [](const QStringList &lines, const auto &use) {
+        for (const QString &line : lines) {
+            const qsizetype eq = line.indexOf(u'=');
+            if (eq > 0)
+                use(line.left(eq).trimmed().toUpper(), line.mid(eq + 1).trimmed());
+        }
+    };
+    const auto flag = [](const QString &value, bool &out) {
+        if (value.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0)
+            out = true;
+        else if (value.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0)
+            out = false;
+    };
+    const auto separator = [](const QString &value, QChar &out, bool emptyAllowed) {
+        if (value.size() == 1 && !value[0].isLetterOrNumber() && value[0] != u'"')
+            out = value[0];
+        else if (value.isEmpty() && emptyAllowed)
+            out = QChar();
+    };
+    each(date, [&](const QString &name, const QString &value) {
+        if (name == QLatin1String("SEPARATOR"))
+            separator(value, forms.dateSeparator, false);
+        else if (name == QLatin1String("MODE") && value.size() == 1 && value[0] >= u'0' && value[0] <= u'2')
+            forms.dateOrder = TextForms::DateOrder(value[0].unicode() - '0');
+        else if (name == QLatin1String("FOURDIGITYEAR"))
+            flag(value, forms.fourDigitYear);
+        else if (name == QLatin1String("LEADINGZEROD"))
+            flag(value, forms.leadingZeroDay);
+        else if (name == QLatin1String("LEADINGZEROM"))
+            flag(value, forms.leadingZeroMonth);
+    });
+    each(time, [&](const QString &name, const QString &value) {
+        if (name == QLatin1String("TWELVEHOUR"))
+            flag(value, forms.twelveHour);
+        else if (name == QLatin1String("SECONDS"))
+            flag(value, forms.seconds);
+        else if (name == QLatin1String("MILSECONDS"))
+            flag(value, forms.milliseconds);
+    });
+    each(number, [&](const QString &name, const QString &value) {
+        if (name == QLatin1String("DECIMALSEPARATOR"))
+            separator(value, forms.decimalSeparator, false);
+        else if (name == QLatin1String("THOUSANDSEPARATOR"))
+            separator(value, forms.thousandSeparator, true);
+        else if (name == QLatin1String("LEADINGZERON"))
+            flag(value, forms.leadingZero);
+    });
+    // Numbers must read back: the two separators cannot be one character.
+    if (forms.thousandSeparator == forms.decimalSeparator)
+        forms.thousandSeparator = QChar();
     return forms;
 }
 

@@ -9,20 +9,36 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QStringList>
 
 #include <vector>
 
 namespace qvx::ascii {
 
-// How dates and times are written in the data file. This is the one place
-// that decides it; the session's configured formats will be passed here.
-// Times and timestamps with milliseconds get ".zzz" after the seconds, and
-// are read with or without it.
+// How dates, times and numbers are written in the data file: the session's
+// date, time and number formats (Session::configSection). Reading accepts
+// more than writing gives: a date's parts with or without leading zeros and
+// with two or four digits of year, a time with or without seconds and
+// milliseconds. Writing never loses a value: seconds and milliseconds that
+// are not zero are written even when the format leaves them out, and a year
+// outside 1950..2049 keeps four digits.
 struct TextForms {
-    QString date = QStringLiteral("yyyy-MM-dd");
-    QString time = QStringLiteral("hh:mm:ss");
-    QString dateTime = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+    enum class DateOrder { MonthDayYear = 0, DayMonthYear = 1, YearMonthDay = 2 };
+    QChar dateSeparator = u'-';
+    DateOrder dateOrder = DateOrder::YearMonthDay;
+    bool fourDigitYear = true;
+    bool leadingZeroDay = true;
+    bool leadingZeroMonth = true;
+    bool twelveHour = false; // "1:05:09 PM"
+    bool seconds = true;
+    bool milliseconds = false; // ".zzz" always, not only when not zero
+    QChar decimalSeparator = u'.';
+    QChar thousandSeparator; // null: none
+    bool leadingZero = true; // "0.5", not ".5"
 };
+// The forms the "NAME=value" lines of the three format sections give;
+// unknown names are ignored and malformed values keep the default.
+TextForms textFormsFromConfig(const QStringList &date, const QStringList &time, const QStringList &number);
 const TextForms &defaultTextForms();
 
 // A fault in one record, without the file and line (the caller adds them).

@@ -3,6 +3,7 @@
 #include "AsciiTable.h"
 
 #include "../../EngineError.h"
+#include "../../Session.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,6 +30,18 @@ Schema readSchemaFile(const QString &dataPath)
     return parseSchema(file->readBytes(0, file->size()), path);
 }
 
+// Dates, times and numbers as the program's session has them configured
+// (the defaults when there is no session).
+TextForms sessionTextForms()
+{
+    const Session *session = Session::defaultSession();
+    if (!session)
+        return defaultTextForms();
+    return textFormsFromConfig(session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\DATE")),
+                               session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\TIME")),
+                               session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER")));
+}
+
 class AsciiDriver : public TableDriver {
 public:
     std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
@@ -36,7 +49,7 @@ public:
         WriteAccess access = claimWriteAccess(path, readOnly);
         Schema schema = readSchemaFile(path);
         return std::make_unique<AsciiTable>(openDiskFile(path, OpenMode::ReadOnly), std::move(schema),
-                                            access.reason, std::move(access.lock), true);
+                                            access.reason, std::move(access.lock), true, sessionTextForms());
     }
 
     void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override

@@ -13,13 +13,14 @@ constexpr qint64 kCopyChunk = 1 << 20;
 } // namespace
 
 AsciiTable::AsciiTable(std::unique_ptr<File> data, Schema schema, QString readOnlyReason,
-                       std::unique_ptr<WriterLock> lock, bool onDisk)
+                       std::unique_ptr<WriterLock> lock, bool onDisk, TextForms forms)
     : m_file(std::move(data)),
       m_schema(std::move(schema)),
       m_readOnlyReason(std::move(readOnlyReason)),
       m_lock(std::move(lock)),
       m_onDisk(onDisk),
-      m_codec(m_schema.codePage)
+      m_codec(m_schema.codePage),
+      m_forms(std::move(forms))
 {
     for (const SchemaField &f : m_schema.fields)
         m_fields.push_back(f.def);
@@ -82,7 +83,7 @@ void AsciiTable::read(qint64 index, Record &rec) const
 {
     checkIndex(index);
     try {
-        rec = decodeRecord(recordLine(index), m_schema, m_codec, defaultTextForms());
+        rec = decodeRecord(recordLine(index), m_schema, m_codec, m_forms);
     } catch (const DataError &e) {
         failAt(index, e.what);
     }
@@ -100,7 +101,7 @@ QByteArray AsciiTable::encode(const Record &rec) const
         }
     }
     try {
-        return encodeRecord(held, m_schema, m_codec, defaultTextForms());
+        return encodeRecord(held, m_schema, m_codec, m_forms);
     } catch (const DataError &e) {
         throw EngineError(m_file->path(), e.what);
     }

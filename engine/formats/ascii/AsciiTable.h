@@ -22,7 +22,7 @@ public:
     // for writing. With onDisk false (tests, fuzzing) a write replaces the
     // memory file instead of the file on disk.
     AsciiTable(std::unique_ptr<File> data, Schema schema, QString readOnlyReason,
-               std::unique_ptr<WriterLock> lock, bool onDisk);
+               std::unique_ptr<WriterLock> lock, bool onDisk, TextForms forms = defaultTextForms());
 
     const FieldDefs &fields() const override { return m_fields; }
     TableInfo info() const override;
@@ -53,6 +53,7 @@ private:
     std::unique_ptr<WriterLock> m_lock;
     bool m_onDisk;
     TextCodec m_codec;
+    TextForms m_forms; // how dates, times and numbers are written
     FieldDefs m_fields;
     std::vector<qint64> m_starts;
 
