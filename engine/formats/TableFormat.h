@@ -5,6 +5,7 @@
 
 #include "../FieldDef.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -71,6 +72,17 @@ public:
         (void)index;
         (void)field;
         (void)sink;
+        return false;
+    }
+    // The stored bytes of a text field, without its padding, when the
+    // table's code page writes the characters below 0x80 as those bytes (so
+    // an ASCII prefix can be checked without converting the text); false
+    // for other fields and code pages. An empty view may stand for null.
+    virtual bool readAsciiCompatibleText(qint64 index, int field, QByteArrayView &bytes) const
+    {
+        (void)index;
+        (void)field;
+        (void)bytes;
         return false;
     }
     // Returns the record's index afterwards: a keyed table moves a record

@@ -125,6 +125,10 @@ struct Filter {
     qint64 integer = 0;
     double real = 0;
     std::string text;
+    // A LIKE pattern's literal ASCII start ("Smi" of "Smi%"), checked on the
+    // stored bytes before any text is converted.
+    std::string asciiPrefix;
+    bool rawUnavailable = false; // the table cannot give this column's bytes
 };
 
 struct Cursor : sqlite3_vtab_cursor {
@@ -374,8 +378,26 @@ public:
 };
 
 // False only when the row cannot satisfy the filter.
-bool mayMatch(const OpenTable &t, qint64 index, const Filter &f)
+bool mayMatch(const OpenTable &t, qint64 index, Filter &f)
 {
+    if (!f.asciiPrefix.empty() && !f.rawUnavailable) {
+        QByteArrayView raw;
+        if (!t.readAsciiCompatibleText(index, f.column, raw)) {
+            f.rawUnavailable = true;
+        } else {
+            // A byte of 0x80 or more is part of a character that is not
+            // ASCII in any case, so it never matches a letter of the prefix.
+            const std::size_t n = f.asciiPrefix.size();
+            if (std::size_t(raw.size()) < n)
+                return false;
+            const auto fold = [](unsigned char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; };
+            for (std::size_t i = 0; i < n; ++i) {
+                if (fold(static_cast<unsigned char>(raw[qsizetype(i)]))
+                    != fold(static_cast<unsigned char>(f.asciiPrefix[i])))
+                    return false;
+            }
+        }
+    }
     CheckSink v;
     if (!t.readFieldTo(index, f.column, v))
         return true;
@@ -406,7 +428,7 @@ void skipRuledOut(Cursor *c)
     const OpenTable &t = *static_cast<VTable *>(c->pVtab)->table;
     for (; t.hasRecord(c->index); ++c->index) {
         bool may = true;
-        for (const Filter &f : c->filters)
+        for (Filter &f : c->filters)
             if (!mayMatch(t, c->index, f)) {
                 may = false;
                 break;
@@ -446,6 +468,13 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
             continue; // a blob: SQLite checks it
         if (!f.like && f.valueType == SQLITE_TEXT)
             continue; // text against a number column goes through affinity: SQLite checks it
+        if (f.like && f.valueType == SQLITE_TEXT) {
+            for (const char ch : f.text) {
+                if (ch == '%' || ch == '_' || static_cast<unsigned char>(ch) >= 0x80)
+                    break;
+                f.asciiPrefix += ch;
+            }
+        }
         c->filters.push_back(std::move(f));
     }
     try {

@@ -229,6 +229,13 @@ private slots:
         QTest::newRow("like beyond ascii in the pattern")
             << "SELECT CLERK, count(*) FROM {O} WHERE CLERK LIKE '%\u00f8%' GROUP BY CLERK ORDER BY 1";
         QTest::newRow("like on a number") << "SELECT count(*) FROM {O} WHERE CUST LIKE '1%'";
+        // The stored bytes are checked against a pattern's ASCII start first.
+        QTest::newRow("like a prefix in upper case")
+            << "SELECT ID FROM {C} WHERE NAME LIKE 'SMITHERS%' OR NAME LIKE 'smyth6' ORDER BY ID";
+        QTest::newRow("like a prefix that ends before a letter beyond ascii")
+            << "SELECT ORDERNO FROM {O} WHERE CLERK LIKE 'm\u00fc%' OR CLERK LIKE 'JONES' ORDER BY 1";
+        QTest::newRow("like a prefix longer than the values")
+            << "SELECT count(*) FROM {O} WHERE CLERK LIKE 'Smithers and sons%'";
         QTest::newRow("equal integer and real")
             << "SELECT ORDERNO FROM {O} WHERE CUST = 17 OR ORDERNO = 5.0 ORDER BY 1";
         QTest::newRow("equal constants together")

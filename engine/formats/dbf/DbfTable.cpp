@@ -314,6 +314,26 @@ bool DbfTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
     return decodeValueTo(c, r + c.desc.offset, m_codec, m_text, sink);
 }
 
+bool DbfTable::readAsciiCompatibleText(qint64 index, int field, QByteArrayView &bytes) const
+{
+    if (field < 0 || std::size_t(field) >= m_columns.size() || !m_codec.asciiCompatible())
+        return false;
+    const Column &c = m_columns[std::size_t(field)];
+    if (c.memo || c.desc.type != 'C' || c.def.type != FieldType::String)
+        return false;
+    const char *r = recordBytes(physicalOf(index));
+    if (m_nullFlags >= 0 && bit(r + m_header.fields[std::size_t(m_nullFlags)].offset, c.nullBit)) {
+        bytes = {};
+        return true;
+    }
+    const char *p = r + c.desc.offset;
+    int len = c.desc.length;
+    while (len > 0 && (p[len - 1] == ' ' || p[len - 1] == '\0'))
+        --len;
+    bytes = QByteArrayView(p, len);
+    return true;
+}
+
 // ---- Writing ---------------------------------------------------------------
 
 void DbfTable::checkWritable() const

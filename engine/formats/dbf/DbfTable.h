@@ -31,6 +31,7 @@ public:
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
     bool readFieldTo(qint64 index, int field, FieldSink &sink) const override;
+    bool readAsciiCompatibleText(qint64 index, int field, QByteArrayView &bytes) const override;
     qint64 update(qint64 index, const Record &rec) override;
     // Records of a dbf lie in physical order and a new one can only go at
     // the end: insert() appends wherever it is asked to put the record.

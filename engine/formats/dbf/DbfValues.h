@@ -20,6 +20,8 @@ class TextCodec {
 public:
     explicit TextCodec(const QString &codePage);
     QString name() const { return m_name; }
+    // One byte per character, and bytes below 0x80 are those characters.
+    bool asciiCompatible() const { return m_isSingleByte && m_asciiIsSame; }
     QString decode(QByteArrayView bytes) const;
     // Throws EngineError(path, "field <name>: ...") when a character has no
     // byte in the code page.

@@ -341,6 +341,18 @@ QVariant ParadoxTable::readField(qint64 index, int field) const
     return decodeField(f, recordBytes(index) + f.offset, index);
 }
 
+bool ParadoxTable::readAsciiCompatibleText(qint64 index, int field, QByteArrayView &bytes) const
+{
+    if (field < 0 || std::size_t(field) >= m_header.fields.size() || !m_codec.asciiCompatible())
+        return false;
+    const Field &f = m_header.fields[std::size_t(field)];
+    if (f.type != kAlpha)
+        return false;
+    const char *p = recordBytes(index) + f.offset;
+    bytes = QByteArrayView(p, qsizetype(qstrnlen(p, std::size_t(f.length))));
+    return true;
+}
+
 bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
 {
     if (field < 0 || std::size_t(field) >= m_header.fields.size())

@@ -35,6 +35,7 @@ public:
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
     bool readFieldTo(qint64 index, int field, FieldSink &sink) const override;
+    bool readAsciiCompatibleText(qint64 index, int field, QByteArrayView &bytes) const override;
     qint64 update(qint64 index, const Record &rec) override;
     qint64 insert(qint64 before, const Record &rec) override;
     void remove(qint64 index) override;
