@@ -187,14 +187,9 @@ QTime parseTime(const QString &text, qsizetype &i)
     return QTime(h, m, sec, ms);
 }
 
-QString dateText(const QDate &d, const TextForms &forms)
+// The three parts of a date in the form's order, with its separator.
+QString inDateOrder(const TextForms &forms, const QString &year, const QString &month, const QString &day)
 {
-    const bool shortYear = !forms.fourDigitYear && d.year() >= 1950 && d.year() <= 2049;
-    const QString year = shortYear ? QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0'))
-                                   : QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
-    const QString month
-        = QStringLiteral("%1").arg(d.month(), forms.leadingZeroMonth ? 2 : 1, 10, QLatin1Char('0'));
-    const QString day = QStringLiteral("%1").arg(d.day(), forms.leadingZeroDay ? 2 : 1, 10, QLatin1Char('0'));
     const QChar sep = forms.dateSeparator;
     switch (forms.dateOrder) {
     case TextForms::DateOrder::MonthDayYear:
@@ -205,6 +200,17 @@ QString dateText(const QDate &d, const TextForms &forms)
         break;
     }
     return year + sep + month + sep + day;
+}
+
+QString dateText(const QDate &d, const TextForms &forms)
+{
+    const bool shortYear = !forms.fourDigitYear && d.year() >= 1950 && d.year() <= 2049;
+    const QString year = shortYear ? QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0'))
+                                   : QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
+    const QString month
+        = QStringLiteral("%1").arg(d.month(), forms.leadingZeroMonth ? 2 : 1, 10, QLatin1Char('0'));
+    const QString day = QStringLiteral("%1").arg(d.day(), forms.leadingZeroDay ? 2 : 1, 10, QLatin1Char('0'));
+    return inDateOrder(forms, year, month, day);
 }
 
 QString timeText(const QTime &t, const TextForms &forms)
@@ -238,16 +244,7 @@ QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &
         const QString y = forms.fourDigitYear ? QStringLiteral("yyyy") : QStringLiteral("yy");
         const QString m = forms.leadingZeroMonth ? QStringLiteral("MM") : QStringLiteral("M");
         const QString d = forms.leadingZeroDay ? QStringLiteral("dd") : QStringLiteral("d");
-        const QChar sep = forms.dateSeparator;
-        switch (forms.dateOrder) {
-        case TextForms::DateOrder::MonthDayYear:
-            return m + sep + d + sep + y;
-        case TextForms::DateOrder::DayMonthYear:
-            return d + sep + m + sep + y;
-        case TextForms::DateOrder::YearMonthDay:
-            break;
-        }
-        return y + sep + m + sep + d;
+        return inDateOrder(forms, y, m, d);
     };
     const auto timeForm = [&] {
         return QString(forms.twelveHour ? QStringLiteral("h:mm") : QStringLiteral("hh:mm"))

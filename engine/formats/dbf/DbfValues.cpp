@@ -78,25 +78,40 @@ bool parsePlainInteger(const char *p, int len, qint64 &out)
     return true;
 }
 
+} // namespace
+
+// Where the digits of plain decimal text ("  -012.50") lie; false for
+// anything else (exponents, stray characters, no digits at all).
+bool splitPlainDecimal(const char *p, int len, DecimalParts &d)
+{
+    int i = 0;
+    d.negative = skipPaddingAndSign(p, i, len);
+    d.intBegin = i;
+    while (i < len && p[i] >= '0' && p[i] <= '9')
+        ++i;
+    d.intEnd = i;
+    d.fracBegin = d.fracEnd = i;
+    if (i < len && p[i] == '.') {
+        d.fracBegin = ++i;
+        while (i < len && p[i] >= '0' && p[i] <= '9')
+            ++i;
+        d.fracEnd = i;
+    }
+    return i == len && (d.intEnd != d.intBegin || d.fracEnd != d.fracBegin);
+}
+
+namespace {
+
 // Plain decimal text ("  -012.50") straight from the bytes into canonical
 // form ("-12.5") in buf (len + 2 bytes); its length, or -1 for anything else.
 int plainDecimalText(const char *p, int len, char *buf)
 {
-    int i = 0;
-    const bool negative = skipPaddingAndSign(p, i, len);
-    int intBegin = i;
-    while (i < len && p[i] >= '0' && p[i] <= '9')
-        ++i;
-    const int intEnd = i;
-    int fracBegin = i, fracEnd = i;
-    if (i < len && p[i] == '.') {
-        fracBegin = ++i;
-        while (i < len && p[i] >= '0' && p[i] <= '9')
-            ++i;
-        fracEnd = i;
-    }
-    if (i != len || (intEnd == intBegin && fracEnd == fracBegin))
+    DecimalParts d;
+    if (!splitPlainDecimal(p, len, d))
         return -1;
+    const bool negative = d.negative;
+    int intBegin = d.intBegin, fracEnd = d.fracEnd;
+    const int intEnd = d.intEnd, fracBegin = d.fracBegin;
     while (intBegin + 1 < intEnd && p[intBegin] == '0')
         ++intBegin;
     while (fracEnd > fracBegin && p[fracEnd - 1] == '0')
@@ -705,22 +720,12 @@ double scaledToDouble(std::uint64_t mantissa, int scale)
 
 bool decimalToSql(const char *text, int length, FieldSink &sink)
 {
-    int i = 0;
-    int len = length;
-    const bool negative = skipPaddingAndSign(text, i, len);
-    int intBegin = i;
-    while (i < len && text[i] >= '0' && text[i] <= '9')
-        ++i;
-    const int intEnd = i;
-    int fracBegin = i, fracEnd = i;
-    if (i < len && text[i] == '.') {
-        fracBegin = ++i;
-        while (i < len && text[i] >= '0' && text[i] <= '9')
-            ++i;
-        fracEnd = i;
-    }
-    if (i != len || (intEnd == intBegin && fracEnd == fracBegin))
+    DecimalParts parts;
+    if (!splitPlainDecimal(text, length, parts))
         return false;
+    const bool negative = parts.negative;
+    int intBegin = parts.intBegin, fracEnd = parts.fracEnd;
+    const int intEnd = parts.intEnd, fracBegin = parts.fracBegin;
     while (intBegin < intEnd && text[intBegin] == '0')
         ++intBegin;
     while (fracEnd > fracBegin && text[fracEnd - 1] == '0')

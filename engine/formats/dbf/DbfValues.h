@@ -70,6 +70,13 @@ bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::
 constexpr int kExactDecimalDigits = 15;
 // mantissa / 10^scale, correctly rounded, for mantissa < 10^15 and scale 0..15.
 double scaledToDouble(std::uint64_t mantissa, int scale);
+// The digits of plain decimal text: [intBegin, intEnd) before the point,
+// [fracBegin, fracEnd) after it.
+struct DecimalParts {
+    bool negative = false;
+    int intBegin = 0, intEnd = 0, fracBegin = 0, fracEnd = 0;
+};
+bool splitPlainDecimal(const char *p, int len, DecimalParts &d);
 // Plain decimal text ("  -012.50") to SQL as a double when it has at most 15
 // significant digits (as the general path does); false, sink untouched, otherwise.
 bool decimalToSql(const char *text, int length, FieldSink &sink);
