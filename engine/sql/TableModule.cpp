@@ -134,7 +134,23 @@ struct Filter {
 struct Cursor : sqlite3_vtab_cursor {
     qint64 index = 0;
     std::vector<Filter> filters;
+    // ORDER BY ... LIMIT taken by the scan: the records of the result in
+    // order, and the position in them. Empty ordered with ordering set is an
+    // empty result.
+    bool ordering = false;
+    std::vector<qint64> ordered;
+    std::size_t position = 0;
 };
+
+// One term of an ORDER BY the scan takes on.
+struct OrderTerm {
+    int column = 0;
+    bool descending = false;
+};
+
+// Results kept by a scan that orders are capped: beyond this, SQLite's own
+// sorter (which spills to disk) does the work.
+constexpr qint64 kMaxOrderedRows = 100000;
 
 QString argText(const char *arg)
 {
@@ -254,6 +270,49 @@ int destroy(sqlite3_vtab *base)
     return SQLITE_OK;
 }
 
+// ORDER BY on columns with a LIMIT, over a table nothing else constrains:
+// the scan keeps only the first LIMIT + OFFSET records in that order, instead
+// of SQLite sorting every record. SQLite still applies the LIMIT and OFFSET
+// to what the scan gives. Adds "N" (the limit), "F" (the offset) and
+// "O<column><a|d>" per term to the plan.
+void planOrderedLimit(const FieldDefs &fields, sqlite3_index_info *info, QByteArray &plan, int &argv)
+{
+    if (info->nOrderBy <= 0)
+        return;
+    int limit = -1, offset = -1;
+    qint64 limitValue = 0, offsetValue = 0;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto &c = info->aConstraint[i];
+        if (c.op != SQLITE_INDEX_CONSTRAINT_LIMIT && c.op != SQLITE_INDEX_CONSTRAINT_OFFSET)
+            return; // a condition SQLite checks after the scan could drop rows the scan kept
+        sqlite3_value *rhs = nullptr;
+        if (!c.usable || sqlite3_vtab_rhs_value(info, i, &rhs) != SQLITE_OK || !rhs
+            || sqlite3_value_type(rhs) != SQLITE_INTEGER)
+            return;
+        (c.op == SQLITE_INDEX_CONSTRAINT_LIMIT ? limit : offset) = i;
+        (c.op == SQLITE_INDEX_CONSTRAINT_LIMIT ? limitValue : offsetValue) = sqlite3_value_int64(rhs);
+    }
+    if (limit < 0 || limitValue < 0 || offsetValue < 0 || limitValue + offsetValue > kMaxOrderedRows)
+        return;
+    QByteArray terms;
+    for (int i = 0; i < info->nOrderBy; ++i) {
+        const int column = info->aOrderBy[i].iColumn;
+        if (column < 0 || std::size_t(column) >= fields.size()
+            || valueKind(fields[std::size_t(column)].type) == ValueKind::Bytes)
+            return;
+        terms += 'O' + QByteArray::number(column) + (info->aOrderBy[i].desc ? 'd' : 'a') + ',';
+    }
+    info->aConstraintUsage[limit].argvIndex = ++argv;
+    plan += "N,";
+    if (offset >= 0) {
+        info->aConstraintUsage[offset].argvIndex = ++argv;
+        plan += "F,";
+    }
+    plan += terms;
+    info->orderByConsumed = 1;
+    info->estimatedRows = std::max<qint64>(limitValue, 1);
+}
+
 int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
 {
     // Every plan is a full scan: the cost is the rows it visits, so that the
@@ -283,12 +342,13 @@ int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
         plan += (c.op == SQLITE_INDEX_CONSTRAINT_LIKE ? 'L' : 'E') + QByteArray::number(c.iColumn) + ',';
         selectivity *= c.op == SQLITE_INDEX_CONSTRAINT_EQ ? 0.01 : 0.25;
     }
+    info->estimatedRows = std::max<qint64>(qint64(double(rows) * selectivity), 1);
+    info->estimatedCost = double(rows);
+    planOrderedLimit(static_cast<VTable *>(vtab)->table->fields(), info, plan, argv);
     if (!plan.isEmpty()) {
         info->idxStr = sqlite3_mprintf("%s", plan.constData());
         info->needToFreeIdxStr = 1;
     }
-    info->estimatedRows = std::max<qint64>(qint64(double(rows) * selectivity), 1);
-    info->estimatedCost = double(rows);
     return SQLITE_OK;
 }
 
@@ -438,6 +498,119 @@ void skipRuledOut(Cursor *c)
     }
 }
 
+// A value as SQLite would be given it, kept for ordering.
+struct SqlValue {
+    int type = SQLITE_NULL;
+    qint64 integer = 0;
+    double real = 0;
+    std::string text;
+};
+
+class ValueSink final : public FieldSink {
+public:
+    explicit ValueSink(SqlValue &v) : m_v(v) { }
+    void null() override { m_v.type = SQLITE_NULL; }
+    void integer(qint64 v) override
+    {
+        m_v.type = SQLITE_INTEGER;
+        m_v.integer = v;
+    }
+    void real(double v) override
+    {
+        m_v.type = SQLITE_FLOAT;
+        m_v.real = v;
+    }
+    void text(const char *utf8, qsizetype length) override
+    {
+        m_v.type = SQLITE_TEXT;
+        m_v.text.assign(utf8, std::size_t(length));
+    }
+
+private:
+    SqlValue &m_v;
+};
+
+void putValue(FieldSink &sink, const QVariant &v, FieldType type);
+
+void readValue(const OpenTable &t, qint64 index, int column, SqlValue &out)
+{
+    ValueSink sink(out);
+    if (!t.readFieldTo(index, column, sink))
+        putValue(sink, t.readField(index, column), t.fields()[std::size_t(column)].type);
+}
+
+// SQLite's order of values under the BINARY collation: NULL, then numbers
+// by value, then text by its UTF-8 bytes.
+int compareValues(const SqlValue &a, const SqlValue &b)
+{
+    const auto rank = [](int type) { return type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : 1; };
+    if (rank(a.type) != rank(b.type))
+        return rank(a.type) < rank(b.type) ? -1 : 1;
+    if (a.type == SQLITE_NULL)
+        return 0;
+    if (a.type == SQLITE_TEXT) {
+        const int c = std::memcmp(a.text.data(), b.text.data(), std::min(a.text.size(), b.text.size()));
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+        return a.text.size() == b.text.size() ? 0 : a.text.size() < b.text.size() ? -1 : 1;
+    }
+    if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER)
+        return a.integer == b.integer ? 0 : a.integer < b.integer ? -1 : 1;
+    // A long double holds every 64-bit integer exactly.
+    const long double x = a.type == SQLITE_INTEGER ? (long double)a.integer : (long double)a.real;
+    const long double y = b.type == SQLITE_INTEGER ? (long double)b.integer : (long double)b.real;
+    return x == y ? 0 : x < y ? -1 : 1;
+}
+
+// The first LIMIT + OFFSET records of the table in the order of terms; ties
+// keep the records' own order.
+std::vector<qint64> orderedRecords(const OpenTable &t, const std::vector<OrderTerm> &terms, qint64 keep)
+{
+    struct Entry {
+        std::vector<SqlValue> keys;
+        qint64 index = 0;
+    };
+    const auto before = [&](const Entry &a, const Entry &b) {
+        for (std::size_t k = 0; k < terms.size(); ++k) {
+            const int c = compareValues(a.keys[k], b.keys[k]);
+            if (c != 0)
+                return terms[k].descending ? c > 0 : c < 0;
+        }
+        return a.index < b.index;
+    };
+    std::vector<Entry> heap; // the best so far, worst on top
+    if (keep <= 0)
+        return {};
+    Entry candidate;
+    candidate.keys.resize(terms.size());
+    for (qint64 index = 0; t.hasRecord(index); ++index) {
+        candidate.index = index;
+        // The first term alone usually rules a record out.
+        readValue(t, index, terms[0].column, candidate.keys[0]);
+        if (qint64(heap.size()) == keep) {
+            const int c = compareValues(candidate.keys[0], heap.front().keys[0]);
+            if ((terms[0].descending ? -c : c) > 0)
+                continue;
+        }
+        for (std::size_t k = 1; k < terms.size(); ++k)
+            readValue(t, index, terms[k].column, candidate.keys[k]);
+        if (qint64(heap.size()) < keep) {
+            heap.push_back(candidate);
+            std::push_heap(heap.begin(), heap.end(), before);
+        } else if (before(candidate, heap.front())) {
+            std::pop_heap(heap.begin(), heap.end(), before);
+            heap.back() = candidate;
+            std::push_heap(heap.begin(), heap.end(), before);
+        }
+    }
+    std::sort_heap(heap.begin(), heap.end(), before);
+    std::vector<qint64> out;
+    out.reserve(heap.size());
+    for (const Entry &e : heap)
+        out.push_back(e.index);
+    return out;
+}
+
 int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3_value **argv)
 {
     auto *c = static_cast<Cursor *>(cursor);
@@ -449,9 +622,22 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
     v->moves.clear();
     const QList<QByteArray> parts = QByteArray(plan ? plan : "").split(',');
     int arg = 0;
+    c->ordering = false;
+    c->ordered.clear();
+    c->position = 0;
+    std::vector<OrderTerm> terms;
+    qint64 keep = 0;
     for (const QByteArray &part : parts) {
+        if (part.startsWith('O') && part.size() >= 3) {
+            terms.push_back({ part.mid(1, part.size() - 2).toInt(), part.back() == 'd' });
+            continue;
+        }
         if (part.isEmpty() || arg >= argc)
             continue;
+        if (part == "N" || part == "F") {
+            keep += std::max<qint64>(sqlite3_value_int64(argv[arg++]), 0);
+            continue;
+        }
         Filter f;
         f.like = part[0] == 'L';
         f.column = part.mid(1).toInt();
@@ -478,6 +664,12 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
         c->filters.push_back(std::move(f));
     }
     try {
+        if (!terms.empty()) {
+            c->ordering = true;
+            c->ordered = orderedRecords(*v->table, terms, std::min(keep, kMaxOrderedRows));
+            c->index = c->ordered.empty() ? -1 : c->ordered.front();
+            return SQLITE_OK;
+        }
         skipRuledOut(c);
     } catch (const std::exception &e) {
         setError(c->pVtab, QString::fromUtf8(e.what()));
@@ -489,6 +681,11 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
 int next(sqlite3_vtab_cursor *cursor)
 {
     auto *c = static_cast<Cursor *>(cursor);
+    if (c->ordering) {
+        ++c->position;
+        c->index = c->position < c->ordered.size() ? c->ordered[c->position] : -1;
+        return SQLITE_OK;
+    }
     ++c->index;
     try {
         skipRuledOut(c);
@@ -502,6 +699,8 @@ int next(sqlite3_vtab_cursor *cursor)
 int eof(sqlite3_vtab_cursor *cursor)
 {
     auto *c = static_cast<Cursor *>(cursor);
+    if (c->ordering)
+        return c->position < c->ordered.size() ? 0 : 1;
     try {
         return static_cast<VTable *>(c->pVtab)->table->hasRecord(c->index) ? 0 : 1;
     } catch (const std::exception &e) {
@@ -510,26 +709,27 @@ int eof(sqlite3_vtab_cursor *cursor)
     }
 }
 
-void resultValue(sqlite3_context *ctx, const QVariant &v, FieldType type)
+// A value from readField() as SQL is given it: whole-number kinds as
+// integers, decimals as numbers (text when a double would not hold every
+// digit), dates and times as ISO text. Bytes are the caller's.
+void putValue(FieldSink &sink, const QVariant &v, FieldType type)
 {
     if (v.isNull()) {
-        sqlite3_result_null(ctx);
+        sink.null();
         return;
     }
     switch (valueKind(type)) {
     case ValueKind::Int:
     case ValueKind::Int64:
-        sqlite3_result_int64(ctx, v.toLongLong());
+        sink.integer(v.toLongLong());
         return;
     case ValueKind::Bool:
-        sqlite3_result_int(ctx, v.toBool() ? 1 : 0);
+        sink.integer(v.toBool() ? 1 : 0);
         return;
     case ValueKind::Double:
-        sqlite3_result_double(ctx, v.toDouble());
+        sink.real(v.toDouble());
         return;
     case ValueKind::Decimal: {
-        // A number, so that comparisons and sums work; text only when a
-        // double would not hold every digit.
         const QString text = v.toString();
         int digits = 0;
         for (QChar c : text)
@@ -538,24 +738,18 @@ void resultValue(sqlite3_context *ctx, const QVariant &v, FieldType type)
             // As a NUMERIC column holds it: a whole number as an integer.
             const double d = text.toDouble();
             if (d == std::trunc(d) && std::fabs(d) < 1e15)
-                sqlite3_result_int64(ctx, qint64(d));
+                sink.integer(qint64(d));
             else
-                sqlite3_result_double(ctx, d);
+                sink.real(d);
             return;
         }
         const QByteArray t = text.toUtf8();
-        sqlite3_result_text64(ctx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-        return;
-    }
-    case ValueKind::Bytes: {
-        const QByteArray b = v.toByteArray();
-        sqlite3_result_blob64(ctx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+        sink.text(t.constData(), t.size());
         return;
     }
     default: {
-        // Dates and times as ISO text sort and compare as they should.
         const QByteArray t = valueToText(v, type).toUtf8();
-        sqlite3_result_text64(ctx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        sink.text(t.constData(), t.size());
         return;
     }
     }
@@ -585,7 +779,14 @@ int column(sqlite3_vtab_cursor *cursor, sqlite3_context *ctx, int col)
         ResultSink sink(ctx);
         if (t.readFieldTo(c->index, col, sink))
             return SQLITE_OK;
-        resultValue(ctx, t.readField(c->index, col), t.fields()[std::size_t(col)].type);
+        const QVariant v = t.readField(c->index, col);
+        const FieldType type = t.fields()[std::size_t(col)].type;
+        if (valueKind(type) == ValueKind::Bytes && !v.isNull()) {
+            const QByteArray b = v.toByteArray();
+            sqlite3_result_blob64(ctx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+            return SQLITE_OK;
+        }
+        putValue(sink, v, type);
     } catch (const std::exception &e) {
         sqlite3_result_error(ctx, e.what(), -1);
     }

@@ -234,6 +234,20 @@ private slots:
             << "SELECT ID FROM {C} WHERE NAME LIKE 'SMITHERS%' OR NAME LIKE 'smyth6' ORDER BY ID";
         QTest::newRow("like a prefix that ends before a letter beyond ascii")
             << "SELECT ORDERNO FROM {O} WHERE CLERK LIKE 'm\u00fc%' OR CLERK LIKE 'JONES' ORDER BY 1";
+        // ORDER BY ... LIMIT over one table: the scan keeps the first rows itself.
+        QTest::newRow("first rows by text, descending")
+            << "SELECT ID, NAME FROM {C} ORDER BY NAME DESC, ID LIMIT 7";
+        QTest::newRow("first rows by decimal with nulls, after an offset")
+            << "SELECT ID, CREDIT FROM {C} ORDER BY CREDIT, ID LIMIT 5 OFFSET 3";
+        QTest::newRow("first rows by real, descending, nulls last")
+            << "SELECT ORDERNO, AMOUNT FROM {O} ORDER BY AMOUNT DESC, ORDERNO LIMIT 10";
+        QTest::newRow("first rows by text beyond ascii and a date")
+            << "SELECT ORDERNO, CLERK, SHIPPED FROM {O} ORDER BY CLERK, SHIPPED DESC, ORDERNO LIMIT 40";
+        QTest::newRow("first rows by flag and integer")
+            << "SELECT ORDERNO FROM {O} ORDER BY RUSH DESC, DELTA, ORDERNO LIMIT 9 OFFSET 990";
+        QTest::newRow("no rows wanted") << "SELECT count(*) FROM (SELECT ID FROM {C} ORDER BY ID LIMIT 0)";
+        QTest::newRow("first rows of a filtered table")
+            << "SELECT ID FROM {C} WHERE CITY = 'Oslo' ORDER BY NAME, ID LIMIT 4";
         QTest::newRow("like a prefix longer than the values")
             << "SELECT count(*) FROM {O} WHERE CLERK LIKE 'Smithers and sons%'";
         QTest::newRow("equal integer and real")

@@ -182,6 +182,12 @@ private slots:
             row("long decimal", {}, FieldDef("M", FieldType::BCD, 20, 2),
                 { QStringLiteral("123456789012345.67"), QStringLiteral("-1234567890123456.5") }, false);
         }
+        // A fraction smaller than a double's exact scale goes the general way.
+        QTest::newRow("Paradox tiny decimal")
+            << int(Table::Paradox) << QString() << FieldDef("M", FieldType::BCD, 32, 20)
+            << QVariantList { QStringLiteral("0.00000000000000000001"), QStringLiteral("-0.5"),
+                              QStringLiteral("-0.0000000000000003"), QStringLiteral("12.25") }
+            << true;
         QTest::newRow("Paradox currency")
             << int(Table::Paradox) << QString() << FieldDef("C", FieldType::Currency)
             << QVariantList { 12.25, -0.5, null } << true;
@@ -336,6 +342,41 @@ private slots:
             for (int i = 1; i < ids.size(); ++i)
                 QVERIFY(ids[i - 1].toInt() < ids[i].toInt());
         }
+    }
+
+    // The scan takes on ORDER BY ... LIMIT over a table nothing else
+    // constrains, so SQLite sorts nothing; otherwise SQLite sorts.
+    void orderedLimitPlan_data()
+    {
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<bool>("sortedByScan");
+        QTest::newRow("limit") << "SELECT NAME FROM customer ORDER BY CITY DESC, NAME LIMIT 2" << true;
+        QTest::newRow("limit and offset")
+            << "SELECT NAME FROM customer ORDER BY SINCE LIMIT 2 OFFSET 1" << true;
+        QTest::newRow("no limit") << "SELECT NAME FROM customer ORDER BY NAME" << false;
+        QTest::newRow("a condition") << "SELECT NAME FROM customer WHERE ID > 1 ORDER BY NAME LIMIT 2"
+                                     << false;
+        QTest::newRow("an expression") << "SELECT NAME FROM customer ORDER BY ID * 2 LIMIT 2" << false;
+        QTest::newRow("a limit too large")
+            << "SELECT NAME FROM customer ORDER BY NAME LIMIT 1000000" << false;
+    }
+    void orderedLimitPlan()
+    {
+        QFETCH(QString, select);
+        QFETCH(bool, sortedByScan);
+        Db db;
+        sql::attachTable(db.db, "customer", dir.filePath("customer.dbf"), Table::DBase, false);
+        const QString plan = db.query("EXPLAIN QUERY PLAN " + select).join(u'\n');
+        QCOMPARE(!plan.contains("TEMP B-TREE"), sortedByScan);
+        // Either way the rows are SQLite's own order.
+        Db plain;
+        sqlite3_exec(plain.db,
+                     "CREATE TABLE customer(ID, NAME, CITY, SINCE);"
+                     "INSERT INTO customer VALUES (1, 'Smith', 'Oslo', '2020-01-02'),"
+                     "(2, 'Smithers', 'Bergen', NULL), (3, 'Jones', 'Oslo', '2019-05-06'),"
+                     "(4, '\xc3\x86r\xc3\xb8', NULL, '2021-07-08')",
+                     nullptr, nullptr, nullptr);
+        QCOMPARE(db.query(select), plain.query(select));
     }
 
     void missingTable()

@@ -104,6 +104,13 @@ QByteArray DbfTable::readFlags(qint64 first, qint64 count) const
                 fail(QStringLiteral("the file is shorter than its records (it changed while open?)"));
             for (qint64 i = 0; i < n; ++i)
                 flags[qsizetype(done + i)] = bytes[qsizetype(i * recLen)];
+            if (n == count) {
+                // The records read for their flags are the window a scan
+                // reads them from next, so the file is read once.
+                m_window = bytes;
+                m_windowFirst = first;
+                m_windowCount = n;
+            }
         }
     } else {
         for (qint64 i = 0; i < count; ++i)

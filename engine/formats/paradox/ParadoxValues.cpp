@@ -190,33 +190,37 @@ bool bcdToDouble(const char *p, double &out)
     const int decimals = head & 0x3F;
     if (decimals > 32)
         return false;
-    int digits[32];
-    int first = -1, last = -1;
-    for (int i = 0; i < 32; ++i) {
-        int nibble = (std::uint8_t(p[1 + i / 2]) >> (i % 2 ? 0 : 4)) & 0xF;
-        if (negative)
-            nibble ^= 0xF;
-        if (nibble > 9)
-            return false;
-        digits[i] = nibble;
-        if (nibble != 0) {
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-    }
-    if (first < 0) {
+    // The 32 digits are the nibbles of bytes 1..16, each one flipped in a
+    // negative value; most of them are leading zeros.
+    const std::uint8_t flip = negative ? 0xFF : 0x00;
+    const auto digit = [&](int i) { return ((std::uint8_t(p[1 + i / 2]) ^ flip) >> (i % 2 ? 0 : 4)) & 0xF; };
+    int first = 0;
+    while (first < 32 && (std::uint8_t(p[1 + first / 2]) ^ flip) == 0)
+        first += 2;
+    while (first < 32 && digit(first) == 0)
+        ++first;
+    if (first == 32) {
         out = 0;
         return true;
     }
+    int last = 31;
+    while (digit(last) == 0)
+        --last;
     // Zeros after the last digit of the fraction do not count.
-    const int end = std::max(last + 1, 32 - decimals);
-    if (end - first > dbf::kExactDecimalDigits)
+    const int point = 32 - decimals;
+    const int end = std::max(last + 1, point);
+    // Also a small fraction (0.000...1) whose scale a double cannot take exactly.
+    if (end - first > dbf::kExactDecimalDigits || end - point > dbf::kExactDecimalDigits)
         return false;
+    // Every nibble outside first..last is zero, so this sees any that is no digit.
     std::uint64_t m = 0;
-    for (int i = first; i < end; ++i)
-        m = m * 10 + std::uint64_t(digits[i]);
-    const double d = dbf::scaledToDouble(m, end - (32 - decimals));
+    for (int i = first; i < end; ++i) {
+        const int d = digit(i);
+        if (d > 9)
+            return false;
+        m = m * 10 + std::uint64_t(d);
+    }
+    const double d = dbf::scaledToDouble(m, end - point);
     out = negative ? -d : d;
     return true;
 }
