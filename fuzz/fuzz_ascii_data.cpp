@@ -3,7 +3,8 @@
 //
 // Input: one mode byte, then the data file. Mode bits 0-1 pick the schema
 // (delimited, undelimited, tab-separated with a quote delimiter, fixed);
-// bit 2 opens the table read-only (else it is also written to).
+// bit 2 opens the table read-only (else it is also written to); bits 3-4
+// pick the forms of dates, times and numbers.
 #include "engine/EngineError.h"
 #include "engine/Value.h"
 #include "engine/formats/ascii/AsciiDriver.h"
@@ -27,6 +28,24 @@ const char *const kFuzzSchemas[] = {
     "Field3=C,FLOAT,6,2,10\r\nField4=D,DATE,10,0,16\r\nField5=E,BOOL,1,0,3\r\n",
 };
 
+// Date, time and number forms as a session's configuration gives them.
+qvx::ascii::TextForms fuzzForms(int which)
+{
+    switch (which) {
+    case 1:
+        return qvx::ascii::textFormsFromConfig(
+            { "SEPARATOR=.", "MODE=1", "FOURDIGITYEAR=FALSE" }, { "MILSECONDS=TRUE" },
+            { "DECIMALSEPARATOR=,", "THOUSANDSEPARATOR=.", "LEADINGZERON=FALSE" });
+    case 2:
+        return qvx::ascii::textFormsFromConfig({ "SEPARATOR=/", "MODE=0", "LEADINGZEROD=FALSE" },
+                                               { "TWELVEHOUR=TRUE", "SECONDS=FALSE" }, {});
+    case 3:
+        return qvx::ascii::textFormsFromConfig({ "SEPARATOR=:" }, {}, { "THOUSANDSEPARATOR='" });
+    default:
+        return qvx::ascii::defaultTextForms();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -36,9 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t mode = data[0];
     const QByteArray bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     const QByteArray schema(kFuzzSchemas[mode & 3]);
+    const qvx::ascii::TextForms forms = fuzzForms((mode >> 3) & 3);
     try {
         auto t = qvx::openAscii(std::make_unique<qvx::MemoryFile>(bytes, QStringLiteral("fuzz.txt")), schema,
-                                QStringLiteral("fuzz.sch"), (mode & 4) != 0);
+                                QStringLiteral("fuzz.sch"), (mode & 4) != 0, forms);
         (void)t->info();
         const qint64 count = std::min<qint64>(t->recordCount(), 200);
         qvx::Record rec;
@@ -66,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             const QByteArray written = table->dataFile().readBytes(0, table->dataFile().size());
             auto again
                 = qvx::openAscii(std::make_unique<qvx::MemoryFile>(written, QStringLiteral("fuzz.txt")),
-                                 schema, QStringLiteral("fuzz.sch"), true);
+                                 schema, QStringLiteral("fuzz.sch"), true, forms);
             if (again->recordCount() != t->recordCount())
                 __builtin_trap();
         }

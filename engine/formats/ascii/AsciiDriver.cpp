@@ -116,12 +116,12 @@ void createAsciiTable(const QString &path, const FieldDefs &fields, const Schema
 }
 
 std::unique_ptr<OpenTable> openAscii(std::unique_ptr<File> data, const QByteArray &schemaText,
-                                     const QString &schemaPath, bool readOnly)
+                                     const QString &schemaPath, bool readOnly, const TextForms &forms)
 {
     Schema schema = parseSchema(schemaText, schemaPath);
     return std::make_unique<AsciiTable>(std::move(data), std::move(schema),
                                         readOnly ? QStringLiteral("the table is open read-only") : QString(),
-                                        nullptr, false);
+                                        nullptr, false, forms);
 }
 
 const TableDriver &asciiDriver()

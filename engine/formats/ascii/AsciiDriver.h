@@ -2,6 +2,7 @@
 // AsciiSchema.h for both layouts.
 #pragma once
 
+#include "AsciiData.h"
 #include "AsciiSchema.h"
 
 #include "../../io/File.h"
@@ -24,6 +25,7 @@ QString asciiSchemaPath(const QString &dataPath);
 
 // Opens a text table whose bytes are already at hand (tests, fuzzing).
 std::unique_ptr<OpenTable> openAscii(std::unique_ptr<File> data, const QByteArray &schemaText,
-                                     const QString &schemaPath, bool readOnly);
+                                     const QString &schemaPath, bool readOnly,
+                                     const ascii::TextForms &forms = ascii::defaultTextForms());
 
 } // namespace qvx
