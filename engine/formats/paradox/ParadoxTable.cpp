@@ -73,6 +73,8 @@ ParadoxTable::ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, H
     const qint64 room = m_file->size() - m_header.headerSize - kBlockHeaderSize;
     m_lastUsableBlock = room < 0 ? 0 : int(std::min<qint64>(room / m_header.blockSize() + 1, 0xFFFF));
     m_visited.assign(std::size_t(m_lastUsableBlock) + 1, false);
+    // A scan maps every block; growing the list as it goes costs more than the mapping.
+    m_blocks.reserve(std::size_t(m_lastUsableBlock));
     m_nextToMap = m_header.firstBlock;
     m_followedSize = m_file->size();
     m_knownSize = m_followedSize;
