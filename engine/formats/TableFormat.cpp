@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace qvx {
 
 WriteAccess::WriteAccess() = default;
@@ -47,6 +49,14 @@ QString companionFile(const QString &tablePath, const QStringList &extensions)
                 return dir.filePath(entry);
     }
     return {};
+}
+
+void putNumeric(FieldSink &sink, double d)
+{
+    if (d == std::trunc(d) && std::fabs(d) < 1e15)
+        sink.integer(qint64(d));
+    else
+        sink.real(d);
 }
 
 } // namespace qvx

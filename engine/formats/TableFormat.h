@@ -44,6 +44,10 @@ protected:
     ~FieldSink() = default;
 };
 
+// A decimal value (at most 15 significant digits) as a NUMERIC column of
+// SQLite holds it: a whole number as an integer, anything else as a double.
+void putNumeric(FieldSink &sink, double d);
+
 class OpenTable {
 public:
     virtual ~OpenTable() = default;

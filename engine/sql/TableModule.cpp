@@ -735,12 +735,7 @@ void putValue(FieldSink &sink, const QVariant &v, FieldType type)
         for (QChar c : text)
             digits += c.isDigit() ? 1 : 0;
         if (digits <= 15) {
-            // As a NUMERIC column holds it: a whole number as an integer.
-            const double d = text.toDouble();
-            if (d == std::trunc(d) && std::fabs(d) < 1e15)
-                sink.integer(qint64(d));
-            else
-                sink.real(d);
+            putNumeric(sink, text.toDouble());
             return;
         }
         const QByteArray t = text.toUtf8();

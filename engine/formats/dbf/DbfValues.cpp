@@ -743,15 +743,6 @@ bool decimalToSql(const char *text, int length, FieldSink &sink)
     return true;
 }
 
-void putNumeric(FieldSink &sink, double d)
-{
-    // As a NUMERIC column of SQLite holds it: a whole number as an integer.
-    if (d == std::trunc(d) && std::fabs(d) < 1e15)
-        sink.integer(qint64(d));
-    else
-        sink.real(d);
-}
-
 void putSqlDate(FieldSink &sink, const QDate &d)
 {
     putDate(sink, d.year(), d.month(), d.day());

@@ -80,9 +80,6 @@ bool splitPlainDecimal(const char *p, int len, DecimalParts &d);
 // Plain decimal text ("  -012.50") to SQL as a double when it has at most 15
 // significant digits (as the general path does); false, sink untouched, otherwise.
 bool decimalToSql(const char *text, int length, FieldSink &sink);
-// A decimal value (at most 15 significant digits) to SQL as a NUMERIC column
-// holds it: a whole number as an integer, anything else as a double.
-void putNumeric(FieldSink &sink, double d);
 // A date as SQL text (yyyy-MM-dd), for years 1 to 9999.
 void putSqlDate(FieldSink &sink, const QDate &d);
 

@@ -404,7 +404,7 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
         double d = 0;
         if (!bcdToDouble(p, d))
             return false;
-        dbf::putNumeric(sink, d);
+        putNumeric(sink, d);
         return true;
     }
     case kDate: {
