@@ -15,7 +15,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -125,8 +124,8 @@ struct Filter {
     qint64 integer = 0;
     double real = 0;
     std::string text;
-    // A LIKE pattern's literal ASCII start ("Smi" of "Smi%"), checked on the
-    // stored bytes before any text is converted.
+    // A LIKE pattern's literal ASCII start as a pattern of its own ("Smi%"
+    // of "Smi%th"), checked on the stored bytes before any text is converted.
     std::string asciiPrefix;
     bool rawUnavailable = false; // the table cannot give this column's bytes
 };
@@ -444,18 +443,11 @@ bool mayMatch(const OpenTable &t, qint64 index, Filter &f)
         QByteArrayView raw;
         if (!t.readAsciiCompatibleText(index, f.column, raw)) {
             f.rawUnavailable = true;
-        } else {
+        } else if (!likeMatches(f.asciiPrefix.data(), f.asciiPrefix.data() + f.asciiPrefix.size(), raw.data(),
+                                raw.data() + raw.size())) {
             // A byte of 0x80 or more is part of a character that is not
             // ASCII in any case, so it never matches a letter of the prefix.
-            const std::size_t n = f.asciiPrefix.size();
-            if (std::size_t(raw.size()) < n)
-                return false;
-            const auto fold = [](unsigned char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; };
-            for (std::size_t i = 0; i < n; ++i) {
-                if (fold(static_cast<unsigned char>(raw[qsizetype(i)]))
-                    != fold(static_cast<unsigned char>(f.asciiPrefix[i])))
-                    return false;
-            }
+            return false;
         }
     }
     CheckSink v;
@@ -660,6 +652,8 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
                     break;
                 f.asciiPrefix += ch;
             }
+            if (!f.asciiPrefix.empty())
+                f.asciiPrefix += '%';
         }
         c->filters.push_back(std::move(f));
     }

@@ -29,7 +29,7 @@ bool isText(const SchemaField &f)
 
 // Number text in the table's form to plain C form ("1.234,5" -> "1234.5"
 // with ',' as the decimal separator); a thousands separator may stand only
-// between digits of the whole part.
+// between digits of the whole part. Empty (no number) for anything else.
 QByteArray plainNumber(const QString &text, const TextForms &forms)
 {
     QByteArray out;
@@ -46,9 +46,9 @@ QByteArray plainNumber(const QString &text, const TextForms &forms)
             continue;
         }
         if (c == u'.' && forms.decimalSeparator != u'.')
-            return QByteArray("x"); // a full stop that is not the decimal separator
+            return {}; // a full stop that is not the decimal separator
         if (c.unicode() > 0x7f || c == u'\0')
-            return QByteArray("x");
+            return {};
         if (c == u'e' || c == u'E')
             inFraction = true;
         out += char(c.unicode());

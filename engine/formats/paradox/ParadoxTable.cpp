@@ -128,11 +128,10 @@ bool ParadoxTable::mapNextBlock() const
     // A scan finds the header in the run of blocks it read last.
     const qint64 at = m_header.blockOffset(block);
     const qint64 headSize = kBlockHeaderSize + m_keyLength;
-    QByteArray headBytes;
+    QByteArray headBytes; // only when the header is read on its own
     const char *head = nullptr;
     if (m_cacheFrom >= 0 && at >= m_cacheFrom && at + headSize <= m_cacheFrom + m_cache.size()) {
         head = m_cache.constData() + (at - m_cacheFrom);
-        headBytes = QByteArray::fromRawData(head, qsizetype(headSize));
     } else {
         headBytes = QByteArray(qsizetype(headSize), '\0');
         const qint64 got = m_file->readAt(at, headBytes.data(), headBytes.size());
