@@ -5,6 +5,7 @@
 #include "packets/Packets.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QtDebug>
 
 #include <algorithm>
@@ -79,12 +80,9 @@ void ClientDataSet::createDataSet()
     checkPacketStructure(check, QString());
     close();
     m_createPending = true;
-    try {
-        open();
-    } catch (...) {
-        m_createPending = false;
-        throw;
-    }
+    auto notCreated = qScopeGuard([this] { m_createPending = false; });
+    open();
+    notCreated.dismiss();
 }
 
 void ClientDataSet::emptyDataSet()
@@ -106,17 +104,19 @@ void ClientDataSet::loadFromFile(const QString &path)
     auto packet = std::make_unique<Packet>(readPacket(file->readBytes(0, file->size()), path));
     close();
     m_pendingLoad = std::move(packet);
-    try {
-        open();
-    } catch (...) {
-        m_pendingLoad.reset();
-        throw;
-    }
+    auto notLoaded = qScopeGuard([this] { m_pendingLoad.reset(); });
+    open();
+    notLoaded.dismiss();
 }
 
 PacketFormat ClientDataSet::formatForFileName(const QString &path, PacketFormat asked)
 {
-    return path.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive) ? PacketFormat::Xml : asked;
+    // An XML packet's name is always written as XML; any other name takes
+    // what was asked.
+    const FileKind *kind = fileKindForName(path);
+    return kind && kind->document == DocumentKind::DataPacket && kind->packetFormat == PacketFormat::Xml
+        ? PacketFormat::Xml
+        : asked;
 }
 
 void ClientDataSet::writePacket(const QString &path, PacketFormat format) const

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "DataSet.h"
+#include "FileKinds.h"
+#include "packets/Packet.h"
 
 #include <QHash>
 #include <QStringList>
@@ -11,25 +13,6 @@
 #include <memory>
 
 namespace qvx {
-
-struct IndexDef {
-    QString name;
-    QStringList fields;
-    bool operator==(const IndexDef &) const = default;
-};
-
-enum class PacketFormat { Binary, Xml };
-
-// Everything a data packet holds: fields, index definitions and rows.
-struct Packet {
-    FieldDefs fields;
-    std::vector<IndexDef> indexes;
-    std::vector<Record> rows;
-    // For nested data set fields read from XML: the field's own definition
-    // (its FIELDS and PARAMS elements as XML text), by field name, so that a
-    // packet written back keeps the nested structure other programs expect.
-    QHash<QString, QByteArray> nestedDefinitions;
-};
 
 // Closing a data set that has a file name and changed data writes it back
 // first (a failure is raised and the data is kept, so that the destructor can

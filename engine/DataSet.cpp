@@ -267,6 +267,27 @@ bool DataSet::isReadOnly() const
     return m_readOnly || (isOpen() && doReadOnly());
 }
 
+QString DataSet::readOnlyReason() const
+{
+    if (!isReadOnly())
+        return {};
+    // The source's reason is the more precise: a table asked to open
+    // read-only says so itself, a file that cannot be written says that.
+    if (isOpen() && doReadOnly()) {
+        const QString reason = doReadOnlyReason();
+        if (!reason.isEmpty() || !m_readOnly)
+            return reason;
+    }
+    return QStringLiteral("it is open read-only");
+}
+
+void DataSet::raiseReadOnly() const
+{
+    const QString reason = readOnlyReason();
+    raise(reason.isEmpty() ? QStringLiteral("Cannot modify a read-only dataset")
+                           : QStringLiteral("Cannot modify a read-only dataset: %1").arg(reason));
+}
+
 void DataSet::checkBrowse()
 {
     if (m_state == State::Edit || m_state == State::Insert) {
@@ -284,17 +305,17 @@ Record DataSet::doNewRecord() const
 
 qint64 DataSet::doUpdate(qint64, const Record &)
 {
-    raise(QStringLiteral("Cannot modify a read-only dataset"));
+    raiseReadOnly();
 }
 
 qint64 DataSet::doInsert(qint64, const Record &)
 {
-    raise(QStringLiteral("Cannot modify a read-only dataset"));
+    raiseReadOnly();
 }
 
 void DataSet::doDelete(qint64)
 {
-    raise(QStringLiteral("Cannot modify a read-only dataset"));
+    raiseReadOnly();
 }
 
 void DataSet::edit()
@@ -303,7 +324,7 @@ void DataSet::edit()
     if (m_state == State::Edit || m_state == State::Insert)
         return;
     if (isReadOnly())
-        raise(QStringLiteral("Cannot modify a read-only dataset"));
+        raiseReadOnly();
     if (m_index < 0) {
         append();
         return;
@@ -318,7 +339,7 @@ void DataSet::append()
 {
     checkActive();
     if (isReadOnly())
-        raise(QStringLiteral("Cannot modify a read-only dataset"));
+        raiseReadOnly();
     checkBrowse();
     m_insertBefore = doRecordCount();
     m_editBuffer = doNewRecord();
@@ -331,7 +352,7 @@ void DataSet::insert()
 {
     checkActive();
     if (isReadOnly())
-        raise(QStringLiteral("Cannot modify a read-only dataset"));
+        raiseReadOnly();
     checkBrowse();
     m_insertBefore = std::max<qint64>(m_index, 0);
     m_editBuffer = doNewRecord();
@@ -344,7 +365,7 @@ void DataSet::appendRecord(const Record &values)
 {
     checkActive();
     if (isReadOnly())
-        raise(QStringLiteral("Cannot modify a read-only dataset"));
+        raiseReadOnly();
     checkBrowse();
     Record rec(m_fields.size());
     for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i)
@@ -411,7 +432,7 @@ void DataSet::deleteRecord()
 {
     checkActive();
     if (isReadOnly())
-        raise(QStringLiteral("Cannot modify a read-only dataset"));
+        raiseReadOnly();
     if (m_state == State::Insert) {
         cancel();
         return;
@@ -507,7 +528,7 @@ void DataSet::setValue(int index, const QVariant &value)
     checkActive();
     const FieldDef &f = field(index);
     if (isReadOnly())
-        raise(QStringLiteral("Cannot modify a read-only dataset"));
+        raiseReadOnly();
     if (m_state != State::Edit && m_state != State::Insert)
         raise(QStringLiteral("Dataset not in edit or insert mode"));
     if (f.readOnly)

@@ -67,6 +67,9 @@ public:
     // posts nothing.
     State state() const { return m_state; }
     bool isReadOnly() const;
+    // Why the data set cannot be modified, for messages and status text; ""
+    // when it can, or when its source gives no reason.
+    QString readOnlyReason() const;
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool canModify() const { return !isReadOnly(); }
     void edit();
@@ -101,6 +104,9 @@ public:
     // (with its unposted edits; a record being inserted is not among them);
     // false when there is no such record.
     bool readRecord(qint64 recNo, Record &rec) const;
+    // Does learning the record count mean reading every record? Views then
+    // count only as far as they show.
+    bool isCountCostly() const { return doCountIsCostly(); }
 
     // Observers and refresh suspension (counted; balance with a guard).
     void addLink(DataLink *link);
@@ -134,6 +140,8 @@ protected:
     // Is there a record at this index? Sources for which counting is costly
     // answer without counting everything.
     virtual bool doHasRecord(qint64 index) const { return index >= 0 && index < doRecordCount(); }
+    // True when doRecordCount() reads every record to count them.
+    virtual bool doCountIsCostly() const { return false; }
     // Reads record `index` (0-based) into rec, resized to fieldCount().
     virtual void doRead(qint64 index, Record &rec) const = 0;
     // Writes rec over record `index`.
@@ -147,6 +155,8 @@ protected:
     virtual void doDelete(qint64 index);
     // A source is read-only when it cannot store records at all.
     virtual bool doReadOnly() const { return false; }
+    // Why a read-only source cannot store records, "" when it cannot say.
+    virtual QString doReadOnlyReason() const { return {}; }
     // Bookmarks: the default is the index, which is right for sources whose
     // records never move.
     virtual Bookmark doBookmark(qint64 index) const { return index; }
@@ -164,6 +174,7 @@ protected:
 
 private:
     void checkBrowse(); // posts or cancels a pending edit
+    [[noreturn]] void raiseReadOnly() const; // the refusal, with its reason when there is one
     void loadCurrent() const;
     void moveTo(qint64 index);
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -150,7 +151,8 @@ void Query::connect(const sql::Rewrite &rewrite, bool writable)
     // Sorting and grouping keep up to 64 MB of rows in one arena before they
     // spill to temporary files (the default is 2 MB).
     sqlite3_exec(m_db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    sql::registerTableModule(m_db);
+    // Text tables read and write the forms of the query's session.
+    sql::registerTableModule(m_db, textFormsOf(m_session ? m_session : Session::defaultSession()));
     m_created.clear();
     for (const sql::TableRef &ref : rewrite.tables) {
         if (ref.use == sql::TableRef::Use::Create) {
@@ -211,27 +213,23 @@ qint64 Query::execSQL()
     connect(rewrite, true);
     const QByteArray text = localCreate(rewrite.sql).toUtf8();
     const char *tail = text.constData();
+    // Done or failed, the connection goes, and with it the tables' writer locks.
+    const auto done = qScopeGuard([this] { disconnect(); });
     qint64 changed = 0;
-    try {
-        while (tail && *tail) {
-            sqlite3_stmt *st = nullptr;
-            const char *start = tail;
-            if (sqlite3_prepare_v2(m_db, tail, -1, &st, &tail) != SQLITE_OK)
-                prepareFailure(rewrite, text, start - text.constData());
-            if (!st)
-                break; // only white space or comments were left
-            int rc;
-            while ((rc = sqlite3_step(st)) == SQLITE_ROW) { }
-            sqlite3_finalize(st);
-            if (rc != SQLITE_DONE)
-                sqlFailure();
-            changed += sqlite3_changes(m_db);
-        }
-    } catch (...) {
-        disconnect();
-        throw;
+    while (tail && *tail) {
+        sqlite3_stmt *st = nullptr;
+        const char *start = tail;
+        if (sqlite3_prepare_v2(m_db, tail, -1, &st, &tail) != SQLITE_OK)
+            prepareFailure(rewrite, text, start - text.constData());
+        if (!st)
+            break; // only white space or comments were left
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) { }
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE)
+            sqlFailure();
+        changed += sqlite3_changes(m_db);
     }
-    disconnect();
     return changed;
 }
 
@@ -241,71 +239,69 @@ FieldDefs Query::doOpen()
     const QString text = rewrite.sql;
     const bool query = returnsRows(text);
     connect(rewrite, !query);
-    try {
-        const QByteArray bytes = text.toUtf8();
-        const char *tail = nullptr;
-        if (sqlite3_prepare_v2(m_db, bytes.constData(), -1, &m_stmt, &tail) != SQLITE_OK)
-            prepareFailure(rewrite, bytes, 0);
-        if (!m_stmt)
-            throw EngineError(QStringLiteral("The SQL text holds no statement"));
-        const int columns = sqlite3_column_count(m_stmt);
-        if (columns == 0) {
-            // Run it once, as a statement, then say why nothing opened.
-            const int rc = sqlite3_step(m_stmt);
-            if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-                sqlFailure();
-            throw EngineError(QStringLiteral("The SQL statement returns no result set"));
-        }
-        m_fields.clear();
-        // An expression's kind comes from the first row's value; that row,
-        // once stepped, is kept as the first of the result, so the statement
-        // runs once.
-        int firstStep = -1;
-        for (int c = 0; c < columns; ++c) {
-            int code = 0, size = 0, decimals = 0;
-            FieldType type = FieldType::String;
-            if (sql::parseDeclaredType(sqlite3_column_decltype(m_stmt, c), code, size, decimals)) {
-                type = fieldTypeFromCode(code);
-            } else {
-                if (firstStep < 0) {
-                    firstStep = sqlite3_step(m_stmt);
-                    if (firstStep != SQLITE_ROW && firstStep != SQLITE_DONE)
-                        sqlFailure();
-                }
-                if (firstStep == SQLITE_ROW) {
-                    switch (sqlite3_column_type(m_stmt, c)) {
-                    case SQLITE_INTEGER:
-                        type = FieldType::LargeInt;
-                        break;
-                    case SQLITE_FLOAT:
-                        type = FieldType::Float;
-                        break;
-                    case SQLITE_BLOB:
-                        type = FieldType::Blob;
-                        break;
-                    default:
-                        size = 255;
-                        break;
-                    }
-                } else {
-                    size = 255;
-                }
-            }
-            m_fields.emplace_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)), type, size, decimals);
-            m_fields.back().readOnly = true;
-        }
-        m_window.clear();
-        m_windowFirst = 0;
-        m_stepped = 0;
-        m_total = -1;
-        if (firstStep == SQLITE_ROW)
-            keepCurrentRow();
-        else if (firstStep == SQLITE_DONE)
-            m_total = 0;
-    } catch (...) {
-        disconnect();
-        throw;
+    // A statement that fails to start leaves no connection behind.
+    auto notOpened = qScopeGuard([this] { disconnect(); });
+    const QByteArray bytes = text.toUtf8();
+    const char *tail = nullptr;
+    if (sqlite3_prepare_v2(m_db, bytes.constData(), -1, &m_stmt, &tail) != SQLITE_OK)
+        prepareFailure(rewrite, bytes, 0);
+    if (!m_stmt)
+        throw EngineError(QStringLiteral("The SQL text holds no statement"));
+    const int columns = sqlite3_column_count(m_stmt);
+    if (columns == 0) {
+        // Run it once, as a statement, then say why nothing opened.
+        const int rc = sqlite3_step(m_stmt);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            sqlFailure();
+        throw EngineError(QStringLiteral("The SQL statement returns no result set"));
     }
+    m_fields.clear();
+    // An expression's kind comes from the first row's value; that row,
+    // once stepped, is kept as the first of the result, so the statement
+    // runs once.
+    int firstStep = -1;
+    for (int c = 0; c < columns; ++c) {
+        int code = 0, size = 0, decimals = 0;
+        FieldType type = FieldType::String;
+        if (sql::parseDeclaredType(sqlite3_column_decltype(m_stmt, c), code, size, decimals)) {
+            type = fieldTypeFromCode(code);
+        } else {
+            if (firstStep < 0) {
+                firstStep = sqlite3_step(m_stmt);
+                if (firstStep != SQLITE_ROW && firstStep != SQLITE_DONE)
+                    sqlFailure();
+            }
+            if (firstStep == SQLITE_ROW) {
+                switch (sqlite3_column_type(m_stmt, c)) {
+                case SQLITE_INTEGER:
+                    type = FieldType::LargeInt;
+                    break;
+                case SQLITE_FLOAT:
+                    type = FieldType::Float;
+                    break;
+                case SQLITE_BLOB:
+                    type = FieldType::Blob;
+                    break;
+                default:
+                    size = 255;
+                    break;
+                }
+            } else {
+                size = 255;
+            }
+        }
+        m_fields.emplace_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)), type, size, decimals);
+        m_fields.back().readOnly = true;
+    }
+    m_window.clear();
+    m_windowFirst = 0;
+    m_stepped = 0;
+    m_total = -1;
+    if (firstStep == SQLITE_ROW)
+        keepCurrentRow();
+    else if (firstStep == SQLITE_DONE)
+        m_total = 0;
+    notOpened.dismiss();
     return m_fields;
 }
 

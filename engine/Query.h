@@ -57,6 +57,8 @@ protected:
     bool doHasRecord(qint64 index) const override;
     void doRead(qint64 index, Record &rec) const override;
     bool doReadOnly() const override { return true; }
+    // The row count is known only once every row has been stepped.
+    bool doCountIsCostly() const override { return true; }
 
 private:
     void connect(const sql::Rewrite &rewrite, bool writable);

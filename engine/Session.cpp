@@ -1,7 +1,7 @@
 #include "Session.h"
 
 #include "EngineError.h"
-#include "Table.h"
+#include "FileKinds.h"
 #include "config/ConfigFile.h"
 #include "io/File.h"
 
@@ -253,23 +253,10 @@ QStringList Session::tableNames(const QString &alias) const
     // files of atomic rewrites; memo and index files have other extensions.
     const QStringList files = dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
     for (const QString &file : files) {
-        if (Table::typeForExtension(file) != Table::Default)
+        const FileKind *kind = fileKindForName(file);
+        if (kind && kind->document == DocumentKind::LocalTable)
             names.append(file);
     }
-    return names;
-}
-
-QStringList Session::fieldNames(const QString &alias, const QString &table) const
-{
-    Table t;
-    t.setSession(this);
-    t.setDatabaseName(alias);
-    t.setTableName(table);
-    t.setReadOnly(true);
-    t.open();
-    QStringList names;
-    for (const FieldDef &f : t.fields())
-        names.append(f.name);
     return names;
 }
 

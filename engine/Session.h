@@ -84,8 +84,7 @@ public:
     // of atomic rewrites are hidden). An alias with an empty PATH has none.
     // Throws EngineError when the folder cannot be read.
     QStringList tableNames(const QString &alias) const;
-    // The field names of a table of an alias, read through a read-only Table.
-    QStringList fieldNames(const QString &alias, const QString &table) const;
+    // A table's field names: tableFieldNames() (Table.h), which opens it.
 
     // "STANDARD" (folders holding tables of every format, chosen by file
     // extension), "PARADOX", "DBASE", "FOXPRO" and "ASCIIDRV".

@@ -1,5 +1,6 @@
 #include "Table.h"
 
+#include "FileKinds.h"
 #include "Session.h"
 #include "formats/ascii/AsciiDriver.h"
 #include "formats/dbf/DbfDriver.h"
@@ -42,14 +43,8 @@ void Table::setTableType(int type)
 
 int Table::typeForExtension(const QString &fileName)
 {
-    const QString ext = QFileInfo(fileName).suffix().toLower();
-    if (ext == QLatin1String("db"))
-        return Paradox;
-    if (ext == QLatin1String("dbf"))
-        return DBase;
-    if (ext == QLatin1String("txt"))
-        return Ascii;
-    return Default;
+    const FileKind *kind = fileKindForName(fileName);
+    return kind && kind->document == DocumentKind::LocalTable ? kind->tableType : Default;
 }
 
 int Table::effectiveType() const
@@ -172,7 +167,10 @@ QString Table::displayName() const
 
 FieldDefs Table::doOpen()
 {
-    m_open = driver().open(filePath(), readOnlyRequested());
+    OpenOptions options;
+    options.readOnly = readOnlyRequested();
+    options.textForms = textFormsOf(m_session ? m_session : Session::defaultSession());
+    m_open = driver().open(filePath(), options);
     return m_open->fields();
 }
 
@@ -216,6 +214,11 @@ bool Table::doReadOnly() const
     return m_open && m_open->readOnly();
 }
 
+QString Table::doReadOnlyReason() const
+{
+    return m_open ? m_open->readOnlyReason() : QString();
+}
+
 DataSet::Bookmark Table::doBookmark(qint64 index) const
 {
     return m_open->bookmark(index);
@@ -224,6 +227,29 @@ DataSet::Bookmark Table::doBookmark(qint64 index) const
 qint64 Table::doIndexOfBookmark(Bookmark bm) const
 {
     return m_open->indexOfBookmark(bm);
+}
+
+QStringList tableFieldNames(const Session &session, const QString &alias, const QString &table)
+{
+    Table t;
+    t.setSession(&session);
+    t.setDatabaseName(alias);
+    t.setTableName(table);
+    t.setReadOnly(true);
+    t.open();
+    QStringList names;
+    for (const FieldDef &f : t.fields())
+        names.append(f.name);
+    return names;
+}
+
+TextForms textFormsOf(const Session *session)
+{
+    if (!session)
+        return ascii::defaultTextForms();
+    return ascii::textFormsFromConfig(session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\DATE")),
+                                      session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\TIME")),
+                                      session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER")));
 }
 
 } // namespace qvx

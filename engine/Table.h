@@ -21,8 +21,10 @@ public:
     ~Table() override;
 
     void setDatabaseName(const QString &name); // a directory or alias; a path separator is added if missing
-    // The session that resolves an alias given as the database name; without
-    // one, Session::defaultSession(). The session must outlive the table.
+    // The session that resolves an alias given as the database name and
+    // whose forms a text table reads and writes dates, times and numbers in;
+    // without one, Session::defaultSession(). The session must outlive the
+    // table.
     void setSession(const Session *session) { m_session = session; }
     QString databaseName() const { return m_databaseName; }
     // With type 0 the name carries its extension; otherwise the type's own
@@ -66,6 +68,7 @@ protected:
     qint64 doInsert(qint64 before, const Record &rec) override;
     void doDelete(qint64 index) override;
     bool doReadOnly() const override;
+    QString doReadOnlyReason() const override;
     Bookmark doBookmark(qint64 index) const override;
     qint64 doIndexOfBookmark(Bookmark bm) const override;
 
@@ -81,5 +84,13 @@ private:
     CreateOptions m_createOptions;
     std::unique_ptr<OpenTable> m_open;
 };
+
+// The field names of a table of an alias (or folder), read through a
+// read-only Table under session. Throws EngineError when it cannot be opened.
+QStringList tableFieldNames(const Session &session, const QString &alias, const QString &table);
+
+// The forms text tables read and write dates, times and numbers in under a
+// session (its \SYSTEM\FORMATS sections); the defaults for none.
+TextForms textFormsOf(const Session *session);
 
 } // namespace qvx

@@ -107,18 +107,10 @@ void writeTable(DataSet &from, const QString &path, const WriteTarget &target,
 
 std::optional<WriteTarget> writeTargetForFileName(const QString &path)
 {
-    const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext == QLatin1String("dbf"))
-        return WriteTarget { Table::DBase, 0, PacketFormat::Binary, {} };
-    if (ext == QLatin1String("db"))
-        return WriteTarget { Table::Paradox, 0, PacketFormat::Binary, {} };
-    if (ext == QLatin1String("txt"))
-        return WriteTarget { Table::Ascii, 0, PacketFormat::Binary, {} };
-    if (ext == QLatin1String("xml"))
-        return WriteTarget { Table::Default, 0, PacketFormat::Xml, {} };
-    if (ext == QLatin1String("cds"))
-        return WriteTarget { Table::Default, 0, PacketFormat::Binary, {} };
-    return std::nullopt;
+    const FileKind *kind = fileKindForName(path);
+    if (!kind || !kind->writable)
+        return std::nullopt;
+    return WriteTarget { kind->tableType, 0, kind->packetFormat, {} };
 }
 
 void copyRecords(DataSet &from, DataSet &to, const std::function<void()> &step)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
-# 60), starting from the fixtures. A crash stops the run and leaves its input
-# in build/fuzz/<target>/: keep it under tests/fixtures/fuzz/ and make a test
-# replay it.
+# 60), starting from its seeds in tests/fixtures/fuzz/<target>/. New inputs go
+# to build/fuzz/<target>/corpus only: libFuzzer writes to the first corpus
+# folder it is given, never to the seeds. A crash stops the run and leaves its
+# input in build/fuzz/<target>/: keep it in tests/fixtures/fuzz/<target>/,
+# where the engine tests replay every file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"

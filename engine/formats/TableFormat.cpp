@@ -59,4 +59,11 @@ void putNumeric(FieldSink &sink, double d)
         sink.real(d);
 }
 
+std::unique_ptr<OpenTable> TableDriver::open(const QString &path, bool readOnly) const
+{
+    OpenOptions options;
+    options.readOnly = readOnly;
+    return open(path, options);
+}
+
 } // namespace qvx

@@ -30,6 +30,33 @@ struct CreateOptions {
     int keyFields = 0;
 };
 
+// How dates, times and numbers are written as text: the date, time and
+// number formats of the session a table is opened under
+// (Session::configSection). Only text tables use them; see AsciiData.h for
+// how reading and writing go by them.
+struct TextForms {
+    enum class DateOrder { MonthDayYear = 0, DayMonthYear = 1, YearMonthDay = 2 };
+    QChar dateSeparator = u'-';
+    DateOrder dateOrder = DateOrder::YearMonthDay;
+    bool fourDigitYear = true;
+    bool leadingZeroDay = true;
+    bool leadingZeroMonth = true;
+    bool twelveHour = false; // "1:05:09 PM"
+    bool seconds = true;
+    bool milliseconds = false; // ".zzz" always, not only when not zero
+    QChar decimalSeparator = u'.';
+    QChar thousandSeparator; // null: none
+    bool leadingZero = true; // "0.5", not ".5"
+};
+
+// Options for opening a table.
+struct OpenOptions {
+    bool readOnly = false;
+    // The forms a text table reads and writes dates, times and numbers in;
+    // Table fills in those of its session. Other formats ignore them.
+    TextForms textForms;
+};
+
 // Takes one field's value as SQL sees it, with no QVariant or QString in
 // between: a scan over a million records calls it for every field used.
 class FieldSink {
@@ -54,6 +81,8 @@ public:
     virtual const FieldDefs &fields() const = 0;
     virtual TableInfo info() const = 0;
     virtual bool readOnly() const = 0;
+    // Why a read-only table refuses writes ("the file is read-only on disk").
+    virtual QString readOnlyReason() const { return {}; }
     virtual qint64 recordCount() const = 0;
     // A quick guess at the record count for planning (deleted records may be
     // counted); must not read the whole file.
@@ -129,7 +158,10 @@ QString companionFile(const QString &tablePath, const QStringList &extensions);
 class TableDriver {
 public:
     virtual ~TableDriver() = default;
-    virtual std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const = 0;
+    virtual std::unique_ptr<OpenTable> open(const QString &path, const OpenOptions &options) const = 0;
+    // The same with the default options but readOnly (a text table then
+    // reads and writes the default forms).
+    std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const;
     // Creates (or replaces, atomically) the table and its companion files.
     virtual void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const = 0;
     // Removes every record, keeping the structure.

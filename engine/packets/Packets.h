@@ -3,7 +3,7 @@
 // layout, drawn in BinaryPacketFormat.h.
 #pragma once
 
-#include "../ClientDataSet.h"
+#include "Packet.h"
 
 namespace qvx {
 

@@ -196,7 +196,7 @@ void setError(sqlite3_vtab *vtab, const QString &message)
     vtab->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
 }
 
-int connect(sqlite3 *db, void *, int argc, const char *const *argv, sqlite3_vtab **out, char **err)
+int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **err)
 {
     if (argc < 6) {
         *err = sqlite3_mprintf("qvx_table needs a path, a table type and ro or rw");
@@ -221,7 +221,10 @@ int connect(sqlite3 *db, void *, int argc, const char *const *argv, sqlite3_vtab
                 throw EngineError(path, QStringLiteral("the table exists already"));
             Table::driverFor(type).create(path, fields, CreateOptions {});
         }
-        vtab->table = Table::driverFor(type).open(path, mode == QLatin1String("ro"));
+        OpenOptions options;
+        options.readOnly = mode == QLatin1String("ro");
+        options.textForms = *static_cast<const TextForms *>(aux);
+        vtab->table = Table::driverFor(type).open(path, options);
     } catch (const std::exception &e) {
         *err = sqlite3_mprintf("%s", e.what());
         return SQLITE_ERROR;
@@ -895,9 +898,12 @@ bool parseDeclaredType(const char *declared, int &typeCode, int &size, int &deci
     return a && b && c;
 }
 
-void registerTableModule(sqlite3 *db)
+void registerTableModule(sqlite3 *db, const TextForms &forms)
 {
-    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, nullptr, nullptr) != SQLITE_OK)
+    // The module keeps its own copy; SQLite deletes it with the connection
+    // (or at once when registering fails).
+    const auto deleteForms = [](void *p) { delete static_cast<TextForms *>(p); };
+    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, new TextForms(forms), deleteForms) != SQLITE_OK)
         throw EngineError(
             QStringLiteral("Cannot prepare SQL: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
 }

@@ -5,15 +5,18 @@
 // codec and writer lock.
 #pragma once
 
+#include "../formats/TableFormat.h"
+
 #include <QString>
 
 struct sqlite3;
 
 namespace qvx::sql {
 
-// Registers the module "qvx_table" on a connection. A column's declared type
-// is "<affinity>_Q<type code>_<size>_<decimals>" (see parseDeclaredType).
-void registerTableModule(sqlite3 *db);
+// Registers the module "qvx_table" on a connection; text tables read and
+// write dates, times and numbers in forms. A column's declared type is
+// "<affinity>_Q<type code>_<size>_<decimals>" (see parseDeclaredType).
+void registerTableModule(sqlite3 *db, const TextForms &forms = {});
 
 // Creates the temporary virtual table `name` over the table file at path
 // (tableType as Table's: 1 Paradox, 2 dBASE, 3 FoxPro, 4 ASCII). A writable

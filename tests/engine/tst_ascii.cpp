@@ -8,13 +8,9 @@
 #include <QFile>
 #include <QTest>
 
-// The fuzz targets, replayed here on the inputs that once broke them.
-#define LLVMFuzzerTestOneInput fuzzAsciiSchemaOneInput
-#include "fuzz/fuzz_ascii_schema.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput fuzzAsciiDataOneInput
-#include "fuzz/fuzz_ascii_data.cpp"
-#undef LLVMFuzzerTestOneInput
+#include "fuzz/fuzz_ascii_data.h"
+#include "fuzz/fuzz_ascii_schema.h"
+#include "fuzz_replay.h"
 
 using namespace qvx;
 
@@ -59,7 +55,10 @@ private slots:
     void malformedData();
     void unclosedFixtureFailsOnOpen();
     void missingSchema();
-    void fuzzCrashesReplay();
+    void schemaFuzzInputs_data();
+    void schemaFuzzInputs();
+    void dataFuzzInputs_data();
+    void dataFuzzInputs();
 };
 
 void TestAscii::schemaCases_data()
@@ -381,29 +380,25 @@ void TestAscii::missingSchema()
     QDir(dir).removeRecursively();
 }
 
-void TestAscii::fuzzCrashesReplay()
+// The fuzz targets, replayed on their seeds and on every input that once broke them.
+void TestAscii::schemaFuzzInputs_data()
 {
-    const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
-    const QStringList schemaInputs = dir.entryList({ QStringLiteral("ascii-schema-*") }, QDir::Files);
-    const QStringList dataInputs = dir.entryList({ QStringLiteral("ascii-data-*") }, QDir::Files);
-    if (schemaInputs.isEmpty() && dataInputs.isEmpty())
-        QSKIP("no fuzz input has broken the text table readers yet");
-    for (const QString &name : schemaInputs) {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray data = f.readAll();
-        QCOMPARE(fuzzAsciiSchemaOneInput(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                         std::size_t(data.size())),
-                 0);
-    }
-    for (const QString &name : dataInputs) {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray data = f.readAll();
-        QCOMPARE(fuzzAsciiDataOneInput(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                       std::size_t(data.size())),
-                 0);
-    }
+    qvx::test::fuzzInputRows("fuzz_ascii_schema");
+}
+
+void TestAscii::schemaFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::asciiSchemaInput);
+}
+
+void TestAscii::dataFuzzInputs_data()
+{
+    qvx::test::fuzzInputRows("fuzz_ascii_data");
+}
+
+void TestAscii::dataFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::asciiDataInput);
 }
 
 QTEST_GUILESS_MAIN(TestAscii)

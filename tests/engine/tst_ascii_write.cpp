@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -530,31 +531,54 @@ void TestAsciiWrite::sessionForms()
     writeFile(home.filePath(QStringLiteral("quorvex/engine.conf")), config);
     Session session;
     QVERIFY2(session.configWarning().isEmpty(), qPrintable(session.configWarning()));
-    Session *const oldDefault = Session::defaultSession();
-    Session::setDefaultSession(&session);
 
     const QString file = path(QStringLiteral("forms.txt"));
-    createAsciiTable(
-        file,
-        { FieldDef(QStringLiteral("D"), FieldType::Date), FieldDef(QStringLiteral("T"), FieldType::Time),
-          FieldDef(QStringLiteral("S"), FieldType::DateTime), FieldDef(QStringLiteral("F"), FieldType::Float),
-          FieldDef(QStringLiteral("G"), FieldType::Float),
-          FieldDef(QStringLiteral("N"), FieldType::Integer) },
-        layout(false));
+    const FieldDefs fields {
+        FieldDef(QStringLiteral("D"), FieldType::Date),     FieldDef(QStringLiteral("T"), FieldType::Time),
+        FieldDef(QStringLiteral("S"), FieldType::DateTime), FieldDef(QStringLiteral("F"), FieldType::Float),
+        FieldDef(QStringLiteral("G"), FieldType::Float),    FieldDef(QStringLiteral("N"), FieldType::Integer)
+    };
     const Record rec { QDate(2024, 3, 9),
                        QTime(13, 5),
                        QDateTime(QDate(1815, 12, 10), QTime(13, 5, 0, 250), Qt::UTC),
                        1234.5,
                        -0.25,
                        1234567 };
-    asciiDriver().open(file, false)->insert(0, rec);
+
+    // The driver writes and reads in the forms it is opened with.
+    createAsciiTable(file, fields, layout(false));
+    OpenOptions options;
+    options.textForms = textFormsOf(&session);
+    asciiDriver().open(file, options)->insert(0, rec);
     QCOMPARE(fileBytes(file), line + "\r\n");
     Record back;
-    asciiDriver().open(file, true)->read(0, back);
+    options.readOnly = true;
+    asciiDriver().open(file, options)->read(0, back);
     QCOMPARE(back, rec);
 
-    Session::setDefaultSession(oldDefault);
-    qputenv("XDG_CONFIG_HOME", oldHome);
+    // A table opens it in the forms of the default session when it has no
+    // session of its own, else in those of its own.
+    Session *const oldDefault = Session::defaultSession();
+    const auto restore = qScopeGuard([&] {
+        Session::setDefaultSession(oldDefault);
+        qputenv("XDG_CONFIG_HOME", oldHome);
+    });
+    for (const bool own : { false, true }) {
+        createAsciiTable(file, fields, layout(false));
+        Session::setDefaultSession(own ? nullptr : &session);
+        Table table;
+        if (own)
+            table.setSession(&session);
+        table.setTableName(file);
+        table.open();
+        table.appendRecord(rec);
+        table.close();
+        QCOMPARE(fileBytes(file), line + "\r\n");
+        table.open();
+        QVERIFY(table.readRecord(1, back));
+        QCOMPARE(back, rec);
+        table.close();
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAsciiWrite)

@@ -1,9 +1,14 @@
 // The data set cursor: navigation, the edit state machine, value conversion
-// and observers, over a small in-memory record source.
+// and observers, over a small in-memory record source; and the reason a
+// table of each format gives for refusing changes.
 #include "engine/DataSet.h"
+#include "engine/Table.h"
 #include "engine/Value.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
 
 using namespace qvx;
 
@@ -22,6 +27,7 @@ public:
     qint64 nextId = 0;
     int updates = 0, inserts = 0, deletes = 0;
     bool sourceReadOnly = false;
+    QString sourceReason; // why the source refuses writes, when it says
 
     explicit VectorDataSet(int count = 0)
     {
@@ -54,6 +60,7 @@ protected:
         rows.erase(rows.begin() + index);
     }
     bool doReadOnly() const override { return sourceReadOnly; }
+    QString doReadOnlyReason() const override { return sourceReason; }
     Bookmark doBookmark(qint64 index) const override { return rows.at(std::size_t(index)).id; }
     qint64 doIndexOfBookmark(Bookmark bm) const override
     {
@@ -247,24 +254,119 @@ private slots:
         QCOMPARE(ds.recordCount(), 3);
     }
 
+    void readOnly_data()
+    {
+        QTest::addColumn<bool>("sourceReadOnly");
+        QTest::addColumn<QString>("sourceReason");
+        QTest::addColumn<bool>("asked"); // setReadOnly(true)
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("source says nothing") << true << QString() << false << QString();
+        QTest::newRow("source says why")
+            << true << "the file is read-only on disk" << false << "the file is read-only on disk";
+        QTest::newRow("asked") << false << QString() << true << "it is open read-only";
+        QTest::newRow("asked, source says why")
+            << true << "the table is open read-only" << true << "the table is open read-only";
+    }
     void readOnly()
     {
+        QFETCH(bool, sourceReadOnly);
+        QFETCH(QString, sourceReason);
+        QFETCH(bool, asked);
+        QFETCH(QString, reason);
         VectorDataSet ds(1);
-        ds.sourceReadOnly = true;
+        ds.sourceReadOnly = sourceReadOnly;
+        ds.sourceReason = sourceReason;
+        ds.setReadOnly(asked);
         ds.open();
         QVERIFY(ds.isReadOnly());
-        for (auto op : { &DataSet::edit, &DataSet::append, &DataSet::insert, &DataSet::deleteRecord }) {
+        QCOMPARE(ds.readOnlyReason(), reason);
+        const QString expected = reason.isEmpty() ? QString("Cannot modify a read-only dataset")
+                                                  : "Cannot modify a read-only dataset: " + reason;
+        const std::vector<std::function<void()>> ops {
+            [&] { ds.edit(); },
+            [&] { ds.append(); },
+            [&] { ds.insert(); },
+            [&] { ds.deleteRecord(); },
+            [&] { ds.appendRecord({ 2 }); },
+        };
+        for (const auto &op : ops) {
             try {
-                (ds.*op)();
+                op();
                 QFAIL("no error");
             } catch (const EngineError &e) {
-                QCOMPARE(e.message(), QString("Cannot modify a read-only dataset"));
+                QCOMPARE(e.message(), expected);
             }
         }
-        VectorDataSet asked(1);
-        asked.setReadOnly(true);
-        asked.open();
-        QVERIFY_THROWS_EXCEPTION(EngineError, asked.edit());
+        QCOMPARE(ds.state(), DataSet::State::Browse);
+        QCOMPARE(ds.updates + ds.inserts + ds.deletes, 0);
+    }
+
+    void writable_hasNoReadOnlyReason()
+    {
+        VectorDataSet ds(1);
+        ds.sourceReason = "ignored while the source takes writes";
+        ds.open();
+        QVERIFY(!ds.isReadOnly());
+        QCOMPARE(ds.readOnlyReason(), QString());
+        ds.edit(); // and it does take them
+        QCOMPARE(ds.state(), DataSet::State::Edit);
+    }
+
+    // A table gives its format's reason: asked to open read-only, or kept
+    // read-only by what the file needs (a dBASE index this engine does not
+    // maintain).
+    void tableReadOnlyReason_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("indexFlag"); // the dBASE header's production index flag
+        QTest::addColumn<QString>("reason");
+        const QString asked = QStringLiteral("the table is open read-only");
+        QTest::newRow("dBASE, asked") << int(Table::DBase) << "t.dbf" << false << asked;
+        QTest::newRow("Paradox, asked") << int(Table::Paradox) << "t.db" << false << asked;
+        QTest::newRow("text, asked") << int(Table::Ascii) << "t.txt" << false << asked;
+        QTest::newRow("dBASE, production index")
+            << int(Table::DBase) << "t.dbf" << true
+            << "the table has a production index (.mdx), which this program does not keep up to date yet; "
+               "the table is open read-only so that the index stays correct for other programs";
+    }
+    void tableReadOnlyReason()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, name);
+        QFETCH(bool, indexFlag);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(name);
+        t.setTableType(type);
+        t.addFieldDef("NAME", FieldType::String, 10);
+        t.createTable();
+        t.open();
+        QVERIFY(!t.isReadOnly());
+        QCOMPARE(t.readOnlyReason(), QString());
+        t.appendRecord({ "kept" });
+        t.close();
+        if (indexFlag) {
+            QFile f(t.filePath());
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(28));
+            QVERIFY(f.putChar(0x01));
+        } else {
+            t.setReadOnly(true);
+        }
+        t.open();
+        QVERIFY(t.isReadOnly());
+        QCOMPARE(t.readOnlyReason(), reason);
+        try {
+            t.edit();
+            QFAIL("a read-only table was edited");
+        } catch (const EngineError &e) {
+            QCOMPARE(e.message(), "Cannot modify a read-only dataset: " + reason);
+        }
+        QCOMPARE(t.text(0), QStringLiteral("kept"));
     }
 
     void requiredField()

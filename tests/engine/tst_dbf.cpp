@@ -18,13 +18,9 @@
 #include <bit>
 #include <functional>
 
-// The fuzz targets, replayed here on the inputs that once broke them.
-#define LLVMFuzzerTestOneInput fuzzDbfOneInput
-#include "fuzz/fuzz_dbf.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput fuzzMemoOneInput
-#include "fuzz/fuzz_memo.cpp"
-#undef LLVMFuzzerTestOneInput
+#include "fuzz/fuzz_dbf.h"
+#include "fuzz/fuzz_memo.h"
+#include "fuzz_replay.h"
 
 using namespace qvx;
 using namespace dbftest;
@@ -122,7 +118,10 @@ private slots:
     void malformed();
     void flippedBytesNeverCrash();
     void lazyOpen();
-    void fuzzCrashesReplay();
+    void dbfFuzzInputs_data();
+    void dbfFuzzInputs();
+    void memoFuzzInputs_data();
+    void memoFuzzInputs();
 
 private:
     QTemporaryDir m_dir;
@@ -803,20 +802,25 @@ void TestDbf::lazyOpen()
     QCOMPARE(file->bytesRead, beforeNext); // the next record is in the window already
 }
 
-void TestDbf::fuzzCrashesReplay()
+// The fuzz targets, replayed on their seeds and on every input that once broke them.
+void TestDbf::dbfFuzzInputs_data()
 {
-    const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
-    const QStringList inputs = dir.entryList({ "dbf-*", "memo-*" }, QDir::Files);
-    if (inputs.isEmpty())
-        QSKIP("no fuzz input has broken the dbf readers yet");
-    for (const QString &name : inputs) {
-        const QByteArray data = fileBytes(dir.filePath(name));
-        const auto *p = reinterpret_cast<const std::uint8_t *>(data.constData());
-        if (name.startsWith(QLatin1String("dbf-")))
-            QCOMPARE(fuzzDbfOneInput(p, std::size_t(data.size())), 0);
-        else
-            QCOMPARE(fuzzMemoOneInput(p, std::size_t(data.size())), 0);
-    }
+    qvx::test::fuzzInputRows("fuzz_dbf");
+}
+
+void TestDbf::dbfFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::dbfInput);
+}
+
+void TestDbf::memoFuzzInputs_data()
+{
+    qvx::test::fuzzInputRows("fuzz_memo");
+}
+
+void TestDbf::memoFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::memoInput);
 }
 
 QTEST_GUILESS_MAIN(TestDbf)

@@ -1,6 +1,8 @@
 // Rewriting the program's SQL dialect into SQLite's: table references,
 // double-quoted strings and field names, comments and error positions.
 #include "engine/sql/Dialect.h"
+#include "fuzz/fuzz_dialect.h"
+#include "fuzz_replay.h"
 
 #include <QtTest>
 
@@ -142,6 +144,10 @@ private slots:
             QVERIFY(e.message().startsWith(QStringLiteral("Line %1, column %2: ").arg(line).arg(column)));
         }
     }
+
+    // The fuzz target, replayed on its seeds and on every input that once broke it.
+    void fuzzInputs_data() { qvx::test::fuzzInputRows("fuzz_dialect"); }
+    void fuzzInputs() { qvx::test::replayFuzzInput(qvx::fuzz::dialectInput); }
 };
 
 QTEST_GUILESS_MAIN(DialectTest)

@@ -5,6 +5,9 @@
 #include "engine/Value.h"
 #include "engine/packets/BinaryPacketFormat.h"
 #include "engine/packets/Packets.h"
+#include "fuzz/fuzz_binary_packet.h"
+#include "fuzz/fuzz_xml_packet.h"
+#include "fuzz_replay.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,7 +115,10 @@ private slots:
     void malformedBinary();
     void binaryEveryPrefixFails();
     void binaryFlippedBytesNeverCrash();
-    void fuzzCrashInputs();
+    void xmlFuzzInputs_data();
+    void xmlFuzzInputs();
+    void binaryFuzzInputs_data();
+    void binaryFuzzInputs();
 };
 
 void TestPacket::everyFieldType_data()
@@ -705,33 +711,25 @@ void TestPacket::binaryFlippedBytesNeverCrash()
     QVERIFY(failed > 0);
 }
 
-// Inputs that once made a reader crash or hang, kept from fuzzing.
-void TestPacket::fuzzCrashInputs()
+// The fuzz targets, replayed on their seeds and on every input that once broke them.
+void TestPacket::xmlFuzzInputs_data()
 {
-    const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
-    const QStringList files
-        = dir.entryList({ QStringLiteral("xml_packet-*"), QStringLiteral("binary_packet-*") }, QDir::Files);
-    if (files.isEmpty())
-        QSKIP("no kept fuzz inputs for the packet readers");
-    for (const QString &name : files) {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        Packet p;
-        try {
-            p = name.startsWith(u'x') ? readXmlPacket(bytes, name) : readBinaryPacket(bytes, name);
-        } catch (const EngineError &e) {
-            QVERIFY2(e.message().startsWith(name + QStringLiteral(": ")), qPrintable(e.message()));
-            continue;
-        }
-        // What reads must write and read back the same.
-        comparePackets(readBinaryPacket(writeBinaryPacket(p), name), p);
-        try {
-            comparePackets(readXmlPacket(writeXmlPacket(p), name), p);
-        } catch (const EngineError &e) {
-            QVERIFY2(e.message().contains(QStringLiteral("cannot carry")), qPrintable(e.message()));
-        }
-    }
+    qvx::test::fuzzInputRows("fuzz_xml_packet");
+}
+
+void TestPacket::xmlFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::xmlPacketInput);
+}
+
+void TestPacket::binaryFuzzInputs_data()
+{
+    qvx::test::fuzzInputRows("fuzz_binary_packet");
+}
+
+void TestPacket::binaryFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::binaryPacketInput);
 }
 
 QTEST_GUILESS_MAIN(TestPacket)

@@ -16,8 +16,8 @@
 
 #include <functional>
 
-// The fuzz target, replayed here on the inputs that once broke it.
-#include "fuzz/fuzz_paradox.cpp"
+#include "fuzz/fuzz_paradox.h"
+#include "fuzz_replay.h"
 
 using namespace qvx;
 using namespace pxtest;
@@ -39,12 +39,6 @@ void readEverything(const OpenTable &t)
             t.readField(i, int(f));
     }
     (void)t.recordCount();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -92,7 +86,8 @@ private slots:
     void damagedBlobs_data();
     void damagedBlobs();
     void tablesOnDisk();
-    void fuzzCrashesReplay();
+    void fuzzInputs_data();
+    void fuzzInputs();
 };
 
 void TestParadox::fieldTypes_data()
@@ -535,18 +530,15 @@ void TestParadox::tablesOnDisk()
                              paradoxDriver().open(dir.filePath(QStringLiteral("none.db")), true));
 }
 
-void TestParadox::fuzzCrashesReplay()
+// The fuzz target, replayed on its seeds and on every input that once broke it.
+void TestParadox::fuzzInputs_data()
 {
-    const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
-    const QStringList inputs = dir.entryList({ "paradox-*" }, QDir::Files);
-    if (inputs.isEmpty())
-        QSKIP("no fuzz input has broken the Paradox reader yet");
-    for (const QString &name : inputs) {
-        const QByteArray data = fileBytes(dir.filePath(name));
-        QCOMPARE(LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                        std::size_t(data.size())),
-                 0);
-    }
+    qvx::test::fuzzInputRows("fuzz_paradox");
+}
+
+void TestParadox::fuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::paradoxInput);
 }
 
 QTEST_GUILESS_MAIN(TestParadox)

@@ -13,8 +13,8 @@
 
 #include <memory>
 
-// The fuzz target, replayed here on the inputs that once broke it.
-#include "fuzz/fuzz_config.cpp"
+#include "fuzz/fuzz_config.h"
+#include "fuzz_replay.h"
 
 using namespace qvx;
 
@@ -45,7 +45,8 @@ private slots:
     void aliasResolutionErrors_data();
     void aliasResolutionErrors();
     void databaseConnection();
-    void fuzzCrashesReplay();
+    void configFuzzInputs_data();
+    void configFuzzInputs();
 
 private:
     QString configPath() const { return m_config->path() + QLatin1String("/quorvex/engine.conf"); }
@@ -517,9 +518,10 @@ void TestSession::tableOpensByAlias()
     QCOMPARE(t.field(1).name, QStringLiteral("QTY"));
     t.close();
 
-    QCOMPARE(s.fieldNames(QStringLiteral("Shop"), QStringLiteral("parts.dbf")),
+    QCOMPARE(tableFieldNames(s, QStringLiteral("Shop"), QStringLiteral("parts.dbf")),
              QStringList({ QStringLiteral("NAME"), QStringLiteral("QTY") }));
-    QVERIFY_THROWS_EXCEPTION(EngineError, s.fieldNames(QStringLiteral("Shop"), QStringLiteral("none.dbf")));
+    QVERIFY_THROWS_EXCEPTION(EngineError,
+                             tableFieldNames(s, QStringLiteral("Shop"), QStringLiteral("none.dbf")));
 
     // Without a session of its own a table uses the default one, if any.
     Table d;
@@ -607,20 +609,15 @@ void TestSession::databaseConnection()
     QVERIFY_THROWS_EXCEPTION(EngineError, db.open());
 }
 
-void TestSession::fuzzCrashesReplay()
+// The fuzz target, replayed on its seeds and on every input that once broke it.
+void TestSession::configFuzzInputs_data()
 {
-    const QDir dir(QStringLiteral(QVX_FIXTURES "/fuzz"));
-    const QStringList inputs = dir.entryList({ "config-*" }, QDir::Files);
-    if (inputs.isEmpty())
-        QSKIP("no fuzz input has broken the configuration reader yet");
-    for (const QString &name : inputs) {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray data = f.readAll();
-        QCOMPARE(LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                        std::size_t(data.size())),
-                 0);
-    }
+    qvx::test::fuzzInputRows("fuzz_config");
+}
+
+void TestSession::configFuzzInputs()
+{
+    qvx::test::replayFuzzInput(qvx::fuzz::configInput);
 }
 
 QTEST_GUILESS_MAIN(TestSession)

@@ -41,18 +41,11 @@ Target chooseTarget(const QString &name, const QString &outPath)
 {
     const QString ext = QFileInfo(outPath).suffix().toLower();
     if (name.isEmpty()) {
-        if (ext == QLatin1String("dbf"))
-            return { QStringLiteral("dbase"), Table::DBase, 0, PacketFormat::Binary };
-        if (ext == QLatin1String("xml"))
-            return targets()[4];
-        if (ext == QLatin1String("cds"))
-            return targets()[5];
-        if (ext == QLatin1String("db"))
-            return targets()[6];
-        if (ext == QLatin1String("txt"))
-            return targets()[7];
-        throw UsageError(
-            QStringLiteral("cannot tell the format to write from the name '%1'; give --to").arg(outPath));
+        const std::optional<WriteTarget> byName = writeTargetForFileName(outPath);
+        if (!byName)
+            throw UsageError(
+                QStringLiteral("cannot tell the format to write from the name '%1'; give --to").arg(outPath));
+        return { ext, byName->tableType, byName->version, byName->packetFormat };
     }
     for (const Target &t : targets()) {
         if (t.name == name) {

@@ -6,6 +6,7 @@
 #include "AsciiSchema.h"
 
 #include "../../io/File.h"
+#include "../TableFormat.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -15,27 +16,15 @@
 
 namespace qvx::ascii {
 
-// How dates, times and numbers are written in the data file: the session's
-// date, time and number formats (Session::configSection). Reading accepts
-// more than writing gives: a date's parts with or without leading zeros and
-// with two or four digits of year, a time with or without seconds and
-// milliseconds. Writing never loses a value: seconds and milliseconds that
-// are not zero are written even when the format leaves them out, and a year
-// outside 1950..2049 keeps four digits.
-struct TextForms {
-    enum class DateOrder { MonthDayYear = 0, DayMonthYear = 1, YearMonthDay = 2 };
-    QChar dateSeparator = u'-';
-    DateOrder dateOrder = DateOrder::YearMonthDay;
-    bool fourDigitYear = true;
-    bool leadingZeroDay = true;
-    bool leadingZeroMonth = true;
-    bool twelveHour = false; // "1:05:09 PM"
-    bool seconds = true;
-    bool milliseconds = false; // ".zzz" always, not only when not zero
-    QChar decimalSeparator = u'.';
-    QChar thousandSeparator; // null: none
-    bool leadingZero = true; // "0.5", not ".5"
-};
+// How dates, times and numbers are written in the data file: the forms
+// (TableFormat.h) the driver is given when the table is opened. Reading
+// accepts more than writing gives: a date's parts with or without leading
+// zeros and with two or four digits of year, a time with or without seconds
+// and milliseconds. Writing never loses a value: seconds and milliseconds
+// that are not zero are written even when the format leaves them out, and a
+// year outside 1950..2049 keeps four digits.
+using qvx::TextForms;
+
 // The forms the "NAME=value" lines of the three format sections give;
 // unknown names are ignored and malformed values keep the default.
 TextForms textFormsFromConfig(const QStringList &date, const QStringList &time, const QStringList &number);

@@ -3,7 +3,6 @@
 #include "AsciiTable.h"
 
 #include "../../EngineError.h"
-#include "../../Session.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,26 +29,14 @@ Schema readSchemaFile(const QString &dataPath)
     return parseSchema(file->readBytes(0, file->size()), path);
 }
 
-// Dates, times and numbers as the program's session has them configured
-// (the defaults when there is no session).
-TextForms sessionTextForms()
-{
-    const Session *session = Session::defaultSession();
-    if (!session)
-        return defaultTextForms();
-    return textFormsFromConfig(session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\DATE")),
-                               session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\TIME")),
-                               session->configSection(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER")));
-}
-
 class AsciiDriver : public TableDriver {
 public:
-    std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
+    std::unique_ptr<OpenTable> open(const QString &path, const OpenOptions &options) const override
     {
-        WriteAccess access = claimWriteAccess(path, readOnly);
+        WriteAccess access = claimWriteAccess(path, options.readOnly);
         Schema schema = readSchemaFile(path);
         return std::make_unique<AsciiTable>(openDiskFile(path, OpenMode::ReadOnly), std::move(schema),
-                                            access.reason, std::move(access.lock), true, sessionTextForms());
+                                            access.reason, std::move(access.lock), true, options.textForms);
     }
 
     void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override

@@ -11,7 +11,8 @@
 namespace qvx {
 
 // create() makes a VARYING table: values between commas, text inside double
-// quotes, windows-1252 (or CreateOptions::codePage when given).
+// quotes, windows-1252 (or CreateOptions::codePage when given). An open table
+// reads and writes dates, times and numbers in OpenOptions::textForms.
 const TableDriver &asciiDriver();
 
 // Creates a table with the layout's Filetype, Delimiter, Separator and

@@ -27,6 +27,7 @@ public:
     const FieldDefs &fields() const override { return m_fields; }
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
+    QString readOnlyReason() const override { return m_readOnlyReason; }
     qint64 recordCount() const override { return qint64(m_starts.size()); }
     void read(qint64 index, Record &rec) const override;
     qint64 update(qint64 index, const Record &rec) override;

@@ -1,6 +1,6 @@
 #include "DbfCodePage.h"
 
-#include <QStringDecoder>
+#include "../common/CodePage.h"
 
 #include <array>
 
@@ -13,9 +13,10 @@ struct DriverEntry {
     const char *codePage;
 };
 
-// Language driver bytes as dBASE and FoxPro files use them. Several bytes
-// name the same code page (national variants); the first entry for a code
-// page is the one written.
+// Language driver bytes as dBASE and FoxPro files use them, each naming a
+// code page by its canonical name (common/CodePage.cpp). Several bytes name
+// the same code page (national variants); the first entry for a code page
+// is the one written.
 constexpr std::array kDrivers {
     DriverEntry { 0x01, "IBM437" },
     DriverEntry { 0x02, "IBM850" },
@@ -79,80 +80,19 @@ constexpr std::array kDrivers {
     DriverEntry { 0x59, "windows-1252" },
 };
 
-// Other spellings of the code pages above.
-struct Alias {
-    const char *alias;
-    const char *codePage;
-};
-constexpr std::array kAliases {
-    Alias { "mac_roman", "macintosh" },
-    Alias { "mac_cyrillic", "x-mac-cyrillic" },
-    Alias { "mac_latin2", "x-mac-centraleurroman" },
-    Alias { "mac_greek", "x-mac-greek" },
-    Alias { "932", "Shift_JIS" },
-    Alias { "936", "GBK" },
-    Alias { "949", "windows-949" },
-    Alias { "950", "Big5" },
-};
-
 } // namespace
-
-QString defaultCodePage()
-{
-    // A table that names no code page was most likely written by a Windows
-    // program in the ANSI code page of Western Europe. Windows-1252 gives a
-    // character for nearly every byte, so accented text shows as it was
-    // meant and is written back unchanged, where ASCII would lose the upper
-    // half.
-    return QStringLiteral("windows-1252");
-}
 
 QString codePageForDriver(std::uint8_t driver)
 {
     for (const DriverEntry &e : kDrivers)
         if (e.driver == driver)
             return QString::fromLatin1(e.codePage);
-    return defaultCodePage();
-}
-
-QString canonicalCodePage(const QString &codePage)
-{
-    QString name = codePage.trimmed();
-    if (name.isEmpty())
-        return {};
-    for (const Alias &a : kAliases)
-        if (name.compare(QLatin1String(a.alias), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(a.codePage);
-    // "cp850", "ibm850", "850" -> "IBM850"; "cp1252", "1252" -> "windows-1252".
-    QString digits = name;
-    for (const char *prefix : { "cp", "ibm-", "ibm", "windows-" })
-        if (digits.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) {
-            digits = digits.mid(int(qstrlen(prefix)));
-            break;
-        }
-    bool numeric = false;
-    const int number = digits.toInt(&numeric);
-    if (numeric) {
-        for (const Alias &a : kAliases)
-            if (QString::number(number) == QLatin1String(a.alias))
-                return QString::fromLatin1(a.codePage);
-        name = number >= 1250 && number <= 1258 ? QStringLiteral("windows-%1").arg(number)
-                                                : QStringLiteral("IBM%1").arg(number);
-        if (number == 874)
-            name = QStringLiteral("windows-874");
-    }
-    for (const DriverEntry &e : kDrivers)
-        if (name.compare(QLatin1String(e.codePage), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(e.codePage);
-    for (const Alias &a : kAliases)
-        if (name.compare(QLatin1String(a.alias), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(a.codePage);
-    return {};
+    return common::defaultCodePage();
 }
 
 int driverForCodePage(const QString &codePage)
 {
-    const QString name = canonicalCodePage(codePage);
+    const QString name = common::canonicalCodePage(codePage);
     if (name.isEmpty())
         return -1;
     for (const DriverEntry &e : kDrivers)

@@ -45,10 +45,10 @@ class DbfDriver : public TableDriver {
 public:
     explicit DbfDriver(Family family) : m_family(family) { }
 
-    std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
+    std::unique_ptr<OpenTable> open(const QString &path, const OpenOptions &options) const override
     {
-        WriteAccess access = claimWriteAccess(path, readOnly);
-        readOnly = access.readOnly;
+        WriteAccess access = claimWriteAccess(path, options.readOnly);
+        bool readOnly = access.readOnly;
         QString &reason = access.reason;
         std::unique_ptr<WriterLock> &lock = access.lock;
         const OpenMode mode = readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;

@@ -25,6 +25,7 @@ public:
     const FieldDefs &fields() const override { return m_fields; }
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
+    QString readOnlyReason() const override { return m_readOnlyReason; }
     qint64 recordCount() const override;
     bool hasRecord(qint64 index) const override;
     qint64 estimatedRecordCount() const override { return m_physicalCount; }
@@ -81,7 +82,7 @@ private:
     Header m_header;
     QString m_readOnlyReason;
     std::unique_ptr<WriterLock> m_lock;
-    TextCodec m_codec;
+    common::TextCodec m_codec;
     std::vector<Column> m_columns;
     FieldDefs m_fields;
     int m_nullFlags = -1; // descriptor index of _NullFlags

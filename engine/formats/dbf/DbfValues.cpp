@@ -4,6 +4,8 @@
 
 #include "../../EngineError.h"
 #include "../../Value.h"
+#include "../common/Decimal.h"
+#include "../common/SqlDate.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -228,102 +230,9 @@ void writeLatin1(char *p, const QString &text)
 
 } // namespace
 
-// ---- TextCodec ---------------------------------------------------------
-
-TextCodec::TextCodec(const QString &codePage)
-    : m_name(codePage),
-      m_decoder(codePage.toLatin1().constData(), QStringConverter::Flag::Stateless),
-      m_encoder(codePage.toLatin1().constData(), QStringConverter::Flag::Stateless)
-{
-    if (!m_decoder.isValid() || !m_encoder.isValid())
-        throw EngineError(QStringLiteral("The code page %1 is not available").arg(codePage));
-    QByteArray all(256, Qt::Uninitialized);
-    for (int b = 0; b < 256; ++b)
-        all[b] = char(b);
-    const QString together = m_decoder.decode(all);
-    m_isSingleByte = together.size() == 256;
-    for (int b = 0; b < 256 && m_isSingleByte; ++b) {
-        m_decoder.resetState();
-        const QString one = m_decoder.decode(QByteArrayView(all.constData() + b, 1));
-        if (one.size() != 1 || one[0] != together[b])
-            m_isSingleByte = false;
-        else
-            m_singleByte[std::size_t(b)] = one[0].unicode();
-    }
-    if (!m_isSingleByte)
-        return;
-    m_asciiIsSame = true;
-    for (int b = 0; b < 256; ++b) {
-        const char16_t u = m_singleByte[std::size_t(b)];
-        auto &out = m_utf8[std::size_t(b)];
-        if (u < 0x80) {
-            out = { char(u), 0, 0, 1 };
-        } else if (u < 0x800) {
-            out = { char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F)), 0, 2 };
-        } else {
-            out = { char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)), char(0x80 | (u & 0x3F)), 3 };
-        }
-        if (b < 0x80 && u != char16_t(b))
-            m_asciiIsSame = false;
-    }
-}
-
-bool TextCodec::toUtf8(const char *bytes, qsizetype length, std::string &buffer, const char *&data,
-                       qsizetype &size) const
-{
-    if (!m_isSingleByte)
-        return false;
-    qsizetype i = 0;
-    if (m_asciiIsSame) {
-        while (i < length && std::uint8_t(bytes[i]) < 0x80)
-            ++i;
-        if (i == length) {
-            data = bytes;
-            size = length;
-            return true;
-        }
-    }
-    buffer.assign(bytes, std::size_t(i));
-    for (; i < length; ++i) {
-        const auto &u = m_utf8[std::uint8_t(bytes[i])];
-        buffer.append(u.data(), std::size_t(std::uint8_t(u[3])));
-    }
-    data = buffer.data();
-    size = qsizetype(buffer.size());
-    return true;
-}
-
-QString TextCodec::decode(QByteArrayView bytes) const
-{
-    if (m_isSingleByte) {
-        QString out(bytes.size(), Qt::Uninitialized);
-        char16_t *dst = reinterpret_cast<char16_t *>(out.data());
-        for (qsizetype i = 0; i < bytes.size(); ++i)
-            dst[i] = m_singleByte[std::uint8_t(bytes[i])];
-        return out;
-    }
-    m_decoder.resetState();
-    return m_decoder.decode(bytes);
-}
-
-QByteArray TextCodec::encode(const QString &text, const QString &path, const QString &field) const
-{
-    m_encoder.resetState();
-    QByteArray out = m_encoder.encode(text);
-    // The converters' error flag is not reliable from one call to the next;
-    // a text is stored only when its bytes give the same text back, which
-    // also refuses characters a converter would swap for look-alikes.
-    if (decode(out) != text)
-        throw EngineError(path,
-                          QStringLiteral("field %1: the text \"%2\" has characters that code page %3 cannot "
-                                         "hold")
-                              .arg(field, text.left(40), m_name));
-    return out;
-}
-
 // ---- Columns -----------------------------------------------------------
 
-std::vector<Column> buildColumns(const Header &h, const TextCodec &codec, int &nullFlagsDescriptor)
+std::vector<Column> buildColumns(const Header &h, const common::TextCodec &codec, int &nullFlagsDescriptor)
 {
     nullFlagsDescriptor = -1;
     for (std::size_t i = 0; i < h.fields.size(); ++i)
@@ -420,7 +329,7 @@ std::vector<Column> buildColumns(const Header &h, const TextCodec &codec, int &n
 
 // ---- Decoding ----------------------------------------------------------
 
-QVariant decodeValue(const Column &c, const char *p, bool varLength, const TextCodec &codec)
+QVariant decodeValue(const Column &c, const char *p, bool varLength, const common::TextCodec &codec)
 {
     const int len = c.desc.length;
     switch (c.desc.type) {
@@ -601,8 +510,8 @@ QString fixedDecimal(const QString &canonical, int decimals)
     return out;
 }
 
-void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLength, const TextCodec &codec,
-                 const QString &path)
+void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLength,
+                 const common::TextCodec &codec, const QString &path)
 {
     const FieldDescriptor &f = c.desc;
     const int len = f.length;
@@ -690,34 +599,6 @@ void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLengt
 
 // ---- Straight to SQL ------------------------------------------------------
 
-namespace {
-
-void putDate(FieldSink &sink, int y, int m, int d)
-{
-    char t[10] = { char('0' + y / 1000),
-                   char('0' + y / 100 % 10),
-                   char('0' + y / 10 % 10),
-                   char('0' + y % 10),
-                   '-',
-                   char('0' + m / 10),
-                   char('0' + m % 10),
-                   '-',
-                   char('0' + d / 10),
-                   char('0' + d % 10) };
-    sink.text(t, 10);
-}
-
-} // namespace
-
-double scaledToDouble(std::uint64_t mantissa, int scale)
-{
-    // Both are exact doubles (mantissa < 2^53, scale <= 15), and one IEEE
-    // division rounds correctly: the same double as parsing the text.
-    static constexpr double kPow10[16]
-        = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
-    return double(mantissa) / kPow10[scale];
-}
-
 bool decimalToSql(const char *text, int length, FieldSink &sink)
 {
     DecimalParts parts;
@@ -731,24 +612,19 @@ bool decimalToSql(const char *text, int length, FieldSink &sink)
     while (fracEnd > fracBegin && text[fracEnd - 1] == '0')
         --fracEnd;
     // A decimal reaches SQL as text when a double would not hold every digit.
-    if ((intEnd - intBegin) + (fracEnd - fracBegin) > kExactDecimalDigits)
+    if ((intEnd - intBegin) + (fracEnd - fracBegin) > common::kExactDecimalDigits)
         return false;
     std::uint64_t m = 0;
     for (int k = intBegin; k < intEnd; ++k)
         m = m * 10 + std::uint64_t(text[k] - '0');
     for (int k = fracBegin; k < fracEnd; ++k)
         m = m * 10 + std::uint64_t(text[k] - '0');
-    const double d = scaledToDouble(m, fracEnd - fracBegin);
+    const double d = common::scaledToDouble(m, fracEnd - fracBegin);
     putNumeric(sink, negative && m != 0 ? -d : d);
     return true;
 }
 
-void putSqlDate(FieldSink &sink, const QDate &d)
-{
-    putDate(sink, d.year(), d.month(), d.day());
-}
-
-bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::string &buffer,
+bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &codec, std::string &buffer,
                    FieldSink &sink)
 {
     const int len = c.desc.length;
@@ -818,7 +694,7 @@ bool decodeValueTo(const Column &c, const char *p, const TextCodec &codec, std::
         const int d = digits[6] * 10 + digits[7];
         if (!QDate(y, m, d).isValid())
             return false;
-        putDate(sink, y, m, d);
+        common::putSqlDate(sink, y, m, d);
         return true;
     }
     case 'L':

@@ -64,7 +64,7 @@ Header planTable(const QString &path, const FieldDefs &fields, const CreateOptio
         if (h.codePage == 0)
             throw EngineError(path, QStringLiteral("the code page %1 is not known").arg(options.codePage));
     }
-    const dbf::TextCodec codec(codePageName(h.codePage));
+    const common::TextCodec codec(codePageName(h.codePage));
     QStringList seen;
     int offset = 0;
     for (const FieldDef &def : fields) {
@@ -143,10 +143,10 @@ class ParadoxDriver : public TableDriver {
     }
 
 public:
-    std::unique_ptr<OpenTable> open(const QString &path, bool readOnly) const override
+    std::unique_ptr<OpenTable> open(const QString &path, const OpenOptions &options) const override
     {
-        WriteAccess access = claimWriteAccess(path, readOnly);
-        readOnly = access.readOnly;
+        WriteAccess access = claimWriteAccess(path, options.readOnly);
+        bool readOnly = access.readOnly;
         QString &reason = access.reason;
         std::unique_ptr<WriterLock> &lock = access.lock;
         const OpenMode mode = readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;

@@ -5,7 +5,7 @@
 
 #include "../../EngineError.h"
 #include "../../Value.h"
-#include "../dbf/DbfCodePage.h"
+#include "../common/SqlDate.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -25,19 +25,19 @@ QString codePageName(int codePage)
     // Tables that name no code page come from the DOS versions.
     if (codePage == 0)
         return QStringLiteral("IBM437");
-    QString name = dbf::canonicalCodePage(QString::number(codePage));
+    QString name = common::canonicalCodePage(QString::number(codePage));
     if (name.isEmpty()) {
         name = codePage >= 1250 && codePage <= 1258 ? QStringLiteral("windows-%1").arg(codePage)
                                                     : QStringLiteral("IBM%1").arg(codePage);
         if (!QStringDecoder(name.toLatin1().constData()).isValid())
-            return dbf::defaultCodePage();
+            return common::defaultCodePage();
     }
     return name;
 }
 
 int codePageNumber(const QString &name)
 {
-    const QString canonical = dbf::canonicalCodePage(name);
+    const QString canonical = common::canonicalCodePage(name);
     if (canonical.isEmpty())
         return 0;
     static const struct {
@@ -415,7 +415,7 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
         }
         if (d.year() < 1 || d.year() > 9999)
             return false;
-        dbf::putSqlDate(sink, d);
+        common::putSqlDate(sink, d);
         return true;
     }
     default:

@@ -7,9 +7,10 @@
 
 #include "../../io/File.h"
 #include "../TableFormat.h"
-#include "../dbf/DbfValues.h"
+#include "../common/CodePage.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace qvx::paradox {
@@ -28,6 +29,7 @@ public:
     const FieldDefs &fields() const override { return m_fields; }
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
+    QString readOnlyReason() const override { return m_readOnlyReason; }
     qint64 recordCount() const override;
     // The header's count: the planner needs a size, not a walk of the chain.
     qint64 estimatedRecordCount() const override { return qint64(m_header.numRecords); }
@@ -92,7 +94,7 @@ private:
     mutable Header m_header; // counts change as a reader follows another writer
     QString m_readOnlyReason;
     std::unique_ptr<WriterLock> m_lock;
-    dbf::TextCodec m_codec;
+    common::TextCodec m_codec;
     FieldDefs m_fields;
 
     mutable int m_lastUsableBlock = 0; // the highest block number the file has room for

@@ -2,7 +2,7 @@
 
 #include "../../EngineError.h"
 #include "../../Value.h"
-#include "../dbf/DbfValues.h"
+#include "../common/Decimal.h"
 
 #include <QDateTime>
 
@@ -210,7 +210,7 @@ bool bcdToDouble(const char *p, double &out)
     const int point = 32 - decimals;
     const int end = std::max(last + 1, point);
     // Also a small fraction (0.000...1) whose scale a double cannot take exactly.
-    if (end - first > dbf::kExactDecimalDigits || end - point > dbf::kExactDecimalDigits)
+    if (end - first > common::kExactDecimalDigits || end - point > common::kExactDecimalDigits)
         return false;
     // Every nibble outside first..last is zero, so this sees any that is no digit.
     std::uint64_t m = 0;
@@ -220,7 +220,7 @@ bool bcdToDouble(const char *p, double &out)
             return false;
         m = m * 10 + std::uint64_t(d);
     }
-    const double d = dbf::scaledToDouble(m, end - point);
+    const double d = common::scaledToDouble(m, end - point);
     out = negative ? -d : d;
     return true;
 }
