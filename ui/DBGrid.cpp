@@ -4,10 +4,14 @@
 #include "Services.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 #include <limits>
@@ -55,6 +59,75 @@ private:
     GridModel *m_model;
 };
 
+// Digits a number of this type can have when its field declares no size.
+int typeDigits(qvx::FieldType type)
+{
+    switch (type) {
+    case qvx::FieldType::SmallInt:
+    case qvx::FieldType::Word:
+        return 5;
+    case qvx::FieldType::Integer:
+    case qvx::FieldType::AutoInc:
+        return 10;
+    case qvx::FieldType::LargeInt:
+        return 19;
+    case qvx::FieldType::Currency:
+        return 10; // amounts into the billions
+    default:
+        return 15; // what a double holds exactly
+    }
+}
+
+// The width of the widest text a cell of field f shows in these metrics.
+// Dates, times and numbers are measured on a sample in the model's own
+// format with every digit made the font's widest; text by its size.
+int valueWidth(const qvx::FieldDef &f, const QFontMetrics &metrics)
+{
+    QChar widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d) {
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest))
+            widest = QChar(d);
+    }
+    const auto measure = [&](QString sample) {
+        for (QChar &c : sample) {
+            if (c.isDigit())
+                c = widest;
+        }
+        return metrics.horizontalAdvance(sample);
+    };
+    const QDate date(2000, 12, 28);
+    const QTime time(23, 59, 59, 999);
+    switch (qvx::valueKind(f.type)) {
+    case qvx::ValueKind::Bool:
+        return std::max(metrics.horizontalAdvance(GridModel::cellText(true, f)),
+                        metrics.horizontalAdvance(GridModel::cellText(false, f)));
+    case qvx::ValueKind::Date:
+        return measure(GridModel::cellText(date, f));
+    case qvx::ValueKind::Time:
+        return measure(GridModel::cellText(time, f));
+    case qvx::ValueKind::DateTime:
+        return measure(GridModel::cellText(QDateTime(date, time, Qt::UTC), f));
+    case qvx::ValueKind::Int:
+    case qvx::ValueKind::Int64:
+    case qvx::ValueKind::Double:
+    case qvx::ValueKind::Decimal: {
+        const int whole = std::min(f.size > 0 ? f.size : typeDigits(f.type), 20);
+        const int decimals = GridModel::shownDecimals(f);
+        QString sample = u'-' + QString(whole, u'0');
+        if (decimals > 0)
+            sample += u'.' + QString(decimals, u'0');
+        return measure(sample);
+    }
+    case qvx::ValueKind::Text:
+    case qvx::ValueKind::Bytes:
+    case qvx::ValueKind::None:
+        break;
+    }
+    // Text by its declared size, within reason.
+    const int chars = f.size > 0 ? std::min(f.size, 30) : 10;
+    return chars * metrics.averageCharWidth();
+}
+
 } // namespace
 
 DBGrid::DBGrid(QWidget *parent)
@@ -90,6 +163,7 @@ DBGrid::DBGrid(QWidget *parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &DBGrid::keepColumnWidth);
     fitRowHeight();
     fitWindow();
     connect(m_model, &GridModel::currentRowChanged, this, &DBGrid::followCurrentRow);
@@ -173,19 +247,43 @@ void DBGrid::setCurrentCell(int row, int column)
 
 void DBGrid::fitColumnWidths()
 {
-    // Wide enough for the field's declared size (within reason) and its title.
+    // Wide enough for the field's values and its title, in the fonts they
+    // are drawn in; a width the user chose stays.
     const qvx::DataSet *ds = dataSet();
-    const int charWidth = fontMetrics().averageCharWidth();
-    const QFontMetrics titleMetrics(horizontalHeader()->font());
+    if (!ds)
+        return;
+    // The delegate keeps a margin on each side of the text; the grid line
+    // takes a pixel.
+    const int margin = std::max(8,
+                                2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
+                                    + (showGrid() ? 1 : 0));
+    const QScopedValueRollback fitting(m_fittingColumns, true);
     for (int c = 0; c < m_model->columnCount(); ++c) {
         const int field = m_model->fieldOfColumn(c);
-        if (!ds || field < 0)
+        if (field < 0)
             continue;
         const qvx::FieldDef &f = ds->field(field);
-        const int chars = f.size > 0 ? std::min(f.size, 30) : 10;
+        const auto chosen = m_chosenWidths.constFind(f.name);
+        if (chosen != m_chosenWidths.constEnd()) {
+            setColumnWidth(c, *chosen);
+            continue;
+        }
+        const GridColumn *format = m_model->findColumnFormat(c);
+        const QFontMetrics cellMetrics(format && format->font ? *format->font : font());
+        const QFontMetrics titleMetrics(format && format->titleFont ? *format->titleFont
+                                                                    : horizontalHeader()->font());
         const int title = titleMetrics.horizontalAdvance(f.displayLabel) + 16;
-        setColumnWidth(c, std::max(chars * charWidth + 8, title));
+        setColumnWidth(c, std::max(valueWidth(f, cellMetrics) + margin, title));
     }
+}
+
+void DBGrid::keepColumnWidth(int column, int, int width)
+{
+    const qvx::DataSet *ds = dataSet();
+    const int field = m_model->fieldOfColumn(column);
+    if (m_fittingColumns || !ds || field < 0 || width <= 0)
+        return;
+    m_chosenWidths.insert(ds->field(field).name, width);
 }
 
 void DBGrid::changeEvent(QEvent *event)
@@ -193,6 +291,7 @@ void DBGrid::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_model->setDefaultFont(font());
         fitRowHeight();
+        fitColumnWidths();
     }
     QTableView::changeEvent(event);
 }
@@ -301,6 +400,12 @@ void DBGrid::deleteCurrentRecord()
     qvx::DataSet *ds = dataSet();
     if (!ds || !ds->isOpen() || (ds->isEmpty() && ds->state() != qvx::DataSet::State::Insert))
         return;
+    if (ds->isReadOnly()) {
+        // Asking first would be asking for nothing: the engine refuses, and
+        // says why.
+        ds->deleteRecord();
+        return;
+    }
     const MessageButton answer
         = Services::current().message(this, MessageIcon::Confirmation, QApplication::applicationName(),
                                       tr("Delete record?"), ButtonYes | ButtonNo);
@@ -313,6 +418,10 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
     qvx::DataSet *ds = dataSet();
     const bool open = ds && ds->isOpen();
     if (open && state() != QAbstractItemView::EditingState) {
+        if (event->matches(QKeySequence::Paste)) {
+            guarded(this, [&] { pasteIntoCell(); });
+            return;
+        }
         if (event->key() == Qt::Key_Delete && (event->modifiers() & Qt::ControlModifier)) {
             guarded(this, [&] { deleteCurrentRecord(); });
             return;
@@ -336,6 +445,17 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
             return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void DBGrid::pasteIntoCell()
+{
+    const QModelIndex cell = currentIndex();
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!cell.isValid() || text.isEmpty() || !(m_window->flags(cell) & Qt::ItemIsEditable))
+        return;
+    // Through the model, which edits the record (or shows the engine's
+    // refusal) as typing would.
+    m_window->setData(cell, text);
 }
 
 bool DBGrid::moveRecordBy(QKeyEvent *event)

@@ -1,7 +1,9 @@
 // The record grid: a table view over a GridModel that keeps the data set's
 // current record and the view's current row together, reports the selected
 // column, and keeps per-column formatting (cell and title font, colour,
-// title alignment) that the model draws.
+// title alignment) that the model draws. A column starts as wide as its
+// title and the widest value its field can show; a width the user sets is
+// kept by field.
 //
 // Row positions: Qt's views keep pixel offsets in int, so the view is given
 // only the rows that fit on screen (a RowWindowModel over the GridModel) and
@@ -75,17 +77,21 @@ private:
     void cancelEmptyInsert();
     void fitRowHeight();
     void fitColumnWidths();
+    void keepColumnWidth(int column, int oldWidth, int width); // a width set from outside is the user's
     void fitWindow(); // as many rows as the viewport shows whole
     void updateRowBar();
     void onRowBarMoved(int value);
     void showCurrentCell(); // the view's current cell on the current record, if it is on screen
     bool moveRecordBy(QKeyEvent *event);
+    void pasteIntoCell(); // the clipboard's text into the current cell
 
     GridModel *m_model;
     RowWindowModel *m_window;
     QScrollBar *m_rowBar;
     bool m_following = false; // moving the view to the data set, not the other way round
     int m_selectedColumn = 0;
+    QHash<QString, int> m_chosenWidths; // column widths the user set, by field name
+    bool m_fittingColumns = false;
 };
 
 } // namespace qvx::ui

@@ -1,10 +1,12 @@
 #include "GridModel.h"
 
 #include "ErrorGuard.h"
-#include "engine/Query.h"
 #include "engine/Value.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
+#include <utility>
 
 namespace qvx::ui {
 
@@ -23,18 +25,60 @@ Qt::Alignment toQt(qvx::Alignment a)
     return Qt::AlignLeft;
 }
 
-// What a cell shows: text as it is read; binary values are not shown as
-// characters (they would be noise), only whether there is something.
-QString cellText(const QVariant &v, const qvx::FieldDef &f)
+// Decimal text with at least `decimals` digits after the point. Digits the
+// value has beyond them stay: the cell never hides part of the value.
+QString padDecimals(QString text, int decimals)
 {
-    if (v.isNull())
-        return {};
-    if (qvx::valueKind(f.type) == qvx::ValueKind::Bytes)
-        return QStringLiteral("(%1 bytes)").arg(v.toByteArray().size());
-    return qvx::valueToText(v, f.type);
+    for (const QChar c : std::as_const(text)) {
+        if (!c.isDigit() && c != u'-' && c != u'.')
+            return text; // not plain decimal text ("nan", exponents)
+    }
+    const qsizetype point = text.indexOf(u'.');
+    const qsizetype have = point < 0 ? 0 : text.size() - point - 1;
+    if (have >= decimals)
+        return text;
+    if (point < 0)
+        text += u'.';
+    text += QString(decimals - have, u'0');
+    return text;
 }
 
 } // namespace
+
+int GridModel::shownDecimals(const qvx::FieldDef &f)
+{
+    switch (f.type) {
+    case qvx::FieldType::Currency:
+        // An amount of money without declared decimals is shown in cents.
+        return f.decimals > 0 ? f.decimals : 2;
+    case qvx::FieldType::Float:
+    case qvx::FieldType::BCD:
+        return f.decimals > 0 ? f.decimals : -1;
+    default:
+        return -1;
+    }
+}
+
+QString GridModel::cellText(const QVariant &v, const qvx::FieldDef &f)
+{
+    if (v.isNull())
+        return {};
+    const qvx::ValueKind kind = qvx::valueKind(f.type);
+    if (kind == qvx::ValueKind::Bytes)
+        return QStringLiteral("(%1 bytes)").arg(v.toByteArray().size());
+    const int decimals = shownDecimals(f);
+    if (decimals >= 0 && kind == qvx::ValueKind::Double) {
+        const double d = v.toDouble();
+        const QString fixed = QString::number(d == 0 ? 0.0 : d, 'f', decimals);
+        // Fixed decimals only where they read back as the same number, so
+        // that the text an editor starts from changes nothing.
+        if (fixed.toDouble() == d)
+            return fixed;
+    } else if (decimals >= 0 && kind == qvx::ValueKind::Decimal) {
+        return padDecimals(qvx::valueToText(v, f.type), decimals);
+    }
+    return qvx::valueToText(v, f.type);
+}
 
 GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent) { }
 
@@ -76,8 +120,8 @@ std::vector<int> GridModel::visibleFields() const
 
 bool GridModel::countIsCostly() const
 {
-    // A query learns its row count only by stepping through every row.
-    return dynamic_cast<const qvx::Query *>(dataSet()) != nullptr;
+    const qvx::DataSet *ds = dataSet();
+    return ds && ds->isCountCostly();
 }
 
 qint64 GridModel::sourceCount(qint64 atLeast, qint64 known) const
@@ -119,8 +163,11 @@ void GridModel::fetchMore(const QModelIndex &parent)
 
 void GridModel::fetchTo(qint64 count)
 {
-    if (m_allKnown || count <= m_count)
+    // Whoever hears of the rows being added may ask for more at once (the
+    // model tester does); the rows on their way answer it.
+    if (m_fetching || m_allKnown || count <= m_count)
         return;
+    const QScopedValueRollback fetching(m_fetching, true);
     const qint64 known = sourceCount(count, m_count); // the rows known stay
     if (known <= m_count)
         return;
@@ -445,10 +492,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         }
         if (!rec || std::size_t(fieldNo) >= rec->size())
             return {};
-        const QVariant &v = (*rec)[std::size_t(fieldNo)];
-        if (role == Qt::EditRole && qvx::valueKind(f.type) != qvx::ValueKind::Bytes)
-            return qvx::valueToText(v, f.type);
-        return cellText(v, f);
+        return cellText((*rec)[std::size_t(fieldNo)], f);
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(toQt(f.alignment) | Qt::AlignVCenter);

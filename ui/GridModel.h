@@ -49,6 +49,15 @@ public:
     // Errors raised while editing are shown with this widget as parent.
     void setErrorParent(QWidget *parent) { m_errorParent = parent; }
 
+    // The text a cell shows, and starts its editor with, for a value of field
+    // f: numbers with at least the field's decimals (money in cents when it
+    // declares none), text that reads back as the same value; binary values
+    // only as their size.
+    static QString cellText(const QVariant &v, const qvx::FieldDef &f);
+    // Digits after the point a number of field f is shown with, -1 for as
+    // many as the value needs.
+    static int shownDecimals(const qvx::FieldDef &f);
+
     // Field position shown in a column, -1 for none.
     int fieldOfColumn(int column) const;
     int columnOfField(int field) const; // -1 when hidden or unknown
@@ -133,6 +142,7 @@ private:
     std::vector<int> m_columns; // field position per column
     qint64 m_count = 0; // records in the source (not counting an insert), as far as known
     mutable bool m_allKnown = true;
+    bool m_fetching = false; // rows being added by fetchTo
     int m_insertRow = -1;
     int m_lastCurrentRow = -1;
     QHash<QString, GridColumn> m_formats; // by field name

@@ -101,9 +101,10 @@ private slots:
         edit.setFocus();
         QTest::keyClick(&edit, Qt::Key_X);
         QCOMPARE(edit.text(), QStringLiteral("one"));
+        // The engine's refusal with its reason: the data set was opened read-only.
         QCOMPARE(services.errors(),
-                 QStringList({ QStringLiteral("Cannot modify a read-only dataset"),
-                               QStringLiteral("Cannot modify a read-only dataset") }));
+                 QStringList({ QStringLiteral("Cannot modify a read-only dataset: it is open read-only"),
+                               QStringLiteral("Cannot modify a read-only dataset: it is open read-only") }));
         QCOMPARE(ds.state(), DataSet::State::Browse);
     }
 

@@ -10,6 +10,7 @@
 #include "engine/Table.h"
 
 #include <QAbstractItemModelTester>
+#include <QClipboard>
 #include <QHeaderView>
 
 #include <QLineEdit>
@@ -35,6 +36,7 @@ class CountingDataSet : public DataSet {
 public:
     explicit CountingDataSet(qint64 rows, bool readOnly = false) : m_rows(rows), m_ro(readOnly) { }
     mutable qint64 reads = 0;
+    bool costlyCount = false; // says counting means reading every record
 
 protected:
     qvx::FieldDefs doOpen() override
@@ -51,6 +53,7 @@ protected:
         rec[1] = QStringLiteral("row %1").arg(index + 1);
     }
     bool doReadOnly() const override { return m_ro; }
+    bool doCountIsCostly() const override { return costlyCount; }
 
 private:
     qint64 m_rows;
@@ -77,6 +80,35 @@ protected:
         return qint64(std::find(rows.begin(), rows.end(), rec) - rows.begin());
     }
 };
+
+// A dBASE table of three names that the engine opens read-only: asked to,
+// or because its header says it has a production index the engine does not
+// keep up to date. Returns the reason the engine gives.
+QString makeReadOnlyTable(qvx::Table &t, const QString &dir, const QString &how)
+{
+    t.setDatabaseName(dir);
+    t.setTableName(QStringLiteral("names.dbf"));
+    t.setTableType(qvx::Table::DBase);
+    t.addFieldDef(QStringLiteral("NAME"), FieldType::String, 10);
+    t.createTable();
+    t.open();
+    for (const char *name : { "Ann", "Bob", "Cy" })
+        t.appendRecord({ QString::fromLatin1(name) });
+    t.close();
+    if (how == QLatin1String("asked")) {
+        t.setReadOnly(true);
+        t.open();
+        return QStringLiteral("the table is open read-only");
+    }
+    QFile f(t.filePath());
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(28) || !f.putChar(0x01)) // header: table flags
+        return {};
+    f.close();
+    t.open();
+    return QStringLiteral("the table has a production index (.mdx), which this program does not keep up to "
+                          "date yet; the table is open read-only so that the index stays correct for other "
+                          "programs");
+}
 
 void makePeople(ClientDataSet &ds, int rows)
 {
@@ -332,6 +364,201 @@ private slots:
         QCOMPARE(second.currentRow(), 999);
     }
 
+    void decimals_shownAsTheFieldDeclares_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("shown");
+        const int bcd = int(FieldType::BCD), flt = int(FieldType::Float), cur = int(FieldType::Currency);
+        QTest::newRow("decimal, whole") << bcd << 12 << 2 << QVariant("444") << "444.00";
+        QTest::newRow("decimal, one digit") << bcd << 12 << 2 << QVariant("34.9") << "34.90";
+        QTest::newRow("decimal, negative") << bcd << 12 << 2 << QVariant("-0.5") << "-0.50";
+        QTest::newRow("decimal, all digits") << bcd << 12 << 2 << QVariant("12.25") << "12.25";
+        QTest::newRow("decimal, more than declared") << bcd << 12 << 2 << QVariant("1.125") << "1.125";
+        QTest::newRow("decimal, beyond a double")
+            << bcd << 32 << 3 << QVariant("12345678901234567890.5") << "12345678901234567890.500";
+        QTest::newRow("decimal, none declared") << bcd << 20 << 0 << QVariant("444") << "444";
+        QTest::newRow("decimal, null") << bcd << 12 << 2 << QVariant() << "";
+        QTest::newRow("float, declared") << flt << 12 << 2 << QVariant(444.0) << "444.00";
+        QTest::newRow("float, declared, fraction") << flt << 12 << 2 << QVariant(34.9) << "34.90";
+        QTest::newRow("float, declared, zero") << flt << 12 << 2 << QVariant(-0.0) << "0.00";
+        QTest::newRow("float, more than declared") << flt << 12 << 2 << QVariant(0.125) << "0.125";
+        QTest::newRow("float, none declared") << flt << 0 << 0 << QVariant(34.9) << "34.9";
+        QTest::newRow("float, none declared, whole") << flt << 0 << 0 << QVariant(444.0) << "444";
+        QTest::newRow("float, none declared, large") << flt << 0 << 0 << QVariant(1e20) << "1e+20";
+        QTest::newRow("currency, declared") << cur << 0 << 4 << QVariant(12.5) << "12.5000";
+        QTest::newRow("currency, in cents") << cur << 0 << 0 << QVariant(34.9) << "34.90";
+        QTest::newRow("currency, whole") << cur << 0 << 0 << QVariant(-444.0) << "-444.00";
+        QTest::newRow("currency, beyond cents") << cur << 0 << 0 << QVariant(12.345) << "12.345";
+        QTest::newRow("integer") << int(FieldType::Integer) << 0 << 0 << QVariant(444) << "444";
+    }
+    void decimals_shownAsTheFieldDeclares()
+    {
+        QFETCH(int, type);
+        QFETCH(int, size);
+        QFETCH(int, decimals);
+        QFETCH(QVariant, value);
+        QFETCH(QString, shown);
+        ScriptedServices services;
+        ClientDataSet ds;
+        ds.addFieldDef(QStringLiteral("AMOUNT"), qvx::fieldTypeFromCode(type), size, false, decimals);
+        ds.createDataSet();
+        ds.appendRecord({ value });
+        ds.first();
+        const QVariant held = ds.value(0);
+        DataSource source(&ds);
+        GridModel model;
+        model.setDataSource(&source);
+        const QModelIndex cell = model.index(0, 0);
+        QCOMPARE(model.data(cell, Qt::DisplayRole).toString(), shown);
+        QCOMPARE(model.data(cell, Qt::EditRole).toString(), shown);
+        // The text an editor starts from, given back unchanged, changes nothing.
+        QVERIFY(model.setData(cell, model.data(cell, Qt::EditRole)));
+        QCOMPARE(ds.state(), DataSet::State::Edit);
+        QVERIFY(!ds.isModified());
+        QCOMPARE(ds.value(0), held);
+        QVERIFY(services.errors().isEmpty());
+    }
+
+    // The same through the files: the formats hand their declared decimals
+    // to the grid.
+    void decimals_ofTableFiles_data()
+    {
+        QTest::addColumn<int>("tableType");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("type");
+        QTest::newRow("dBASE N(12,2)") << int(qvx::Table::DBase) << "n.dbf" << int(FieldType::BCD);
+        QTest::newRow("dBASE F(12,2)") << int(qvx::Table::DBase) << "f.dbf" << int(FieldType::Float);
+        QTest::newRow("Paradox BCD") << int(qvx::Table::Paradox) << "b.db" << int(FieldType::BCD);
+    }
+    void decimals_ofTableFiles()
+    {
+        QFETCH(int, tableType);
+        QFETCH(QString, name);
+        QFETCH(int, type);
+        ScriptedServices services;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        qvx::Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(name);
+        t.setTableType(tableType);
+        t.addFieldDef(QStringLiteral("PRICE"), qvx::fieldTypeFromCode(type), 12, false, 2);
+        t.createTable();
+        t.open();
+        t.appendRecord({ QStringLiteral("444") });
+        t.appendRecord({ QStringLiteral("34.9") });
+        t.close();
+        t.open();
+        QCOMPARE(t.field(0).decimals, 2);
+        DataSource source(&t);
+        GridModel model;
+        model.setDataSource(&source);
+        QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("444.00"));
+        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("34.90"));
+    }
+
+    // A column starts wide enough for the widest value its field can show
+    // and for its title, and not much wider.
+    void columnWidths_fitValuesAndTitles_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("title");
+        const QDate date(2015, 1, 28);
+        const QTime time(23, 59, 58, 987);
+        QTest::newRow("date") << int(FieldType::Date) << 0 << 0 << QVariant(date) << "D";
+        QTest::newRow("time") << int(FieldType::Time) << 0 << 0 << QVariant(time) << "T";
+        QTest::newRow("date and time")
+            << int(FieldType::DateTime) << 0 << 0 << QVariant(QDateTime(date, time, Qt::UTC)) << "DT";
+        QTest::newRow("boolean") << int(FieldType::Boolean) << 0 << 0 << QVariant(false) << "B";
+        QTest::newRow("small integer") << int(FieldType::SmallInt) << 0 << 0 << QVariant(-32768) << "S";
+        QTest::newRow("integer") << int(FieldType::Integer) << 0 << 0 << QVariant(-2147483647) << "I";
+        QTest::newRow("large integer")
+            << int(FieldType::LargeInt) << 0 << 0 << QVariant(std::numeric_limits<qint64>::min()) << "L";
+        QTest::newRow("decimal N(12,2)") << int(FieldType::BCD) << 12 << 2 << QVariant("-12345678.25") << "N";
+        QTest::newRow("float F(10,2)") << int(FieldType::Float) << 10 << 2 << QVariant(-123456.5) << "F";
+        QTest::newRow("currency") << int(FieldType::Currency) << 0 << 0 << QVariant(-1234567.5) << "C";
+        QTest::newRow("title wider than its values")
+            << int(FieldType::Boolean) << 0 << 0 << QVariant(true) << "Whether the order was paid in full";
+    }
+    void columnWidths_fitValuesAndTitles()
+    {
+        QFETCH(int, type);
+        QFETCH(int, size);
+        QFETCH(int, decimals);
+        QFETCH(QVariant, value);
+        QFETCH(QString, title);
+        ScriptedServices services;
+        ClientDataSet ds;
+        ds.addFieldDef(QStringLiteral("F"), qvx::fieldTypeFromCode(type), size, false, decimals);
+        ds.createDataSet();
+        ds.appendRecord({ value });
+        ds.setDisplayLabel(0, title);
+        ds.first();
+        DataSource source(&ds);
+        DBGrid grid;
+        grid.resize(900, 200);
+        grid.setDataSource(&source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        const int width = grid.columnWidth(0);
+        // What the view needs to draw the value whole: the delegate's size
+        // and the grid line.
+        const int valueNeeds = grid.sizeHintForIndex(grid.model()->index(0, 0)).width() + 1;
+        const int titleNeeds = QFontMetrics(grid.horizontalHeader()->font()).horizontalAdvance(title);
+        QVERIFY2(width >= valueNeeds, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(valueNeeds)));
+        QVERIFY2(width > titleNeeds, qPrintable(QStringLiteral("%1 <= %2").arg(width).arg(titleNeeds)));
+        const int slack = 5 * grid.fontMetrics().averageCharWidth() + 16;
+        QVERIFY2(width <= std::max(valueNeeds, titleNeeds) + slack,
+                 qPrintable(QStringLiteral("%1 for %2").arg(width).arg(std::max(valueNeeds, titleNeeds))));
+    }
+
+    void columnWidths_chosenByTheUserStay()
+    {
+        ScriptedServices services;
+        ClientDataSet ds;
+        makePeople(ds, 3);
+        DataSource source(&ds);
+        DBGrid grid;
+        grid.setDataSource(&source);
+        const int nameWidth = grid.columnWidth(1);
+        grid.horizontalHeader()->resizeSection(2, 333); // as dragging the title's edge does
+        QCOMPARE(grid.columnWidth(2), 333);
+        ds.setFieldVisible(0, false); // the columns are laid out again
+        QCOMPARE(grid.columnWidth(1), 333); // CITY, now the second column
+        QCOMPARE(grid.columnWidth(0), nameWidth);
+        ds.setFieldVisible(0, true);
+        source.setDataSet(nullptr);
+        source.setDataSet(&ds);
+        QCOMPARE(grid.columnWidth(2), 333);
+        QCOMPARE(grid.columnWidth(1), nameWidth);
+    }
+
+    // Counting lazily is the data set's word, not a guess from its class.
+    void costlyCount_countedOnlyAsFarAsShown()
+    {
+        CountingDataSet ds(10'000);
+        ds.costlyCount = true;
+        ds.open();
+        DataSource source(&ds);
+        GridModel model;
+        model.setDataSource(&source);
+        QVERIFY(model.rowCount() > 0);
+        QVERIFY(model.rowCount() < 10'000);
+        QVERIFY(model.canFetchMore({}));
+        QVERIFY(ds.reads < 10'000);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        while (model.canFetchMore({}))
+            model.fetchMore({});
+        QCOMPARE(model.rowCount(), 10'000);
+        QCOMPARE(model.data(model.index(9'999, 1)).toString(), QStringLiteral("row 10000"));
+    }
+
     void editing_reachesTheDataSet()
     {
         ScriptedServices services;
@@ -428,6 +655,93 @@ private slots:
         QVERIFY(!grid.model()->setData(grid.model()->index(0, 1), QStringLiteral("y")));
         QCOMPARE(services.errors().size(), 2);
         QCOMPARE(ds.state(), DataSet::State::Browse);
+    }
+
+    // Every way of starting a change in a grid over a table the engine keeps
+    // read-only reaches the engine, whose refusal (with its reason) is shown;
+    // nothing is changed and no editor opens.
+    void readOnlyTable_everyEditAttemptSaysWhy_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("attempt");
+        for (const char *how : { "asked", "production index" }) {
+            for (const char *attempt : { "typing", "F2", "double click", "Insert", "Ctrl+Delete", "paste" })
+                QTest::addRow("%s, %s", how, attempt)
+                    << QString::fromLatin1(how) << QString::fromLatin1(attempt);
+        }
+    }
+    void readOnlyTable_everyEditAttemptSaysWhy()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, attempt);
+        ScriptedServices services;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        qvx::Table t;
+        const QString reason = makeReadOnlyTable(t, dir.path(), how);
+        QVERIFY(t.isOpen() && t.isReadOnly());
+        QCOMPARE(t.readOnlyReason(), reason);
+        QFile file(t.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+
+        DataSource source(&t);
+        DBGrid grid;
+        grid.resize(400, 300);
+        grid.setDataSource(&source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFocus();
+        const QModelIndex cell = grid.model()->index(1, 0);
+        grid.setCurrentIndex(cell);
+        QCOMPARE(t.recNo(), 2);
+        if (attempt == QLatin1String("typing")) {
+            QTest::keyClick(&grid, Qt::Key_X);
+        } else if (attempt == QLatin1String("F2")) {
+            QTest::keyClick(&grid, Qt::Key_F2);
+        } else if (attempt == QLatin1String("double click")) {
+            const QPoint at = grid.visualRect(cell).center();
+            QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
+        } else if (attempt == QLatin1String("Insert")) {
+            QTest::keyClick(&grid, Qt::Key_Insert);
+        } else if (attempt == QLatin1String("Ctrl+Delete")) {
+            QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+        } else {
+            QGuiApplication::clipboard()->setText(QStringLiteral("Pasted"));
+            QTest::keyClick(&grid, Qt::Key_V, Qt::ControlModifier);
+        }
+        QCOMPARE(services.errors(), QStringList { "Cannot modify a read-only dataset: " + reason });
+        QCOMPARE(services.messages.size(), 1); // no question asked before the refusal
+        QVERIFY(!grid.isEditing());
+        QCOMPARE(t.state(), DataSet::State::Browse);
+        QCOMPARE(t.recordCount(), 3);
+        QCOMPARE(t.text(0), QStringLiteral("Bob"));
+        t.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
+
+    void paste_writesTheCurrentCell()
+    {
+        ScriptedServices services;
+        ClientDataSet ds;
+        makePeople(ds, 3);
+        DataSource source(&ds);
+        DBGrid grid;
+        grid.setDataSource(&source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFocus();
+        grid.setCurrentIndex(grid.model()->index(1, 2));
+        QGuiApplication::clipboard()->setText(QStringLiteral("Lima"));
+        QTest::keyClick(&grid, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(ds.state(), DataSet::State::Edit);
+        QCOMPARE(ds.recNo(), 2);
+        QCOMPARE(ds.text(2), QStringLiteral("Lima"));
+        QCOMPARE(ds.text(1), QStringLiteral("name 2"));
+        QVERIFY(services.errors().isEmpty());
     }
 
     void typingInACell_editsThenPostsOnLeavingTheRow()
