@@ -107,4 +107,19 @@ QImage aboutPicture()
     return image;
 }
 
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        drawMark(p, QPointF(size / 2.0, size / 2.0 + size * 0.1), size * 0.9);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace qvx::app

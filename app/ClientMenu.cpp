@@ -1,10 +1,12 @@
 #include "ClientMenu.h"
 
+#include "Artwork.h"
 #include "FindDialogs.h"
 #include "about.h"
 
 #include "query/SQLDataModule.h"
 #include "ui/ColorBox.h"
+#include "ui/CommandNames.h"
 #include "ui/ControlBar.h"
 #include "ui/DBNavigator.h"
 #include "ui/ErrorGuard.h"
@@ -30,6 +32,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace cmd = qvx::cmd;
 using qvx::ui::Command;
 using qvx::ui::CommandSpec;
 using qvx::ui::named;
@@ -39,92 +42,100 @@ namespace {
 
 // The command list: name, category, caption, hint, shortcut, glyph.
 const CommandSpec commandTable[] = {
-    { "AliasManager", "Tables", "&Alias Manager", "Alias Manager", "Alt+A", "network-server" },
-    { "CreateNewTable", "Tables", "Create new &table", "Create new table", "Alt+L", "document-new" },
-    { "NewDBASETable", "Tables", "DBASE Table", "", "", "" },
-    { "NewParadoxTable", "Tables", "Paradox Table", "", "", "" },
-    { "NewASCIITable", "Tables", "ASCII Table", "", "", "" },
-    { "NewSQLTable", "Tables", "SQL Table", "", "", "" },
-    { "NewXMLDocument", "Tables", "XML Document", "", "", "" },
-    { "LoadTableFromFile", "Tables", "Load from file", "Load Table", "Alt+O", "document-open" },
-    { "LoadBDETable", "Tables", "Local Table", "Load Local Table", "", "x-office-spreadsheet" },
-    { "LoadSQLTable", "Tables", "SQL Table", "Load SQL Table", "", "text-x-script" },
-    { "LoadXMLDocument", "Tables", "XML Document", "Load XML Document", "", "text-x-generic-template" },
-    { "SaveTableToFile", "Tables", "Save to file", "Save Table As ...", "Alt+W", "document-save-as" },
-    { "SaveDBASETable", "Tables", "DBASE Table", "", "", "" },
-    { "SaveParadoxTable", "Tables", "Paradox Table", "", "", "" },
-    { "SaveASCIITable", "Tables", "ASCII Table", "", "", "" },
-    { "SaveSQLTable", "Tables", "SQL Table", "", "", "" },
-    { "SaveXMLDocument", "Tables", "XML Document", "", "", "" },
-    { "ViewMemo", "Tables", "View Memo", "", "", "accessories-text-editor" },
-    { "ViewPicture", "Tables", "View Picture", "", "", "image-x-generic" },
+    { cmd::AliasManager.data(), "Tables", "&Alias Manager", "Alias Manager", "Alt+A", "network-server" },
+    { cmd::CreateNewTable.data(), "Tables", "Create new &table", "Create new table", "Alt+L",
+      "document-new" },
+    { cmd::NewDBASETable.data(), "Tables", "DBASE Table", "", "", "" },
+    { cmd::NewParadoxTable.data(), "Tables", "Paradox Table", "", "", "" },
+    { cmd::NewASCIITable.data(), "Tables", "ASCII Table", "", "", "" },
+    { cmd::NewSQLTable.data(), "Tables", "SQL Table", "", "", "" },
+    { cmd::NewXMLDocument.data(), "Tables", "XML Document", "", "", "" },
+    { cmd::LoadTableFromFile.data(), "Tables", "Load from file", "Load Table", "Alt+O", "document-open" },
+    { cmd::LoadBDETable.data(), "Tables", "Local Table", "Load Local Table", "", "x-office-spreadsheet" },
+    { cmd::LoadSQLTable.data(), "Tables", "SQL Table", "Load SQL Table", "", "text-x-script" },
+    { cmd::LoadXMLDocument.data(), "Tables", "XML Document", "Load XML Document", "",
+      "text-x-generic-template" },
+    { cmd::SaveTableToFile.data(), "Tables", "Save to file", "Save Table As ...", "Alt+W",
+      "document-save-as" },
+    { cmd::SaveDBASETable.data(), "Tables", "DBASE Table", "", "", "" },
+    { cmd::SaveParadoxTable.data(), "Tables", "Paradox Table", "", "", "" },
+    { cmd::SaveASCIITable.data(), "Tables", "ASCII Table", "", "", "" },
+    { cmd::SaveSQLTable.data(), "Tables", "SQL Table", "", "", "" },
+    { cmd::SaveXMLDocument.data(), "Tables", "XML Document", "", "", "" },
+    { cmd::ViewMemo.data(), "Tables", "View Memo", "", "", "accessories-text-editor" },
+    { cmd::ViewPicture.data(), "Tables", "View Picture", "", "", "image-x-generic" },
 
-    { "EditUndo", "Edit", "&Undo", "Undo|Reverts the last action", "Ctrl+Z", "edit-undo" },
-    { "EditCut", "Edit", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard", "Ctrl+X",
+    { cmd::EditUndo.data(), "Edit", "&Undo", "Undo|Reverts the last action", "Ctrl+Z", "edit-undo" },
+    { cmd::EditCut.data(), "Edit", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard", "Ctrl+X",
       "edit-cut" },
-    { "EditCopy", "Edit", "&Copy", "Copy|Copies the selection and puts it on the Clipboard", "Ctrl+C",
-      "edit-copy" },
-    { "EditPaste", "Edit", "&Paste", "Paste|Inserts Clipboard contents", "Ctrl+V", "edit-paste" },
-    { "EditSelectAll", "Edit", "Select &All", "Select All|Selects the entire document", "Ctrl+A",
+    { cmd::EditCopy.data(), "Edit", "&Copy", "Copy|Copies the selection and puts it on the Clipboard",
+      "Ctrl+C", "edit-copy" },
+    { cmd::EditPaste.data(), "Edit", "&Paste", "Paste|Inserts Clipboard contents", "Ctrl+V", "edit-paste" },
+    { cmd::EditSelectAll.data(), "Edit", "Select &All", "Select All|Selects the entire document", "Ctrl+A",
       "edit-select-all" },
-    { "EditDelete", "Edit", "&Delete", "Delete|Erases the selection", "Del", "edit-delete" },
+    { cmd::EditDelete.data(), "Edit", "&Delete", "Delete|Erases the selection", "Del", "edit-delete" },
 
-    { "PageSetup", "Print", "Page set&up ...", "Page Setup", "", "document-properties" },
-    { "PrintPreview", "Print", "Print pre&view ...", "", "", "document-print-preview" },
-    { "Print", "Print", "Print", "Print Table", "Ctrl+P", "document-print" },
+    { cmd::PageSetup.data(), "Print", "Page set&up ...", "Page Setup", "", "document-properties" },
+    { cmd::PrintPreview.data(), "Print", "Print pre&view ...", "", "", "document-print-preview" },
+    { cmd::Print.data(), "Print", "Print", "Print Table", "Ctrl+P", "document-print" },
 
-    { "Exit", "Tools", "Exit", "Exit", "Alt+X", "system-log-out" },
-    { "ConvertToExcel", "Tools", "ConvertToExcel", "Convert to Excel", "", "x-office-spreadsheet-template" },
-    { "ConvertToHTML", "Tools", "ConvertToHTML", "Convert to HTML", "", "text-html" },
+    { cmd::Exit.data(), "Tools", "Exit", "Exit", "Alt+X", "system-log-out" },
+    { cmd::ConvertToExcel.data(), "Tools", "ConvertToExcel", "Convert to Excel", "",
+      "x-office-spreadsheet-template" },
+    { cmd::ConvertToHTML.data(), "Tools", "ConvertToHTML", "Convert to HTML", "", "text-html" },
 
-    { "WindowClose", "Window", "C&lose", "Close", "", "" },
-    { "WindowCascade", "Window", "&Cascade", "Cascade", "", "" },
-    { "WindowTileHorizontal", "Window", "Tile &Horizontally", "Tile Horizontal", "", "" },
-    { "WindowTileVertical", "Window", "&Tile Vertically", "Tile Vertical", "", "" },
-    { "WindowMinimizeAll", "Window", "&Minimize All", "Minimize All", "", "" },
-    { "WindowArrange", "Window", "&Arrange", "", "", "" },
+    { cmd::WindowClose.data(), "Window", "C&lose", "Close", "", "qvx-window-close" },
+    { cmd::WindowCascade.data(), "Window", "&Cascade", "Cascade", "", "qvx-window-cascade" },
+    { cmd::WindowTileHorizontal.data(), "Window", "Tile &Horizontally", "Tile Horizontal", "",
+      "qvx-window-tile-horizontal" },
+    { cmd::WindowTileVertical.data(), "Window", "&Tile Vertically", "Tile Vertical", "",
+      "qvx-window-tile-vertical" },
+    { cmd::WindowMinimizeAll.data(), "Window", "&Minimize All", "Minimize All", "",
+      "qvx-window-minimize-all" },
+    { cmd::WindowArrange.data(), "Window", "&Arrange", "", "", "qvx-window-arrange" },
 
-    { "SearchFind1", "Search", "&Find...", "Find|Finds the specified text", "Ctrl+F", "edit-find" },
-    { "SearchFindNext1", "Search", "Find &Next", "Find Next|Repeats the last find", "F3", "go-next" },
-    { "SearchReplace1", "Search", "&Replace", "Replace|Replaces specific text with different text", "",
-      "edit-find-replace" },
-    { "SearchFindFirst1", "Search", "F&ind First", "Find First|Finds the first occurance of specified text",
-      "", "go-first" },
+    { cmd::SearchFind1.data(), "Search", "&Find...", "Find|Finds the specified text", "Ctrl+F", "edit-find" },
+    { cmd::SearchFindNext1.data(), "Search", "Find &Next", "Find Next|Repeats the last find", "F3",
+      "go-next" },
+    { cmd::SearchReplace1.data(), "Search", "&Replace", "Replace|Replaces specific text with different text",
+      "", "edit-find-replace" },
+    { cmd::SearchFindFirst1.data(), "Search", "F&ind First",
+      "Find First|Finds the first occurance of specified text", "", "go-first" },
 
-    { "SQLEditor", "SQL", "SQL Editor", "SQL Editor", "Alt+Q", "accessories-text-editor" },
-    { "AddTable", "SQL", "Add Table", "Add Table", "Alt+T", "list-add" },
-    { "CreateSQLTable", "SQL", "SQL Table", "Create SQL Table", "Alt+C", "x-office-spreadsheet" },
-    { "SearchManager", "SQL", "Search Manager", "", "Alt+S", "system-search" },
-    { "ResultForm", "SQL", "Result Manager", "", "Alt+R", "x-office-presentation" },
-    { "CreateManager", "SQL", "CreateManager", "Update Form", "", "view-refresh" },
-    { "SelectManagerType", "SQL", "SelectManagerType", "Select Manager", "", "go-jump" },
-    { "ClearSQL", "SQL", "Clear SQL", "Clear SQL", "", "edit-clear" },
-    { "FindRecord", "SQL", "FindRecord", "Find", "", "edit-find" },
+    { cmd::SQLEditor.data(), "SQL", "SQL Editor", "SQL Editor", "Alt+Q", "accessories-text-editor" },
+    { cmd::AddTable.data(), "SQL", "Add Table", "Add Table", "Alt+T", "list-add" },
+    { cmd::CreateSQLTable.data(), "SQL", "SQL Table", "Create SQL Table", "Alt+C", "x-office-spreadsheet" },
+    { cmd::SearchManager.data(), "SQL", "Search Manager", "", "Alt+S", "system-search" },
+    { cmd::ResultForm.data(), "SQL", "Result Manager", "", "Alt+R", "x-office-presentation" },
+    { cmd::CreateManager.data(), "SQL", "CreateManager", "Update Form", "", "view-refresh" },
+    { cmd::SelectManagerType.data(), "SQL", "SelectManagerType", "Select Manager", "", "go-jump" },
+    { cmd::ClearSQL.data(), "SQL", "Clear SQL", "Clear SQL", "", "edit-clear" },
+    { cmd::FindRecord.data(), "SQL", "FindRecord", "Find", "", "edit-find" },
 
-    { "ImageEditor", "Editors", "Image Editor", "Image Manager", "", "applications-graphics" },
-    { "RTFEditor", "Editors", "RTF Editor", "RTF Editor", "", "x-office-document" },
-    { "HTMLEditor", "Editors", "HTML Editor", "Convert to HTML", "", "internet-web-browser" },
+    { cmd::ImageEditor.data(), "Editors", "Image Editor", "Image Manager", "", "applications-graphics" },
+    { cmd::RTFEditor.data(), "Editors", "RTF Editor", "RTF Editor", "", "x-office-document" },
+    { cmd::HTMLEditor.data(), "Editors", "HTML Editor", "Convert to HTML", "", "internet-web-browser" },
 
-    { "SelectCells", "Fonts", "Select Cells", "Select Cells", "", "" },
-    { "FontName", "Fonts", "Font Name", "Font Name", "", "preferences-desktop-font" },
-    { "FontSize", "Fonts", "Font Size", "Font Size", "", "" },
-    { "FontColor", "Fonts", "Font Color", "Font Color", "", "" },
-    { "Bold", "Fonts", "Bold", "", "", "format-text-bold" },
-    { "Italic", "Fonts", "Italic", "", "", "format-text-italic" },
-    { "Underline", "Fonts", "Underline", "", "", "format-text-underline" },
-    { "LeftAlign", "Fonts", "Left Align", "", "", "format-justify-left" },
-    { "CenterAlign", "Fonts", "Center Align", "", "", "format-justify-center" },
-    { "RightAlign", "Fonts", "Right Align", "", "", "format-justify-right" },
-    { "BgColor", "Fonts", "Background Color", "Background Color", "", "" },
+    { cmd::SelectCells.data(), "Fonts", "Select Cells", "Select Cells", "", "qvx-select-cells" },
+    { cmd::FontName.data(), "Fonts", "Font Name", "Font Name", "", "preferences-desktop-font" },
+    { cmd::FontSize.data(), "Fonts", "Font Size", "Font Size", "", "" },
+    { cmd::FontColor.data(), "Fonts", "Font Color", "Font Color", "", "" },
+    { cmd::Bold.data(), "Fonts", "Bold", "", "", "format-text-bold" },
+    { cmd::Italic.data(), "Fonts", "Italic", "", "", "format-text-italic" },
+    { cmd::Underline.data(), "Fonts", "Underline", "", "", "format-text-underline" },
+    { cmd::LeftAlign.data(), "Fonts", "Left Align", "", "", "format-justify-left" },
+    { cmd::CenterAlign.data(), "Fonts", "Center Align", "", "", "format-justify-center" },
+    { cmd::RightAlign.data(), "Fonts", "Right Align", "", "", "format-justify-right" },
+    { cmd::BgColor.data(), "Fonts", "Background Color", "Background Color", "", "qvx-background-color" },
 
-    { "ViewSystemControlBar", "View", "View System Control Bar", "", "", "" },
-    { "ViewFontControlBar", "View", "Font Control Bar", "", "", "" },
-    { "ViewSQLControlBar", "View", "SQL Control Bar", "", "", "" },
-    { "ViewTableMemo", "View", "Memo", "View Memo", "", "" },
-    { "ViewTablePicture", "View", "Picture", "View Picture", "", "" },
-    { "ViewSheet", "View", "View Sheet", "Sheet", "", "" },
-    { "ViewHTML", "View", "View HTML", "View HTML", "", "" },
-    { "ViewDetails", "View", "View Details", "View Details", "", "" },
+    { cmd::ViewSystemControlBar.data(), "View", "View System Control Bar", "", "", "" },
+    { cmd::ViewFontControlBar.data(), "View", "Font Control Bar", "", "", "" },
+    { cmd::ViewSQLControlBar.data(), "View", "SQL Control Bar", "", "", "" },
+    { cmd::ViewTableMemo.data(), "View", "Memo", "View Memo", "", "" },
+    { cmd::ViewTablePicture.data(), "View", "Picture", "View Picture", "", "" },
+    { cmd::ViewSheet.data(), "View", "View Sheet", "Sheet", "", "" },
+    { cmd::ViewHTML.data(), "View", "View HTML", "View HTML", "", "" },
+    { cmd::ViewDetails.data(), "View", "View Details", "View Details", "", "" },
 };
 
 // A separate menu item standing for a command: it shows the command's glyph
@@ -193,6 +204,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorvex"));
+    setWindowIcon(qvx::app::programIcon());
     setMinimumSize(690, 440);
     resize(696, 440);
     const QSize screen = Services::current().screenSize();
@@ -218,10 +230,13 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     setCentralWidget(central);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < StatusPanelCount; ++i) {
         StatusPanels[i] = named(new QLabel(statusBar()), QStringLiteral("StatusPanel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(100);
-        statusBar()->addWidget(StatusPanels[i]);
+        // At least as wide as the panels were drawn, wider for a long field
+        // name; permanent, so that a command's status tip does not blank them.
+        StatusPanels[i]->setMinimumWidth(100);
+        StatusPanels[i]->setFrameShape(QFrame::StyledPanel);
+        statusBar()->addPermanentWidget(StatusPanels[i], i == StatePanel ? 1 : 0);
     }
 
     FindDialog = new TFindDialog(this);
@@ -229,7 +244,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     bindHandlers();
 
-    connect(MDIArea, &QMdiArea::subWindowActivated, this, [this] { updateWindowCommands(); });
+    connect(MDIArea, &QMdiArea::subWindowActivated, this, [this] {
+        updateWindowCommands();
+        childActivated();
+    });
     connect(MDIArea, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu->popup(MDIArea->mapToGlobal(pos)); });
     connect(qApp, &QApplication::focusChanged, this, &TMainForm::trackFocus);
@@ -246,10 +264,27 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     connect(ReplaceDialog, &TReplaceDialog::replaceAll, this,
             [this] { qvx::ui::guarded(ReplaceDialog, [this] { replaceAll(); }); });
 
-    // FormCreate
-    OpenedFromFile = false;
+    // FormCreate: the table choice starts empty, OpenedFromFile false.
     updateWindowCommands();
     updateEditCommands();
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    bool kept = true;
+    qvx::ui::guarded(this, [&] {
+        // Each child commits its edits as its own close would; one that
+        // cannot stays open and has shown why.
+        for (QMdiSubWindow *child : ChildWindows()) {
+            if (!child->close())
+                kept = false;
+        }
+    });
+    if (!kept) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 TMainForm::~TMainForm()
@@ -286,64 +321,64 @@ void TMainForm::buildMenus()
     ActionList->takePrecedenceOver(bar);
 
     TableMenu = named(bar->addMenu(QStringLiteral("&Table")), QStringLiteral("TableMenu"));
-    menuItem(TableMenu, QStringLiteral("AliasManager"));
+    menuItem(TableMenu, cmd::AliasManager);
     TableMenu->addSeparator();
     QMenu *create
         = named(TableMenu->addMenu(QStringLiteral("Create new &table")), QStringLiteral("CreateMenu"));
-    menuItem(create, QStringLiteral("CreateNewTable"), QStringLiteral("Local Table"),
+    menuItem(create, cmd::CreateNewTable, QStringLiteral("Local Table"),
              QStringLiteral("CreateLocalTableItem"));
-    menuItem(create, QStringLiteral("NewSQLTable"));
-    menuItem(create, QStringLiteral("NewXMLDocument"));
+    menuItem(create, cmd::NewSQLTable);
+    menuItem(create, cmd::NewXMLDocument);
     QMenu *load = named(TableMenu->addMenu(QStringLiteral("Load from file")), QStringLiteral("LoadMenu"));
-    menuItem(load, QStringLiteral("LoadBDETable"));
-    menuItem(load, QStringLiteral("LoadSQLTable"));
-    menuItem(load, QStringLiteral("LoadXMLDocument"));
+    menuItem(load, cmd::LoadBDETable);
+    menuItem(load, cmd::LoadSQLTable);
+    menuItem(load, cmd::LoadXMLDocument);
     QMenu *save = named(TableMenu->addMenu(QStringLiteral("Save to file")), QStringLiteral("SaveMenu"));
-    menuItem(save, QStringLiteral("SaveTableToFile"), QStringLiteral("Local Table"),
-             QStringLiteral("SaveLocalTableItem"));
-    menuItem(save, QStringLiteral("SaveSQLTable"));
-    menuItem(save, QStringLiteral("SaveXMLDocument"));
+    menuItem(save, cmd::SaveTableToFile, QStringLiteral("Local Table"), QStringLiteral("SaveLocalTableItem"));
+    menuItem(save, cmd::SaveSQLTable);
+    menuItem(save, cmd::SaveXMLDocument);
     TableMenu->addSeparator();
-    for (const char *name : { "SQLEditor", "AddTable", "CreateSQLTable", "SearchManager", "ResultForm" })
-        menuItem(TableMenu, QLatin1String(name));
+    for (QLatin1String name :
+         { cmd::SQLEditor, cmd::AddTable, cmd::CreateSQLTable, cmd::SearchManager, cmd::ResultForm })
+        menuItem(TableMenu, name);
     TableMenu->addSeparator();
-    for (const char *name : { "PageSetup", "PrintPreview", "Print" })
-        menuItem(TableMenu, QLatin1String(name));
+    for (QLatin1String name : { cmd::PageSetup, cmd::PrintPreview, cmd::Print })
+        menuItem(TableMenu, name);
     TableMenu->addSeparator();
-    menuItem(TableMenu, QStringLiteral("Exit"));
+    menuItem(TableMenu, cmd::Exit);
 
     EditMenu = named(bar->addMenu(QStringLiteral("&Edit")), QStringLiteral("EditMenu"));
-    menuItem(EditMenu, QStringLiteral("EditUndo"));
+    menuItem(EditMenu, cmd::EditUndo);
     EditMenu->addSeparator();
-    for (const char *name : { "EditCut", "EditCopy", "EditPaste" })
-        menuItem(EditMenu, QLatin1String(name));
+    for (QLatin1String name : { cmd::EditCut, cmd::EditCopy, cmd::EditPaste })
+        menuItem(EditMenu, name);
     EditMenu->addSeparator();
-    menuItem(EditMenu, QStringLiteral("EditDelete"));
+    menuItem(EditMenu, cmd::EditDelete);
 
     SearchMenu = named(bar->addMenu(QStringLiteral("&Search")), QStringLiteral("SearchMenu"));
-    for (const char *name : { "SearchFind1", "SearchFindFirst1", "SearchFindNext1" })
-        menuItem(SearchMenu, QLatin1String(name));
+    for (QLatin1String name : { cmd::SearchFind1, cmd::SearchFindFirst1, cmd::SearchFindNext1 })
+        menuItem(SearchMenu, name);
     SearchMenu->addSeparator();
-    menuItem(SearchMenu, QStringLiteral("SearchReplace1"));
+    menuItem(SearchMenu, cmd::SearchReplace1);
 
     ViewMenu = named(bar->addMenu(QStringLiteral("&View")), QStringLiteral("ViewMenu"));
     ViewTableMenu = named(ViewMenu->addMenu(QStringLiteral("Table ")), QStringLiteral("ViewTableMenu"));
-    ViewDBMemo = menuItem(ViewTableMenu, QStringLiteral("ViewTableMemo"), QStringLiteral("Memo"),
+    ViewDBMemo = menuItem(ViewTableMenu, cmd::ViewTableMemo, QStringLiteral("Memo"),
                           QStringLiteral("ViewDBMemo"), true);
-    ViewDBPicture = menuItem(ViewTableMenu, QStringLiteral("ViewTablePicture"), QStringLiteral("Picture"),
+    ViewDBPicture = menuItem(ViewTableMenu, cmd::ViewTablePicture, QStringLiteral("Picture"),
                              QStringLiteral("ViewDBPicture"), true);
     ViewTableMenu->addSeparator();
-    ViewResultSheet = menuItem(ViewTableMenu, QStringLiteral("ViewSheet"), QStringLiteral("Sheet"),
+    ViewResultSheet = menuItem(ViewTableMenu, cmd::ViewSheet, QStringLiteral("Sheet"),
                                QStringLiteral("ViewResultSheet"), true);
-    ViewResultHTML = menuItem(ViewTableMenu, QStringLiteral("ViewHTML"), QStringLiteral("HTML"),
+    ViewResultHTML = menuItem(ViewTableMenu, cmd::ViewHTML, QStringLiteral("HTML"),
                               QStringLiteral("ViewResultHTML"), true);
-    ViewResultDetails = menuItem(ViewTableMenu, QStringLiteral("ViewDetails"), QStringLiteral("Details"),
+    ViewResultDetails = menuItem(ViewTableMenu, cmd::ViewDetails, QStringLiteral("Details"),
                                  QStringLiteral("ViewResultDetails"), true);
     ControlBarsMenu
         = named(ViewMenu->addMenu(QStringLiteral("Control Bars")), QStringLiteral("ControlBarsMenu"));
-    ViewSystemBarItem = menuItem(ControlBarsMenu, QStringLiteral("ViewSystemControlBar"), {}, {}, true);
-    ViewFontBarItem = menuItem(ControlBarsMenu, QStringLiteral("ViewFontControlBar"), {}, {}, true);
-    ViewSQLBarItem = menuItem(ControlBarsMenu, QStringLiteral("ViewSQLControlBar"), {}, {}, true);
+    ViewSystemBarItem = menuItem(ControlBarsMenu, cmd::ViewSystemControlBar, {}, {}, true);
+    ViewFontBarItem = menuItem(ControlBarsMenu, cmd::ViewFontControlBar, {}, {}, true);
+    ViewSQLBarItem = menuItem(ControlBarsMenu, cmd::ViewSQLControlBar, {}, {}, true);
 
     ToolsMenu = named(bar->addMenu(QStringLiteral("Tools")), QStringLiteral("ToolsMenu"));
     // Inert choices with fixed check marks: the program has one kind of
@@ -372,18 +407,18 @@ void TMainForm::buildMenus()
     fixedItem(tableType, QStringLiteral("XML Document"), false, true);
     fixedItem(tableType, QStringLiteral("SQL Table"), false, true);
     ToolsMenu->addSeparator();
-    for (const char *name : { "ConvertToExcel", "ConvertToHTML", "ClearSQL" })
-        menuItem(ToolsMenu, QLatin1String(name));
+    for (QLatin1String name : { cmd::ConvertToExcel, cmd::ConvertToHTML, cmd::ClearSQL })
+        menuItem(ToolsMenu, name);
     ToolsMenu->addSeparator();
-    for (const char *name : { "ImageEditor", "HTMLEditor", "RTFEditor" })
-        menuItem(ToolsMenu, QLatin1String(name));
+    for (QLatin1String name : { cmd::ImageEditor, cmd::HTMLEditor, cmd::RTFEditor })
+        menuItem(ToolsMenu, name);
 
     WindowMenu = named(bar->addMenu(QStringLiteral("&Window")), QStringLiteral("WindowMenu"));
-    for (const char *name :
-         { "WindowCascade", "WindowTileHorizontal", "WindowTileVertical", "WindowMinimizeAll" })
-        menuItem(WindowMenu, QLatin1String(name));
+    for (QLatin1String name :
+         { cmd::WindowCascade, cmd::WindowTileHorizontal, cmd::WindowTileVertical, cmd::WindowMinimizeAll })
+        menuItem(WindowMenu, name);
     WindowMenu->addSeparator();
-    menuItem(WindowMenu, QStringLiteral("WindowClose"));
+    menuItem(WindowMenu, cmd::WindowClose);
     m_windowListSeparator = WindowMenu->addSeparator();
     m_windowListSeparator->setVisible(false);
     connect(WindowMenu, &QMenu::aboutToShow, this, [this] { rebuildWindowList(); });
@@ -396,12 +431,12 @@ void TMainForm::buildMenus()
     });
 
     PopupMenu = named(new QMenu(this), QStringLiteral("PopupMenu"));
-    menuItem(PopupMenu, QStringLiteral("EditUndo"));
+    menuItem(PopupMenu, cmd::EditUndo);
     PopupMenu->addSeparator();
-    for (const char *name : { "EditCut", "EditCopy", "EditPaste", "EditSelectAll" })
-        menuItem(PopupMenu, QLatin1String(name));
+    for (QLatin1String name : { cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditSelectAll })
+        menuItem(PopupMenu, name);
     PopupMenu->addSeparator();
-    menuItem(PopupMenu, QStringLiteral("EditDelete"));
+    menuItem(PopupMenu, cmd::EditDelete);
 
     for (QMenu *menu : { EditMenu, SearchMenu, PopupMenu })
         connect(menu, &QMenu::aboutToShow, this, &TMainForm::updateEditCommands);
@@ -418,48 +453,48 @@ QWidget *TMainForm::controlBar(const QString &name, const QList<QToolBar *> &bar
 
 void TMainForm::buildControlBars()
 {
-    const auto add = [this](QToolBar *bar, const char *commandName, const QString &buttonName = {}) {
-        return qvx::ui::addCommandButton(bar, command(QLatin1String(commandName)), buttonName);
+    const auto add = [this](QToolBar *bar, QLatin1String commandName, const QString &buttonName = {}) {
+        return qvx::ui::addCommandButton(bar, command(commandName), buttonName);
     };
 
     SystemToolBar = toolBar(QStringLiteral("SystemToolBar"), this);
-    ConnectButton = add(SystemToolBar, "AliasManager", QStringLiteral("ConnectButton"));
+    ConnectButton = add(SystemToolBar, cmd::AliasManager, QStringLiteral("ConnectButton"));
     SystemToolBar->addSeparator();
-    NewTableButton = add(SystemToolBar, "CreateNewTable", QStringLiteral("NewTableButton"));
-    LoadFromFileButton = add(SystemToolBar, "LoadTableFromFile", QStringLiteral("LoadFromFileButton"));
-    SaveToFileButton = add(SystemToolBar, "SaveTableToFile", QStringLiteral("SaveToFileButton"));
+    NewTableButton = add(SystemToolBar, cmd::CreateNewTable, QStringLiteral("NewTableButton"));
+    LoadFromFileButton = add(SystemToolBar, cmd::LoadTableFromFile, QStringLiteral("LoadFromFileButton"));
+    SaveToFileButton = add(SystemToolBar, cmd::SaveTableToFile, QStringLiteral("SaveToFileButton"));
     SystemToolBar->addSeparator();
-    add(SystemToolBar, "PrintPreview");
-    add(SystemToolBar, "Print");
+    add(SystemToolBar, cmd::PrintPreview);
+    add(SystemToolBar, cmd::Print);
     SystemToolBar->addSeparator();
     HelpButton = named(new QToolButton(SystemToolBar), QStringLiteral("HelpButton"));
     HelpButton->setToolTip(QStringLiteral("Help"));
     HelpButton->setIcon(qvx::ui::glyph(QStringLiteral("help-browser"), QStringLiteral("Help")));
     HelpButton->setAutoRaise(true);
     SystemToolBar->addWidget(HelpButton);
-    add(SystemToolBar, "Exit");
+    add(SystemToolBar, cmd::Exit);
 
     ToolBar1 = toolBar(QStringLiteral("ToolBar1"), this);
-    add(ToolBar1, "ViewMemo");
-    add(ToolBar1, "RTFEditor");
+    add(ToolBar1, cmd::ViewMemo);
+    add(ToolBar1, cmd::RTFEditor);
     ToolBar1->addSeparator();
-    add(ToolBar1, "ViewPicture");
-    add(ToolBar1, "ImageEditor");
+    add(ToolBar1, cmd::ViewPicture);
+    add(ToolBar1, cmd::ImageEditor);
     ToolBar1->addSeparator();
-    add(ToolBar1, "ConvertToExcel");
-    add(ToolBar1, "ConvertToHTML");
+    add(ToolBar1, cmd::ConvertToExcel);
+    add(ToolBar1, cmd::ConvertToHTML);
 
     EditToolBar = toolBar(QStringLiteral("EditToolBar"), this);
-    add(EditToolBar, "EditUndo");
+    add(EditToolBar, cmd::EditUndo);
     EditToolBar->addSeparator();
-    for (const char *name : { "EditCut", "EditCopy", "EditPaste", "EditSelectAll" })
+    for (QLatin1String name : { cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditSelectAll })
         add(EditToolBar, name);
     EditToolBar->addSeparator();
-    add(EditToolBar, "EditDelete");
+    add(EditToolBar, cmd::EditDelete);
 
     ToolBar4 = toolBar(QStringLiteral("ToolBar4"), this);
-    for (const char *name :
-         { "WindowCascade", "WindowTileHorizontal", "WindowTileVertical", "WindowMinimizeAll" })
+    for (QLatin1String name :
+         { cmd::WindowCascade, cmd::WindowTileHorizontal, cmd::WindowTileVertical, cmd::WindowMinimizeAll })
         add(ToolBar4, name);
 
     SystemControlBar
@@ -470,7 +505,7 @@ void TMainForm::buildControlBars()
     InfoEdit->setFixedWidth(53);
     InfoEdit->setReadOnly(true);
     FontToolBar->addWidget(InfoEdit);
-    TitleOrColumnButton = add(FontToolBar, "SelectCells", QStringLiteral("TitleOrColumnButton"));
+    TitleOrColumnButton = add(FontToolBar, cmd::SelectCells, QStringLiteral("TitleOrColumnButton"));
     FontToolBar->addSeparator();
     FontNameBox = named(new QComboBox(FontToolBar), QStringLiteral("FontNameBox"));
     FontNameBox->setEditable(true);
@@ -494,20 +529,18 @@ void TMainForm::buildControlBars()
     FontColorBox->setFixedWidth(145);
     FontToolBar->addWidget(FontColorBox);
     FontToolBar->addSeparator();
-    BoldButton = styleButton(FontToolBar, command(QStringLiteral("Bold")), QStringLiteral("BoldButton"));
-    ItalicButton
-        = styleButton(FontToolBar, command(QStringLiteral("Italic")), QStringLiteral("ItalicButton"));
-    UnderlineButton
-        = styleButton(FontToolBar, command(QStringLiteral("Underline")), QStringLiteral("UnderlineButton"));
+    BoldButton = styleButton(FontToolBar, command(cmd::Bold), QStringLiteral("BoldButton"));
+    ItalicButton = styleButton(FontToolBar, command(cmd::Italic), QStringLiteral("ItalicButton"));
+    UnderlineButton = styleButton(FontToolBar, command(cmd::Underline), QStringLiteral("UnderlineButton"));
     struct StyleBinding {
         QToolButton *button;
-        const char *commandName;
+        QLatin1String commandName;
         quint8 bit;
     };
     for (const StyleBinding &b :
-         { StyleBinding { BoldButton, "Bold", 1 }, StyleBinding { ItalicButton, "Italic", 2 },
-           StyleBinding { UnderlineButton, "Underline", 4 } }) {
-        Command *c = command(QLatin1String(b.commandName));
+         { StyleBinding { BoldButton, cmd::Bold, 1 }, StyleBinding { ItalicButton, cmd::Italic, 2 },
+           StyleBinding { UnderlineButton, cmd::Underline, 4 } }) {
+        Command *c = command(b.commandName);
         QToolButton *button = b.button;
         const quint8 bit = b.bit;
         connect(button, &QToolButton::clicked, this, [this, c, button, bit] {
@@ -518,11 +551,11 @@ void TMainForm::buildControlBars()
     }
 
     AllignBar = toolBar(QStringLiteral("AllignBar"), this);
-    LeftButton = add(AllignBar, "LeftAlign", QStringLiteral("LeftButton"));
-    CenterButton = add(AllignBar, "CenterAlign", QStringLiteral("CenterButton"));
-    RightButton = add(AllignBar, "RightAlign", QStringLiteral("RightButton"));
+    LeftButton = add(AllignBar, cmd::LeftAlign, QStringLiteral("LeftButton"));
+    CenterButton = add(AllignBar, cmd::CenterAlign, QStringLiteral("CenterButton"));
+    RightButton = add(AllignBar, cmd::RightAlign, QStringLiteral("RightButton"));
     AllignBar->addSeparator();
-    BgColorButton = add(AllignBar, "BgColor", QStringLiteral("BgColorButton"));
+    BgColorButton = add(AllignBar, cmd::BgColor, QStringLiteral("BgColorButton"));
 
     FontControlBar = controlBar(QStringLiteral("FontControlBar"), { FontToolBar, AllignBar });
 
@@ -530,17 +563,17 @@ void TMainForm::buildControlBars()
     Edit2 = named(new QLineEdit(QStringLiteral("Read"), ToolBar2), QStringLiteral("Edit2"));
     Edit2->setFixedWidth(53);
     ToolBar2->addWidget(Edit2);
-    add(ToolBar2, "SelectManagerType");
+    add(ToolBar2, cmd::SelectManagerType);
     ToolBar2->addSeparator();
-    for (const char *name : { "SQLEditor", "AddTable", "CreateSQLTable" })
+    for (QLatin1String name : { cmd::SQLEditor, cmd::AddTable, cmd::CreateSQLTable })
         add(ToolBar2, name);
     ToolBar2->addSeparator();
-    add(ToolBar2, "SearchManager");
-    add(ToolBar2, "ResultForm");
+    add(ToolBar2, cmd::SearchManager);
+    add(ToolBar2, cmd::ResultForm);
     ToolBar2->addSeparator();
-    add(ToolBar2, "CreateManager");
+    add(ToolBar2, cmd::CreateManager);
     ToolBar2->addSeparator();
-    add(ToolBar2, "FindRecord");
+    add(ToolBar2, cmd::FindRecord);
 
     SQLControlBar = controlBar(QStringLiteral("SQLControlBar"), { ToolBar2 });
     DBNavigator1 = named(new qvx::ui::DBNavigator(SQLControlBar), QStringLiteral("DBNavigator1"));
@@ -555,25 +588,24 @@ void TMainForm::setSQLData(TSQLData *sqlData)
 
 void TMainForm::bindHandlers()
 {
-    const auto on = [this](const char *name, std::function<void()> fn) {
-        command(QLatin1String(name))->setHandler(std::move(fn));
-    };
+    const auto on
+        = [this](QLatin1String name, std::function<void()> fn) { command(name)->setHandler(std::move(fn)); };
 
-    on("LoadTableFromFile", [this] { LoadTableFromFileExecute(); });
-    on("LoadBDETable", [this] { LoadBDETableExecute(); });
-    on("LoadSQLTable", [this] { LoadSQLTableExecute(); });
-    on("LoadXMLDocument", [this] { LoadXMLDocumentExecute(); });
-    on("SaveTableToFile", [this] { SaveTableToFileExecute(); });
-    on("CreateSQLTable", [this] { CreateSQLTableExecute(); });
-    on("SelectManagerType", [this] { SelectManagerTypeExecute(); });
+    on(cmd::LoadTableFromFile, [this] { LoadTableFromFileExecute(); });
+    on(cmd::LoadBDETable, [this] { LoadBDETableExecute(); });
+    on(cmd::LoadSQLTable, [this] { LoadSQLTableExecute(); });
+    on(cmd::LoadXMLDocument, [this] { LoadXMLDocumentExecute(); });
+    on(cmd::SaveTableToFile, [this] { SaveTableToFileExecute(); });
+    on(cmd::CreateSQLTable, [this] { CreateSQLTableExecute(); });
+    on(cmd::SelectManagerType, [this] { SelectManagerTypeExecute(); });
 
-    on("PageSetup", [this] { Services::current().printerSetupDialog(this); });
-    on("Print", [this] { Services::current().printDialog(this); });
-    on("Exit", [this] { close(); });
+    on(cmd::PageSetup, [this] { Services::current().printerSetupDialog(this); });
+    on(cmd::Print, [this] { Services::current().printDialog(this); });
+    on(cmd::Exit, [this] { close(); });
 
-    on("WindowClose", [this] { MDIArea->closeActiveSubWindow(); });
-    on("WindowCascade", [this] { MDIArea->cascadeSubWindows(); });
-    on("WindowTileHorizontal", [this] {
+    on(cmd::WindowClose, [this] { MDIArea->closeActiveSubWindow(); });
+    on(cmd::WindowCascade, [this] { MDIArea->cascadeSubWindows(); });
+    on(cmd::WindowTileHorizontal, [this] {
         // One above the other, each the frame's full width.
         const QList<QMdiSubWindow *> children = ChildWindows();
         QList<QMdiSubWindow *> shown;
@@ -589,12 +621,26 @@ void TMainForm::bindHandlers()
             shown[i]->setGeometry(0, i * h, area.width(), h);
         }
     });
-    on("WindowTileVertical", [this] { MDIArea->tileSubWindows(); });
-    on("WindowMinimizeAll", [this] {
+    on(cmd::WindowTileVertical, [this] {
+        // Side by side, each the frame's full height.
+        QList<QMdiSubWindow *> shown;
+        for (QMdiSubWindow *child : ChildWindows())
+            if (!child->isMinimized())
+                shown << child;
+        if (shown.isEmpty())
+            return;
+        const QRect area = MDIArea->viewport()->rect();
+        const int w = area.width() / int(shown.size());
+        for (int i = 0; i < shown.size(); ++i) {
+            shown[i]->showNormal();
+            shown[i]->setGeometry(i * w, 0, w, area.height());
+        }
+    });
+    on(cmd::WindowMinimizeAll, [this] {
         for (QMdiSubWindow *child : ChildWindows())
             child->showMinimized();
     });
-    on("WindowArrange", [this] {
+    on(cmd::WindowArrange, [this] {
         // Minimised windows in a row along the bottom of the frame.
         int x = 0;
         const int bottom = MDIArea->viewport()->height();
@@ -606,29 +652,29 @@ void TMainForm::bindHandlers()
         }
     });
 
-    on("EditUndo", [this] { m_textTarget.undo(); });
-    on("EditCut", [this] { m_textTarget.cut(); });
-    on("EditCopy", [this] { m_textTarget.copy(); });
-    on("EditPaste", [this] { m_textTarget.paste(); });
-    on("EditSelectAll", [this] { m_textTarget.selectAll(); });
-    on("EditDelete", [this] { m_textTarget.deleteSelection(); });
-    on("SearchFind1", [this] { showFindDialog(false); });
-    on("SearchFindFirst1", [this] { showFindDialog(true); });
-    on("SearchFindNext1", [this] { findNext(m_lastFindText, m_lastFindOptions); });
-    on("SearchReplace1", [this] {
+    on(cmd::EditUndo, [this] { m_textTarget.undo(); });
+    on(cmd::EditCut, [this] { m_textTarget.cut(); });
+    on(cmd::EditCopy, [this] { m_textTarget.copy(); });
+    on(cmd::EditPaste, [this] { m_textTarget.paste(); });
+    on(cmd::EditSelectAll, [this] { m_textTarget.selectAll(); });
+    on(cmd::EditDelete, [this] { m_textTarget.deleteSelection(); });
+    on(cmd::SearchFind1, [this] { showFindDialog(false); });
+    on(cmd::SearchFindFirst1, [this] { showFindDialog(true); });
+    on(cmd::SearchFindNext1, [this] { findNext(m_lastFindText, m_lastFindOptions); });
+    on(cmd::SearchReplace1, [this] {
         ReplaceDialog->FindEdit->setText(m_lastFindText);
         ReplaceDialog->show();
         ReplaceDialog->raise();
         ReplaceDialog->activateWindow();
     });
 
-    on("ViewSystemControlBar", [this] { toggleControlBar(SystemControlBar, ViewSystemBarItem); });
-    on("ViewFontControlBar", [this] { toggleControlBar(FontControlBar, ViewFontBarItem); });
-    on("ViewSQLControlBar", [this] { toggleControlBar(SQLControlBar, ViewSQLBarItem); });
-    on("ViewSheet", [this] { ViewResultSheet->setChecked(!ViewResultSheet->isChecked()); });
-    on("ViewHTML", [this] { ViewResultHTML->setChecked(!ViewResultHTML->isChecked()); });
+    on(cmd::ViewSystemControlBar, [this] { toggleControlBar(SystemControlBar, ViewSystemBarItem); });
+    on(cmd::ViewFontControlBar, [this] { toggleControlBar(FontControlBar, ViewFontBarItem); });
+    on(cmd::ViewSQLControlBar, [this] { toggleControlBar(SQLControlBar, ViewSQLBarItem); });
+    on(cmd::ViewSheet, [this] { ViewResultSheet->setChecked(!ViewResultSheet->isChecked()); });
+    on(cmd::ViewHTML, [this] { ViewResultHTML->setChecked(!ViewResultHTML->isChecked()); });
 
-    bindTableCommands();
+    bindChildCommands();
 }
 
 void TMainForm::toggleControlBar(QWidget *bar, QAction *item)
@@ -669,13 +715,13 @@ void TMainForm::FormActivate()
 
 void TMainForm::setStatusText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < 3)
+    if (panel >= 0 && panel < StatusPanelCount)
         StatusPanels[panel]->setText(text);
 }
 
 QString TMainForm::statusText(int panel) const
 {
-    return panel >= 0 && panel < 3 ? StatusPanels[panel]->text() : QString();
+    return panel >= 0 && panel < StatusPanelCount ? StatusPanels[panel]->text() : QString();
 }
 
 QString TMainForm::fontNameText() const
@@ -716,11 +762,24 @@ QWidget *TMainForm::activeChildWidget() const
 
 QMdiSubWindow *TMainForm::addChild(QWidget *form)
 {
+    // The frame fits the sub-window around the window's contents; the window
+    // keeps the size it was made at.
+    const QSize designed = form->size();
     QMdiSubWindow *sub = MDIArea->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sub, &QObject::destroyed, this, [this](QObject *gone) { updateWindowCommands(gone); });
+    connect(sub, &QObject::destroyed, this, [this](QObject *gone) {
+        updateWindowCommands(gone);
+        // The frame still lists a window while it is destroyed.
+        const QList<QMdiSubWindow *> left = MDIArea->subWindowList();
+        if (left.isEmpty() || (left.size() == 1 && left.first() == gone)) {
+            for (QLabel *panel : StatusPanels)
+                panel->clear();
+            updateChildCommands(nullptr);
+        }
+    });
     connect(form, &QWidget::windowTitleChanged, this, [this] { rebuildWindowList(); });
     sub->show();
+    sub->resize(sub->size() + designed - form->size());
     MDIArea->setActiveSubWindow(sub);
     updateWindowCommands();
     return sub;
@@ -732,9 +791,9 @@ void TMainForm::updateWindowCommands(QObject *leaving)
     for (QMdiSubWindow *child : MDIArea->subWindowList())
         if (child != leaving)
             ++open;
-    for (const char *name : { "WindowClose", "WindowCascade", "WindowTileHorizontal", "WindowTileVertical",
-                              "WindowMinimizeAll", "WindowArrange" })
-        command(QLatin1String(name))->setEnabled(open > 0);
+    for (QLatin1String name : { cmd::WindowClose, cmd::WindowCascade, cmd::WindowTileHorizontal,
+                                cmd::WindowTileVertical, cmd::WindowMinimizeAll, cmd::WindowArrange })
+        command(name)->setEnabled(open > 0);
     rebuildWindowList(leaving);
 }
 
@@ -807,16 +866,16 @@ void TMainForm::updateEditCommands()
 {
     const qvx::ui::TextTarget &t = m_textTarget;
     const bool valid = t.isValid();
-    command(QStringLiteral("EditUndo"))->setEnabled(valid && t.canUndo());
-    command(QStringLiteral("EditCut"))->setEnabled(valid && t.hasSelection() && !t.isReadOnly());
-    command(QStringLiteral("EditCopy"))->setEnabled(valid && t.hasSelection());
-    command(QStringLiteral("EditPaste"))->setEnabled(valid && t.canPaste());
-    command(QStringLiteral("EditSelectAll"))->setEnabled(valid && t.hasText());
-    command(QStringLiteral("EditDelete"))->setEnabled(valid && t.hasSelection() && !t.isReadOnly());
-    command(QStringLiteral("SearchFind1"))->setEnabled(valid);
-    command(QStringLiteral("SearchFindFirst1"))->setEnabled(valid);
-    command(QStringLiteral("SearchReplace1"))->setEnabled(valid);
-    command(QStringLiteral("SearchFindNext1"))->setEnabled(valid && m_searched);
+    command(cmd::EditUndo)->setEnabled(valid && t.canUndo());
+    command(cmd::EditCut)->setEnabled(valid && t.hasSelection() && !t.isReadOnly());
+    command(cmd::EditCopy)->setEnabled(valid && t.hasSelection());
+    command(cmd::EditPaste)->setEnabled(valid && t.canPaste());
+    command(cmd::EditSelectAll)->setEnabled(valid && t.hasText());
+    command(cmd::EditDelete)->setEnabled(valid && t.hasSelection() && !t.isReadOnly());
+    command(cmd::SearchFind1)->setEnabled(valid);
+    command(cmd::SearchFindFirst1)->setEnabled(valid);
+    command(cmd::SearchReplace1)->setEnabled(valid);
+    command(cmd::SearchFindNext1)->setEnabled(valid && m_searched);
 }
 
 void TMainForm::showFindDialog(bool fromStart)

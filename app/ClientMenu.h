@@ -1,13 +1,16 @@
 // The main window: a multiple-document frame with the program's menus, its
 // three control bars of tool bars, the status bar and the command list
-// through which every feature is reached. It opens tables in child windows
-// and routes the commands that act on the active table window; the windows
-// themselves own their documents.
+// through which every feature is reached. It opens documents in child
+// windows and routes the commands that act on a child to the active one;
+// the children own their documents and do their own work (see
+// ui/ChildWindow.h).
 #pragma once
 
-#include "tables/TableHost.h"
+#include "engine/FileKinds.h"
+#include "ui/ChildWindow.h"
 #include "ui/CommandList.h"
 #include "ui/Services.h"
+#include "ui/TableChoice.h"
 #include "ui/TextTarget.h"
 
 #include <QColor>
@@ -38,16 +41,15 @@ class TTableData;
 class TTableForm;
 class TXMLTableForm;
 
-class TMainForm : public QMainWindow, public TableHost {
+class TMainForm : public QMainWindow, public qvx::ui::ChildHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
 
     // --- State other windows read and write ------------------------------
-    QString TableDir; // folder of the last chosen table, ending in "/"; or an alias name
-    QString TableName; // file name of the last chosen table
-    bool OpenedFromFile = false;
+    // The table last chosen (TableDir, TableName, OpenedFromFile).
+    qvx::ui::TableChoice &tableChoice() { return m_tableChoice; }
     bool FormatTitles = false; // false: format the selected column's cells; true: its title
     quint8 CurrentFontStyle = 0; // bold 1, italic 2, underline 4
 
@@ -83,7 +85,7 @@ public:
     QLineEdit *Edit2;
     qvx::ui::DBNavigator *DBNavigator1 = nullptr;
     QMdiArea *MDIArea;
-    QLabel *StatusPanels[3];
+    QLabel *StatusPanels[StatusPanelCount];
 
     // Menu items with check marks of their own (the commands' effects flip them).
     QAction *ViewDBMemo, *ViewDBPicture, *ViewResultSheet, *ViewResultHTML, *ViewResultDetails;
@@ -96,24 +98,33 @@ public:
     TReplaceDialog *ReplaceDialog;
 
     // --- Operations other windows call --------------------------------------
+    // Open a table window on the table choice (a plain window on TableDir and
+    // TableName; an SQL or XML window on the file chosen in OpenDialog).
     TBDETableForm *OpenBDETable();
     TSQLTableForm *OpenSQLTable();
     TXMLTableForm *OpenXMLDocument();
-    // Opens path in the window its extension names (.xml, .sql, .dbf/.db/.txt),
-    // as the load commands do; for files named on the command line or dropped.
+    // Opens a child window of the kind given on source. The window stays,
+    // empty, when opening fails (the error is thrown on).
+    qvx::ui::ChildWindow *openDocument(qvx::DocumentKind kind, const qvx::ui::DocumentSource &source);
+    // Opens path in the window its kind of file names, as the load commands
+    // do; for files named on the command line or dropped.
     void OpenFile(const QString &path);
 
-    // The active child window if it is a table window (of any kind), or null.
-    TTableForm *ActiveTableForm() const;
+    // The child window the frame's commands act on: the active one, or the
+    // topmost when the frame has no focus; null when there is none or it
+    // does not keep the child-window contract.
+    qvx::ui::ChildWindow *activeChild() const;
     // Every child window of the frame, in the order they were opened.
     QList<QMdiSubWindow *> ChildWindows() const;
     // The child-window entries at the end of the "&Window" menu.
     QList<QAction *> WindowListActions() const;
     QString statusText(int panel) const;
 
-    // TableHost
+    // ChildHost
     void UpdateStyleButtons() override;
     void setStatusText(int panel, const QString &text) override;
+    bool isActiveChild(const qvx::ui::ChildWindow &child) const override;
+    bool formatsTitles() const override { return FormatTitles; }
     QString fontNameText() const override;
     QString fontSizeText() const override;
     QColor fontColor() const override;
@@ -125,6 +136,10 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    // Quitting closes every child window first, as closing each would: its
+    // edits are committed, and a child that cannot keep them stays open and
+    // keeps the program running.
+    void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -136,20 +151,20 @@ private:
     void buildMenus();
     void buildControlBars();
     void bindHandlers();
-    void bindTableCommands(); // the Fonts and View commands on the active table window
+    void bindChildCommands(); // the commands the active child window answers
     QAction *menuItem(QMenu *menu, const QString &commandName, const QString &caption = {},
                       const QString &itemName = {}, bool checkable = false);
     QWidget *controlBar(const QString &name, const QList<QToolBar *> &bars);
 
-    // Part of the frame's routing: the active child's kind, tested in the
-    // order plain, XML, SQL.
-    TBDETableForm *activeBDETable() const;
-    TXMLTableForm *activeXMLTable() const;
-    TSQLTableForm *activeSQLTable() const;
     QWidget *activeChildWidget() const;
     QMdiSubWindow *addChild(QWidget *form);
-    // Runs fn on the active table window, if there is one.
-    void onActiveTable(const std::function<void(TTableForm &)> &fn);
+    template<class Form> Form *openChild(const qvx::ui::DocumentSource &source);
+    // Runs command on the active child when it answers it; false when none did.
+    bool routeToActiveChild(const QString &command);
+    // A routed command is unavailable while the active child does not answer it.
+    void updateChildCommands(qvx::ui::ChildWindow *child);
+    // The status panels show the active child's state, or nothing.
+    void childActivated();
 
     // Command behaviour.
     void LoadTableFromFileExecute();
@@ -161,12 +176,9 @@ private:
     void SelectManagerTypeExecute();
     void SelectCellsExecute();
     void BgColorExecute();
-    void ViewTableMemoExecute();
-    void ViewTablePictureExecute();
-    void ViewDetailsExecute();
     void toggleControlBar(QWidget *bar, QAction *item);
     // Shows the open dialog with filter; false when cancelled. Sets TableDir and TableName.
-    bool chooseTable(const QString &filter);
+    bool chooseTable(const qvx::FileFilter &filter);
 
     // Edit and search commands on the focused text control.
     void trackFocus(QWidget *old, QWidget *now);
@@ -182,6 +194,7 @@ private:
     qvx::ui::FindOptions m_lastFindOptions;
     bool m_findFromStart = false; // the next search from the find dialog starts at the top
     bool m_searched = false;
+    qvx::ui::TableChoice m_tableChoice;
     QList<QAction *> m_windowList;
     QAction *m_windowListSeparator = nullptr;
 };

@@ -1,64 +1,77 @@
-// The main window's commands that act on the active table window: the
-// formatting commands of the "Fonts" category and the viewer commands.
+// The main window's routing of the commands that act on a child window: the
+// formatting commands of the "Fonts" category, the viewer commands and the
+// exports. The active child answers each; the frame keeps only its own part
+// (the colour dialog, the check marks of its menu items).
 #include "ClientMenu.h"
 
-#include "tables/SQLTable.h"
-#include "tables/StandardTable.h"
-#include "tables/XMLTable.h"
-
-#include "ui/AlignPanel.h"
 #include "ui/ColorBox.h"
+#include "ui/CommandNames.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
-#include <QScrollArea>
-#include <QTabWidget>
 #include <QToolButton>
 
-using qvx::ui::Align;
+namespace {
 
-TBDETableForm *TMainForm::activeBDETable() const
+// The commands a child window may answer. The frame runs them on the
+// active child; with none active they do nothing.
+const QLatin1String routedCommands[] = {
+    qvx::cmd::Bold,           qvx::cmd::Italic,          qvx::cmd::Underline,     qvx::cmd::LeftAlign,
+    qvx::cmd::CenterAlign,    qvx::cmd::RightAlign,      qvx::cmd::FontName,      qvx::cmd::FontSize,
+    qvx::cmd::FontColor,      qvx::cmd::BgColor,         qvx::cmd::ViewMemo,      qvx::cmd::ViewPicture,
+    qvx::cmd::ConvertToExcel, qvx::cmd::ConvertToHTML,   qvx::cmd::ViewTableMemo, qvx::cmd::ViewTablePicture,
+    qvx::cmd::ViewDetails,    qvx::cmd::SaveTableToFile,
+};
+
+} // namespace
+
+qvx::ui::ChildWindow *TMainForm::activeChild() const
 {
-    return qobject_cast<TBDETableForm *>(activeChildWidget());
+    return qvx::ui::childWindowOf(activeChildWidget());
 }
 
-TXMLTableForm *TMainForm::activeXMLTable() const
+bool TMainForm::isActiveChild(const qvx::ui::ChildWindow &child) const
 {
-    return qobject_cast<TXMLTableForm *>(activeChildWidget());
+    return activeChild() == &child;
 }
 
-TSQLTableForm *TMainForm::activeSQLTable() const
+bool TMainForm::routeToActiveChild(const QString &command)
 {
-    return qobject_cast<TSQLTableForm *>(activeChildWidget());
+    qvx::ui::ChildWindow *child = activeChild();
+    if (!child || !child->isAvailable(command))
+        return false;
+    child->runCommand(command);
+    return true;
 }
 
-TTableForm *TMainForm::ActiveTableForm() const
+void TMainForm::updateChildCommands(qvx::ui::ChildWindow *child)
 {
-    // The kinds in their fixed order; at most one can match.
-    if (TBDETableForm *plain = activeBDETable())
-        return plain;
-    if (TXMLTableForm *xml = activeXMLTable())
-        return xml;
-    if (TSQLTableForm *sql = activeSQLTable())
-        return sql;
-    return nullptr;
+    // With no child, the commands stay as the menus first show them (and do
+    // nothing); a child that does not answer one makes it unavailable.
+    for (const QLatin1String &name : routedCommands) {
+        // "View Details" flips its check mark whatever the child.
+        if (name != qvx::cmd::ViewDetails)
+            command(name)->setEnabled(!child || child->isAvailable(name));
+    }
 }
 
-void TMainForm::onActiveTable(const std::function<void(TTableForm &)> &fn)
+void TMainForm::childActivated()
 {
-    if (TTableForm *form = ActiveTableForm())
-        fn(*form);
+    for (QLabel *panel : StatusPanels)
+        panel->clear();
+    if (qvx::ui::ChildWindow *child = activeChild())
+        child->activated();
+    updateChildCommands(activeChild());
 }
 
 void TMainForm::UpdateStyleButtons()
 {
-    if (TTableForm *form = ActiveTableForm()) {
-        if (FormatTitles)
-            form->ReadTitleStyle();
-        else
-            form->ReadColumnStyle();
-        CurrentFontStyle = form->FontStyleState;
+    if (qvx::ui::ChildWindow *child = activeChild()) {
+        const int style = child->fontStyle(FormatTitles);
+        if (style >= 0)
+            CurrentFontStyle = quint8(style);
     }
     BoldButton->setChecked(CurrentFontStyle & 1);
     ItalicButton->setChecked(CurrentFontStyle & 2);
@@ -67,8 +80,7 @@ void TMainForm::UpdateStyleButtons()
 
 void TMainForm::SelectCellsExecute()
 {
-    if (TXMLTableForm *xml = activeXMLTable())
-        xml->PageControl->setFocus();
+    routeToActiveChild(qvx::cmd::SelectCells);
     FormatTitles = !FormatTitles;
     InfoEdit->setText(FormatTitles ? QStringLiteral("Titles") : QStringLiteral("Columns"));
 }
@@ -79,111 +91,37 @@ void TMainForm::BgColorExecute()
     if (!color)
         return;
     ColorDialogColor = *color;
-    onActiveTable([this](TTableForm &form) { FormatTitles ? form.SetTitleColor() : form.SetColumnColor(); });
+    routeToActiveChild(qvx::cmd::BgColor);
 }
 
-void TMainForm::ViewTableMemoExecute()
+void TMainForm::bindChildCommands()
 {
-    TTableForm *form = ActiveTableForm();
-    if (!form)
-        return;
-    form->DBMemo->setVisible(form->DBMemo->isHidden());
-    ViewDBMemo->setChecked(!ViewDBMemo->isChecked());
-    qvx::ui::AlignPanel *pane = form->ResultPanel;
-    if (form->DBMemo->isVisible()) {
-        pane->setAlign(form->ImageBox, Align::Top);
-        pane->setExtent(form->ImageBox, form->outerHeight() / 2);
-        pane->setAlign(form->HSplitter, Align::Bottom);
-        form->HSplitter->show();
-        pane->setAlign(form->DBMemo, Align::Client);
-    } else {
-        pane->setAlign(form->HSplitter, Align::Top);
-        form->HSplitter->hide();
-        pane->setAlign(form->ImageBox, Align::Client);
-    }
-    pane->realign();
-}
-
-void TMainForm::ViewTablePictureExecute()
-{
-    TTableForm *form = ActiveTableForm();
-    if (!form)
-        return;
-    form->ImageBox->setVisible(form->ImageBox->isHidden());
-    ViewDBPicture->setChecked(!ViewDBPicture->isChecked());
-    qvx::ui::AlignPanel *pane = form->ResultPanel;
-    if (form->ImageBox->isVisible()) {
-        pane->setAlign(form->ImageBox, Align::Top);
-        pane->setExtent(form->ImageBox, form->outerHeight() / 2);
-        pane->setAlign(form->HSplitter, Align::Top);
-        form->HSplitter->show();
-    } else {
-        pane->setAlign(form->HSplitter, Align::Bottom);
-        form->HSplitter->hide();
-    }
-    pane->realign();
-}
-
-void TMainForm::ViewDetailsExecute()
-{
-    if (TTableForm *form = ActiveTableForm()) {
-        const int index = form->PageControl->indexOf(form->Details);
-        if (index >= 0)
-            form->PageControl->setTabVisible(index, !form->PageControl->isTabVisible(index));
-    }
-    ViewResultDetails->setChecked(!ViewResultDetails->isChecked());
-}
-
-void TMainForm::bindTableCommands()
-{
-    const auto on = [this](const char *name, std::function<void()> fn) {
-        command(QLatin1String(name))->setHandler(std::move(fn));
-    };
-    // One pattern for every formatting command: the column's cells or its
-    // title, on the active table window of whichever kind.
-    const auto format
-        = [this, on](const char *name, void (TTableForm::*column)(), void (TTableForm::*title)()) {
-              on(name, [this, column, title] {
-                  onActiveTable([this, column, title](TTableForm &form) {
-                      if (FormatTitles)
-                          (form.*title)();
-                      else
-                          (form.*column)();
-                  });
-              });
-          };
-    format("Bold", &TTableForm::ToggleColumnBold, &TTableForm::ToggleTitleBold);
-    format("Italic", &TTableForm::ToggleColumnItalic, &TTableForm::ToggleTitleItalic);
-    format("Underline", &TTableForm::ToggleColumnUnderline, &TTableForm::ToggleTitleUnderline);
-    format("LeftAlign", &TTableForm::AlignFieldLeft, &TTableForm::AlignTitleLeft);
-    format("CenterAlign", &TTableForm::AlignFieldCenter, &TTableForm::AlignTitleCenter);
-    format("RightAlign", &TTableForm::AlignFieldRight, &TTableForm::AlignTitleRight);
-    const auto font = [this, on](const char *name, int kind) {
-        on(name, [this, kind] {
-            onActiveTable([this, kind](TTableForm &form) {
-                FormatTitles ? form.SetTitleFont(kind) : form.SetColumnFont(kind);
-            });
-        });
-    };
-    font("FontName", 1);
-    font("FontSize", 2);
-    font("FontColor", 3);
-    on("BgColor", [this] { BgColorExecute(); });
-    on("SelectCells", [this] { SelectCellsExecute(); });
-
-    on("ViewMemo", [this] { onActiveTable([](TTableForm &form) { form.ShowMemoField(); }); });
-    on("ViewPicture", [this] { onActiveTable([](TTableForm &form) { form.ShowPictureField(); }); });
-    on("ConvertToExcel", [this] { onActiveTable([](TTableForm &form) { form.ExportToExcel(); }); });
-    on("ConvertToHTML", [this] { onActiveTable([](TTableForm &form) { form.ExportToHTML(); }); });
-    on("ViewTableMemo", [this] { ViewTableMemoExecute(); });
-    on("ViewTablePicture", [this] { ViewTablePictureExecute(); });
-    on("ViewDetails", [this] { ViewDetailsExecute(); });
+    for (const QLatin1String &name : routedCommands)
+        command(name)->setHandler([this, name] { routeToActiveChild(name); });
+    // The frame's own part of some of them.
+    command(qvx::cmd::BgColor)->setHandler([this] { BgColorExecute(); });
+    command(qvx::cmd::SaveTableToFile)->setHandler([this] { SaveTableToFileExecute(); });
+    command(qvx::cmd::SelectCells)->setHandler([this] { SelectCellsExecute(); });
+    // The memo and picture check marks follow a pane that was toggled; the
+    // Details check mark flips in any case.
+    command(qvx::cmd::ViewTableMemo)->setHandler([this] {
+        if (routeToActiveChild(qvx::cmd::ViewTableMemo))
+            ViewDBMemo->setChecked(!ViewDBMemo->isChecked());
+    });
+    command(qvx::cmd::ViewTablePicture)->setHandler([this] {
+        if (routeToActiveChild(qvx::cmd::ViewTablePicture))
+            ViewDBPicture->setChecked(!ViewDBPicture->isChecked());
+    });
+    command(qvx::cmd::ViewDetails)->setHandler([this] {
+        routeToActiveChild(qvx::cmd::ViewDetails);
+        ViewResultDetails->setChecked(!ViewResultDetails->isChecked());
+    });
 
     // The font boxes run their commands when their value changes.
     connect(FontNameBox, &QComboBox::currentTextChanged, this,
-            [this] { command(QStringLiteral("FontName"))->execute(); });
+            [this] { command(qvx::cmd::FontName)->execute(); });
     connect(FontSizeBox, &QComboBox::currentTextChanged, this,
-            [this] { command(QStringLiteral("FontSize"))->execute(); });
+            [this] { command(qvx::cmd::FontSize)->execute(); });
     connect(FontColorBox, &qvx::ui::ColorBox::colorChanged, this,
-            [this] { command(QStringLiteral("FontColor"))->execute(); });
+            [this] { command(qvx::cmd::FontColor)->execute(); });
 }

@@ -1,5 +1,6 @@
 // The program: splash, the long-lived windows in their order, the tables
 // named on the command line, then the event loop until the main window closes.
+#include "Artwork.h"
 #include "ClientMenu.h"
 #include "Program.h"
 #include "Splash.h"
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
     qvx::ui::QtServices services;
     qvx::ui::Services::install(&services);
     qvx::ui::installIconTheme();
+    QApplication::setWindowIcon(qvx::app::programIcon());
 
     auto splash = std::make_unique<TSplashForm>();
     splash->show();

@@ -4,9 +4,8 @@ TSQLData::TSQLData(QObject *parent) : QObject(parent) { }
 
 void TSQLData::ClearLists()
 {
-    for (QStringList *list : { &SelectList, &FromList, &WhereList, &GroupList, &HavingList, &OrderList,
-                               &JoinList, &FieldList, &TableList })
-        list->clear();
+    for (QStringList &list : m_lists)
+        list.clear();
 }
 
 namespace {
@@ -58,12 +57,12 @@ void TSQLData::AddFieldCondition(const QString &condition, const QString &fieldN
             joining = QStringLiteral("NOT ");
             start = p + 1;
         } else if (c == u';' || c == u',') {
-            WhereList << entry(p); // the first piece has no joining word yet
+            m_lists[Where] << entry(p); // the first piece has no joining word yet
             joining = c == u';' ? QStringLiteral("OR ") : QStringLiteral("AND ");
             start = p + 1;
         }
     }
-    WhereList << entry(condition.size());
+    m_lists[Where] << entry(condition.size());
 }
 
 void TSQLData::RunSelect()
@@ -75,23 +74,23 @@ void TSQLData::RunSelect()
             Query.addSQL(QStringLiteral("  ") + list.at(i)
                          + (commas && i + 1 < list.size() ? QStringLiteral(",") : QString()));
     };
-    if (!SelectList.isEmpty()) {
+    if (!SelectList().isEmpty()) {
         Query.addSQL(QStringLiteral("SELECT"));
-        addList(SelectList, true);
+        addList(SelectList(), true);
     }
-    if (!FromList.isEmpty()) {
+    if (!FromList().isEmpty()) {
         Query.addSQL(QString());
         Query.addSQL(QStringLiteral("FROM"));
-        addList(FromList, true);
+        addList(FromList(), true);
     }
-    if (!WhereList.isEmpty()) {
+    if (!WhereList().isEmpty()) {
         Query.addSQL(QString());
         Query.addSQL(QStringLiteral("WHERE"));
         Query.addSQL(QStringLiteral("("));
-        addList(WhereList, false);
+        addList(WhereList(), false);
         Query.addSQL(QStringLiteral(")"));
     }
     Query.execSQL();
     Query.open();
-    ConditionCount = 0;
+    m_conditionCount = 0;
 }

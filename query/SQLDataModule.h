@@ -19,20 +19,21 @@ public:
     qvx::Query Query;
     qvx::ui::DataSource SQLSource { &Query };
 
-    // The output columns ("customer.CustNo"), table references and condition
-    // lines of the statement being built.
-    QStringList SelectList;
-    QStringList FromList;
-    QStringList WhereList;
-    // Lists created and emptied with the three above; nothing fills them.
-    QStringList GroupList;
-    QStringList HavingList;
-    QStringList OrderList;
-    QStringList JoinList;
-    QStringList FieldList;
-    QStringList TableList;
-    // Search boxes that have added conditions to WhereList in the current search.
-    int ConditionCount = 0;
+    // The working lists a statement is assembled from: the output columns
+    // ("customer.CustNo"), table references and condition lines, and six
+    // more that are created and emptied with them.
+    enum WorkingList { Select, From, Where, Group, Having, Order, Join, Field, Table, WorkingListCount };
+    const QStringList &SelectList() const { return m_lists[Select]; }
+    const QStringList &FromList() const { return m_lists[From]; }
+    const QStringList &WhereList() const { return m_lists[Where]; }
+    const QStringList &list(WorkingList which) const { return m_lists[which]; }
+    // Appends lines to one list (a condition line, "AND", "(", ...).
+    void append(WorkingList which, const QStringList &lines) { m_lists[which] += lines; }
+
+    // The search boxes that have added conditions to WhereList in the current
+    // search; RunSelect starts the count again.
+    int ConditionCount() const { return m_conditionCount; }
+    void CountCondition() { ++m_conditionCount; }
 
     // Empties all nine working lists.
     void ClearLists();
@@ -45,4 +46,8 @@ public:
     // Replaces the working query's text by the statement the lists make,
     // runs it once, opens its result and resets ConditionCount.
     void RunSelect();
+
+private:
+    QStringList m_lists[WorkingListCount];
+    int m_conditionCount = 0;
 };

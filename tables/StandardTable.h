@@ -11,12 +11,17 @@
 class TBDETableForm : public TTableForm {
     Q_OBJECT
 public:
-    TBDETableForm(TableHost &host, TTableData &tableData, QWidget *parent = nullptr);
+    TBDETableForm(qvx::ui::ChildHost &host, TTableData &tableData, QWidget *parent = nullptr);
     ~TBDETableForm() override;
 
     qvx::Table BDETable;
 
+    qvx::ui::DocumentSource document() const override;
+
 protected:
+    // The database (a folder or an alias) and table name; the engine picks
+    // the format from the name's extension.
+    void openDocument(const qvx::ui::DocumentSource &source) override;
     bool writesDetailsBack() const override { return true; }
     bool alwaysTogglesFrame() const override { return false; }
     bool vSplitterLayoutsPicture() const override { return true; }

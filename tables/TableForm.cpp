@@ -1,18 +1,22 @@
 #include "TableForm.h"
 
 #include "TableDataModule.h"
-#include "TableHost.h"
 
 #include "engine/EngineError.h"
+#include "engine/TableWriter.h"
 #include "engine/Value.h"
+#include "ui/CommandNames.h"
+#include "ui/DrawnGlyphs.h"
 #include "ui/ErrorGuard.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -105,12 +109,13 @@ void TShape::paintEvent(QPaintEvent *)
 
 // ---- construction -----------------------------------------------------------
 
-TTableForm::TTableForm(TableHost &host, TTableData &tableData, QWidget *parent, const QString &caption,
-                       QSize initialSize, int imageBoxHeight)
-    : QWidget(parent), m_host(host), m_tableData(tableData)
+TTableForm::TTableForm(qvx::ui::ChildHost &host, TTableData &tableData, QWidget *parent,
+                       const QString &caption, QSize initialSize, int imageBoxHeight)
+    : QWidget(parent), m_host(host), m_tableData(tableData), m_kindName(caption)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(caption);
+    setWindowIcon(qvx::ui::drawnGlyph(QStringLiteral("qvx-table-window")));
     setMinimumSize(450, 270);
     resize(initialSize);
 
@@ -172,6 +177,10 @@ TTableForm::TTableForm(TableHost &host, TTableData &tableData, QWidget *parent, 
                     HSplitterMoved();
             }));
     FieldsGrid->installEventFilter(this);
+    // The record number follows every move of the record, by key, click,
+    // scroll bar or navigator.
+    connect(DataSource, &qvx::ui::DataSource::recordMoved, this, [this] { showRecordNumber(); });
+    connect(DataSource, &qvx::ui::DataSource::activeChanged, this, [this] { showState(); });
 }
 
 TTableForm::~TTableForm()
@@ -636,6 +645,215 @@ void TTableForm::ExportToHTML()
         QApplication::restoreOverrideCursor();
 }
 
+// ---- the child-window contract ------------------------------------------------
+
+void TTableForm::open(const qvx::ui::DocumentSource &source)
+{
+    setWindowTitle(source.table);
+    openDocument(source);
+    InitTableView();
+    if (isActiveChild())
+        activated();
+}
+
+void TTableForm::saveToFile(const QString &path)
+{
+    const std::optional<qvx::WriteTarget> target = qvx::writeTargetForFileName(path);
+    if (!target)
+        throw qvx::EngineError(path,
+                               tr("cannot tell the format to write from the name; end it in %1")
+                                   .arg(qvx::writableExtensionsText()));
+    const QString shown = document().path;
+    if (!shown.isEmpty() && QFileInfo(shown) == QFileInfo(path))
+        throw qvx::EngineError(path, tr("is the table shown in this window; save it under another name"));
+    qvx::DataSet &data = *m_data;
+    if (!data.isOpen())
+        throw qvx::EngineError(path, tr("the window shows no records to save"));
+    // A pending edit is part of what the user sees: it is saved too.
+    TableGrid->finishEditing();
+    if (data.state() == qvx::DataSet::State::Edit || data.state() == qvx::DataSet::State::Insert)
+        data.post();
+    const qint64 recNo = data.recNo();
+    qvx::DataSet::ControlsDisabled still(data);
+    // Writing walks the records; the user's record is current again after.
+    const auto back = qScopeGuard([&] {
+        if (recNo > 0)
+            data.setRecNo(recNo);
+    });
+    qvx::writeDataSet(data, path, *target);
+}
+
+void TTableForm::commitPendingEdits()
+{
+    // An edit typed but not yet posted is kept, not dropped with the window
+    // (a cell still being typed in included).
+    TableGrid->finishEditing();
+    if (m_data && m_data->isOpen() && m_data->state() != qvx::DataSet::State::Browse && m_data->isModified())
+        m_data->post();
+}
+
+namespace {
+
+// The commands every table window answers, with what each runs. The
+// formatting commands act on the selected column's title or its cells, as
+// the frame's choice says.
+struct TableCommand {
+    QLatin1String name;
+    void (TTableForm::*cells)();
+    void (TTableForm::*title)(); // null: the same for both
+};
+
+const TableCommand tableCommands[] = {
+    { qvx::cmd::Bold, &TTableForm::ToggleColumnBold, &TTableForm::ToggleTitleBold },
+    { qvx::cmd::Italic, &TTableForm::ToggleColumnItalic, &TTableForm::ToggleTitleItalic },
+    { qvx::cmd::Underline, &TTableForm::ToggleColumnUnderline, &TTableForm::ToggleTitleUnderline },
+    { qvx::cmd::LeftAlign, &TTableForm::AlignFieldLeft, &TTableForm::AlignTitleLeft },
+    { qvx::cmd::CenterAlign, &TTableForm::AlignFieldCenter, &TTableForm::AlignTitleCenter },
+    { qvx::cmd::RightAlign, &TTableForm::AlignFieldRight, &TTableForm::AlignTitleRight },
+    { qvx::cmd::BgColor, &TTableForm::SetColumnColor, &TTableForm::SetTitleColor },
+    { qvx::cmd::ViewMemo, &TTableForm::ShowMemoField, nullptr },
+    { qvx::cmd::ViewPicture, &TTableForm::ShowPictureField, nullptr },
+    { qvx::cmd::ConvertToExcel, &TTableForm::ExportToExcel, nullptr },
+    { qvx::cmd::ConvertToHTML, &TTableForm::ExportToHTML, nullptr },
+    { qvx::cmd::ViewTableMemo, &TTableForm::ToggleMemoPane, nullptr },
+    { qvx::cmd::ViewTablePicture, &TTableForm::TogglePicturePane, nullptr },
+    { qvx::cmd::ViewDetails, &TTableForm::ToggleDetailsPage, nullptr },
+};
+
+// The font commands read the frame's boxes: 1 name, 2 size, 3 colour.
+const std::pair<QLatin1String, int> fontCommands[]
+    = { { qvx::cmd::FontName, 1 }, { qvx::cmd::FontSize, 2 }, { qvx::cmd::FontColor, 3 } };
+
+} // namespace
+
+bool TTableForm::answers(const QString &command) const
+{
+    if (command == qvx::cmd::SaveTableToFile)
+        return true;
+    for (const TableCommand &c : tableCommands)
+        if (c.name == command)
+            return true;
+    for (const auto &[name, kind] : fontCommands)
+        if (name == command)
+            return true;
+    return false;
+}
+
+void TTableForm::runCommand(const QString &command)
+{
+    const bool titles = m_host.formatsTitles();
+    for (const TableCommand &c : tableCommands) {
+        if (c.name == command) {
+            (this->*(titles && c.title ? c.title : c.cells))();
+            return;
+        }
+    }
+    for (const auto &[name, kind] : fontCommands) {
+        if (name == command) {
+            titles ? SetTitleFont(kind) : SetColumnFont(kind);
+            return;
+        }
+    }
+}
+
+int TTableForm::fontStyle(bool titles)
+{
+    if (titles)
+        ReadTitleStyle();
+    else
+        ReadColumnStyle();
+    return FontStyleState;
+}
+
+void TTableForm::activated()
+{
+    showRecordNumber();
+    showColumn();
+    showState();
+}
+
+bool TTableForm::isActiveChild() const
+{
+    return m_host.isActiveChild(*this);
+}
+
+void TTableForm::showRecordNumber()
+{
+    if (!isActiveChild())
+        return;
+    qvx::DataSet *ds = TableGrid->dataSet();
+    m_host.setStatusText(qvx::ui::ChildHost::RecordPanel,
+                         QStringLiteral(" Record No: ")
+                             + QString::number(ds && ds->isOpen() ? ds->recNo() : 0));
+}
+
+void TTableForm::showColumn()
+{
+    if (!isActiveChild())
+        return;
+    m_host.setStatusText(qvx::ui::ChildHost::ColumnPanel,
+                         QStringLiteral(" Field No: ") + QString::number(TableGrid->selectedIndex()));
+    const int field = selectedField();
+    m_host.setStatusText(qvx::ui::ChildHost::FieldPanel,
+                         QStringLiteral(" Field name: ")
+                             + (field >= 0 ? m_data->field(field).name : QString()));
+}
+
+void TTableForm::showState()
+{
+    if (!isActiveChild())
+        return;
+    QString state;
+    if (m_data && m_data->isOpen() && m_data->isReadOnly()) {
+        const QString reason = m_data->readOnlyReason();
+        state = reason.isEmpty() ? tr("Read-only") : tr("Read-only: %1").arg(reason);
+    }
+    m_host.setStatusText(qvx::ui::ChildHost::StatePanel, state);
+}
+
+// ---- viewer commands -----------------------------------------------------------
+
+void TTableForm::ToggleMemoPane()
+{
+    DBMemo->setVisible(DBMemo->isHidden());
+    qvx::ui::AlignPanel *pane = ResultPanel;
+    if (DBMemo->isVisible()) {
+        pane->setAlign(ImageBox, Align::Top);
+        pane->setExtent(ImageBox, outerHeight() / 2);
+        pane->setAlign(HSplitter, Align::Bottom);
+        HSplitter->show();
+        pane->setAlign(DBMemo, Align::Client);
+    } else {
+        pane->setAlign(HSplitter, Align::Top);
+        HSplitter->hide();
+        pane->setAlign(ImageBox, Align::Client);
+    }
+    pane->realign();
+}
+
+void TTableForm::TogglePicturePane()
+{
+    ImageBox->setVisible(ImageBox->isHidden());
+    qvx::ui::AlignPanel *pane = ResultPanel;
+    if (ImageBox->isVisible()) {
+        pane->setAlign(ImageBox, Align::Top);
+        pane->setExtent(ImageBox, outerHeight() / 2);
+        pane->setAlign(HSplitter, Align::Top);
+        HSplitter->show();
+    } else {
+        pane->setAlign(HSplitter, Align::Bottom);
+        HSplitter->hide();
+    }
+    pane->realign();
+}
+
+void TTableForm::ToggleDetailsPage()
+{
+    const int index = PageControl->indexOf(Details);
+    if (index >= 0)
+        PageControl->setTabVisible(index, !PageControl->isTabVisible(index));
+}
+
 // ---- events -----------------------------------------------------------------
 
 void TTableForm::FormCreate()
@@ -645,11 +863,7 @@ void TTableForm::FormCreate()
 
 bool TTableForm::FormClose()
 {
-    // An edit typed but not yet posted is kept, not dropped with the window
-    // (a cell still being typed in included).
-    TableGrid->finishEditing();
-    if (m_data && m_data->isOpen() && m_data->state() != qvx::DataSet::State::Browse && m_data->isModified())
-        m_data->post();
+    commitPendingEdits();
     return true;
 }
 
@@ -667,15 +881,13 @@ void TTableForm::TableGridColEnter()
 {
     m_host.UpdateStyleButtons();
     LayoutPicture();
-    m_host.setStatusText(1, QStringLiteral(" Field No: ") + QString::number(TableGrid->selectedIndex()));
-    const int field = selectedField();
-    m_host.setStatusText(
-        2, QStringLiteral(" Field name: ") + (field >= 0 ? m_data->field(field).name : QString()));
+    showColumn();
 }
 
 void TTableForm::TableGridCellClick()
 {
     LayoutPicture();
+    showRecordNumber();
 }
 
 void TTableForm::TableGridKeyUp(int key)
@@ -683,9 +895,7 @@ void TTableForm::TableGridKeyUp(int key)
     if (key != Qt::Key_Up && key != Qt::Key_Down)
         return;
     LayoutPicture();
-    qvx::DataSet *ds = TableGrid->dataSet();
-    m_host.setStatusText(
-        0, QStringLiteral(" Record No: ") + QString::number(ds && ds->isOpen() ? ds->recNo() : 0));
+    showRecordNumber();
 }
 
 void TTableForm::FieldsGridKeyPress(QChar &key)

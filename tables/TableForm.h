@@ -1,12 +1,14 @@
 // What the three table windows share: a page control with the records grid
 // ("Table") and the structure list and tree ("Details"), a right-hand pane
 // with the picture and memo of the current record, the operations the main
-// window calls (formatting, panes, exports) and the event handlers. Each
-// kind of window adds its data set and the few reactions in which it
-// differs (see the protected hooks).
+// window's commands run (formatting, panes, exports, saving) and the event
+// handlers. Each kind of window adds its data set, how it opens its
+// document, and the few reactions in which it differs (the protected hooks).
+// All three are child windows of the frame under the one contract.
 #pragma once
 
 #include "ui/AlignPanel.h"
+#include "ui/ChildWindow.h"
 #include "ui/DBGrid.h"
 #include "ui/DBImage.h"
 #include "ui/DBMemo.h"
@@ -19,7 +21,6 @@
 class QScrollArea;
 class QTabWidget;
 class QTreeWidget;
-class TableHost;
 class TTableData;
 
 // A rectangle drawn behind or around the picture: the filled shadow or the
@@ -38,10 +39,30 @@ private:
     Kind m_kind;
 };
 
-class TTableForm : public QWidget {
+class TTableForm : public QWidget, public qvx::ui::ChildWindow {
     Q_OBJECT
 public:
     ~TTableForm() override;
+
+    // --- the child-window contract --------------------------------------------
+    QWidget *widget() override { return this; }
+    QString kindName() const override { return m_kindName; }
+    // Sets the caption to the table's name, opens the data set and shows it
+    // (InitTableView). A failure leaves the window open, captioned, empty.
+    void open(const qvx::ui::DocumentSource &source) override;
+    bool canSaveToFile() const override { return true; }
+    // Writes the records the window shows (a pending edit included) to a new
+    // table or packet file of the kind the name gives.
+    void saveToFile(const QString &path) override;
+    // A cell still being typed in, then an unposted record, are stored.
+    void commitPendingEdits() override;
+    bool answers(const QString &command) const override;
+    void runCommand(const QString &command) override;
+    void activated() override;
+    int fontStyle(bool titles) override;
+    qvx::ui::DBGrid *recordsGrid() override { return TableGrid; }
+    qvx::ui::DBMemo *memoPane() override { return DBMemo; }
+    qvx::ui::DBImage *picturePane() override { return DBImage; }
 
     // The data set behind DataSource (BDETable, Query or DataSet).
     qvx::DataSet &tableDataSet() const { return *m_data; }
@@ -102,6 +123,11 @@ public:
     void LayoutPicture();
     void ExportToExcel();
     void ExportToHTML();
+    // The viewer commands: show or hide the memo pane, the picture pane, the
+    // Details page's tab.
+    void ToggleMemoPane();
+    void TogglePicturePane();
+    void ToggleDetailsPage();
 
     // --- event handlers (each runs through the error guard when called by
     // an event; called directly they throw) ---------------------------------
@@ -126,11 +152,14 @@ public:
     int fieldAtSelectedIndex() const;
 
 protected:
-    TTableForm(TableHost &host, TTableData &tableData, QWidget *parent, const QString &caption,
+    TTableForm(qvx::ui::ChildHost &host, TTableData &tableData, QWidget *parent, const QString &caption,
                QSize initialSize, int imageBoxHeight);
     // Binds the window to its data set; the kinds call it from their
     // constructors once the data set exists, then FormCreate().
     void bindDataSet(qvx::DataSet &dataSet);
+
+    // Points the data set at the document and opens it.
+    virtual void openDocument(const qvx::ui::DocumentSource &source) = 0;
 
     // Where the kinds differ.
     virtual bool writesDetailsBack() const { return false; }
@@ -141,7 +170,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    TableHost &m_host;
+    qvx::ui::ChildHost &m_host;
     TTableData &m_tableData;
 
 private:
@@ -160,6 +189,11 @@ private:
     void alignField(qvx::Alignment alignment);
     void alignTitle(Qt::Alignment alignment);
     void sizePictureCanvas();
+    bool isActiveChild() const;
+    void showRecordNumber();
+    void showColumn();
+    void showState();
+    QString m_kindName;
 
     qvx::DataSet *m_data = nullptr;
 };

@@ -1,7 +1,7 @@
 // The XML table window: a client data set read from a data packet file,
-// edited in memory and written back to its file when the window closes,
-// only if the data changed (XML for a ".xml" name, the binary packet
-// otherwise).
+// edited in memory and written back to its file when the window closes (or
+// the program quits), only if the data changed (XML for a ".xml" name, the
+// binary packet otherwise).
 #pragma once
 
 #include "TableForm.h"
@@ -9,15 +9,22 @@
 class TXMLTableForm : public TTableForm {
     Q_OBJECT
 public:
-    TXMLTableForm(TableHost &host, TTableData &tableData, QWidget *parent = nullptr);
+    TXMLTableForm(qvx::ui::ChildHost &host, TTableData &tableData, QWidget *parent = nullptr);
     ~TXMLTableForm() override;
 
     qvx::ClientDataSet DataSet;
 
-    // Closes the data set, which writes it back when it changed; a failed
-    // write keeps the window (and the edits) open.
+    qvx::ui::DocumentSource document() const override;
+    // Posts a pending edit and writes the packet back when it changed; a
+    // failed write keeps the data set open with its rows.
+    void commitPendingEdits() override;
+    // Commits, then closes the data set; a failed write keeps the window
+    // (and the edits) open.
     bool FormClose() override;
+    bool answers(const QString &command) const override;
+    void runCommand(const QString &command) override;
 
 protected:
+    void openDocument(const qvx::ui::DocumentSource &source) override;
     bool layoutsEmptyPicture() const override { return true; }
 };

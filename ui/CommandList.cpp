@@ -1,5 +1,7 @@
 #include "CommandList.h"
 
+#include "DrawnGlyphs.h"
+
 #include "ErrorGuard.h"
 
 #include <QDir>
@@ -141,7 +143,7 @@ QStringList CommandList::categories() const
 
 namespace {
 
-QPixmap drawnGlyph(const QString &caption, int size)
+QPixmap letteredGlyph(const QString &caption, int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -178,11 +180,16 @@ QPixmap drawnGlyph(const QString &caption, int size)
 
 QIcon glyph(const QString &themeName, const QString &caption)
 {
+    if (themeName.startsWith(QLatin1String("qvx-"))) {
+        const QIcon ours = drawnGlyph(themeName);
+        if (!ours.isNull())
+            return ours;
+    }
     if (!themeName.isEmpty() && QIcon::hasThemeIcon(themeName))
         return QIcon::fromTheme(themeName);
     QIcon drawn;
     for (int size : { 16, 22, 24, 32 })
-        drawn.addPixmap(drawnGlyph(caption, size));
+        drawn.addPixmap(letteredGlyph(caption, size));
     return drawn;
 }
 

@@ -125,9 +125,9 @@ void TestMainWindow::windowItself()
     // Centred on the (scripted) screen.
     QCOMPARE(form->pos(), QPoint((1024 - 696) / 2, (768 - 440) / 2));
     QVERIFY(form->acceptDrops());
-    QVERIFY(!form->OpenedFromFile);
+    QVERIFY(!form->tableChoice().OpenedFromFile());
     QVERIFY(!form->FormatTitles);
-    QVERIFY(form->TableDir.isEmpty() && form->TableName.isEmpty());
+    QVERIFY(form->tableChoice().TableDir().isEmpty() && form->tableChoice().TableName().isEmpty());
 }
 
 void TestMainWindow::commandTable_data()
@@ -506,21 +506,21 @@ void TestMainWindow::windowListActivates()
 void TestMainWindow::formActivateReloadsFontsAndClearsLists()
 {
     services->families = QStringList { "Alpha Sans", "Beta Serif", "Gamma Mono" };
-    program->SQLData()->SelectList << QStringLiteral("parts.NAME");
-    program->SQLData()->FromList << QStringLiteral("parts");
-    program->SQLData()->WhereList << QStringLiteral("(QTY > \"1\")");
+    program->SQLData()->append(TSQLData::Select, { QStringLiteral("parts.NAME") });
+    program->SQLData()->append(TSQLData::From, { QStringLiteral("parts") });
+    program->SQLData()->append(TSQLData::Where, { QStringLiteral("(QTY > \"1\")") });
     form->FormActivate();
     QCOMPARE(form->FontNameBox->count(), 3);
     QCOMPARE(form->FontNameBox->itemText(2), QStringLiteral("Gamma Mono"));
     QCOMPARE(form->FontNameBox->currentText(), QStringLiteral("MS Sans Serif"));
-    QVERIFY(program->SQLData()->SelectList.isEmpty());
-    QVERIFY(program->SQLData()->FromList.isEmpty());
-    QVERIFY(program->SQLData()->WhereList.isEmpty());
+    QVERIFY(program->SQLData()->SelectList().isEmpty());
+    QVERIFY(program->SQLData()->FromList().isEmpty());
+    QVERIFY(program->SQLData()->WhereList().isEmpty());
     // Activation through the window system does the same.
-    program->SQLData()->SelectList << QStringLiteral("parts.NAME");
+    program->SQLData()->append(TSQLData::Select, { QStringLiteral("parts.NAME") });
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(form, &activate);
-    QVERIFY(program->SQLData()->SelectList.isEmpty());
+    QVERIFY(program->SQLData()->SelectList().isEmpty());
 }
 
 void TestMainWindow::fontBoxReloadRunsNoCommand()

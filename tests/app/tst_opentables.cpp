@@ -128,9 +128,9 @@ void TestOpenTables::loadFromFileOpensByFilterEntry()
     QVERIFY(child);
     QCOMPARE(QString::fromLatin1(child->metaObject()->className()), windowClass);
     QCOMPARE(child->windowTitle(), file);
-    QCOMPARE(form->TableDir, files->dir());
-    QCOMPARE(form->TableName, file);
-    QVERIFY(form->OpenedFromFile);
+    QCOMPARE(form->tableChoice().TableDir(), files->dir());
+    QCOMPARE(form->tableChoice().TableName(), file);
+    QVERIFY(form->tableChoice().OpenedFromFile());
     auto *table = qobject_cast<TTableForm *>(child);
     QVERIFY(table);
     if (fails) {
@@ -182,9 +182,9 @@ void TestOpenTables::loadCommandsUseTheirFilters()
     QWidget *child = activeChild();
     QVERIFY(child);
     QCOMPARE(QString::fromLatin1(child->metaObject()->className()), windowClass);
-    QCOMPARE(form->TableDir, files->dir());
-    QCOMPARE(form->TableName, file);
-    QVERIFY(!form->OpenedFromFile); // only "Load from file" sets it
+    QCOMPARE(form->tableChoice().TableDir(), files->dir());
+    QCOMPARE(form->tableChoice().TableName(), file);
+    QVERIFY(!form->tableChoice().OpenedFromFile()); // only "Load from file" sets it
     QCOMPARE(qobject_cast<TTableForm *>(child)->tableDataSet().recordCount(), 3);
 }
 
@@ -200,30 +200,29 @@ void TestOpenTables::cancelChangesNothing_data()
 void TestOpenTables::cancelChangesNothing()
 {
     QFETCH(QString, commandName);
-    form->TableDir = QStringLiteral("/somewhere/");
-    form->TableName = QStringLiteral("before.dbf");
+    form->tableChoice().chooseAliasTable(QStringLiteral("/somewhere/"), QStringLiteral("before.dbf"));
     services->openAnswers.push_back(std::nullopt);
     form->command(commandName)->trigger();
     QCOMPARE(services->openRequests.size(), 1);
     QVERIFY(form->ChildWindows().isEmpty());
-    QCOMPARE(form->TableDir, QStringLiteral("/somewhere/"));
-    QCOMPARE(form->TableName, QStringLiteral("before.dbf"));
-    QVERIFY(!form->OpenedFromFile);
+    QCOMPARE(form->tableChoice().TableDir(), QStringLiteral("/somewhere/"));
+    QCOMPARE(form->tableChoice().TableName(), QStringLiteral("before.dbf"));
+    QVERIFY(!form->tableChoice().OpenedFromFile());
 }
 
 void TestOpenTables::openedFromFileStaysSet()
 {
     answer(QStringLiteral("parts.dbf"), 3);
     form->command(QStringLiteral("LoadTableFromFile"))->trigger();
-    QVERIFY(form->OpenedFromFile);
+    QVERIFY(form->tableChoice().OpenedFromFile());
     answer(QStringLiteral("parts.db"), 1);
     form->command(QStringLiteral("LoadBDETable"))->trigger();
     answer(QStringLiteral("parts.xml"), 1);
     form->command(QStringLiteral("LoadXMLDocument"))->trigger();
     services->openAnswers.push_back(std::nullopt);
     form->command(QStringLiteral("LoadTableFromFile"))->trigger();
-    QVERIFY(form->OpenedFromFile);
-    QCOMPARE(form->TableName, QStringLiteral("parts.xml"));
+    QVERIFY(form->tableChoice().OpenedFromFile());
+    QCOMPARE(form->tableChoice().TableName(), QStringLiteral("parts.xml"));
     // Opening the same kind twice gives two windows.
     QCOMPARE(form->ChildWindows().size(), 3);
 }
@@ -245,15 +244,14 @@ void TestOpenTables::emptyFileNameOpensNothing()
     services->openAnswers.push_back(FileDialogAnswer { QString(), 3 });
     form->command(QStringLiteral("LoadTableFromFile"))->trigger();
     QVERIFY(form->ChildWindows().isEmpty());
-    QVERIFY(form->OpenedFromFile);
-    QCOMPARE(form->TableDir, QString());
-    QCOMPARE(form->TableName, QString());
+    QVERIFY(form->tableChoice().OpenedFromFile());
+    QCOMPARE(form->tableChoice().TableDir(), QString());
+    QCOMPARE(form->tableChoice().TableName(), QString());
 }
 
 void TestOpenTables::plainWindowCaptionAndSize()
 {
-    form->TableDir = files->dir();
-    form->TableName = QStringLiteral("parts.dbf");
+    form->tableChoice().chooseFile(files->dir() + QStringLiteral("parts.dbf"));
     TBDETableForm *table = form->OpenBDETable();
     QCOMPARE(table->windowTitle(), QStringLiteral("parts.dbf"));
     QCOMPARE(table->BDETable.databaseName(), files->dir());
@@ -414,6 +412,9 @@ void TestOpenTables::openFileByExtension_data()
                         << "TBDETableForm";
     QTest::newRow("txt") << "parts.txt"
                          << "TBDETableForm";
+    // A kind no dialog offers still opens by its name.
+    QTest::newRow("cds") << "parts.cds"
+                         << "TXMLTableForm";
 }
 
 void TestOpenTables::openFileByExtension()
@@ -426,7 +427,7 @@ void TestOpenTables::openFileByExtension()
     QCOMPARE(QString::fromLatin1(child->metaObject()->className()), windowClass);
     QCOMPARE(child->windowTitle(), file);
     QCOMPARE(qobject_cast<TTableForm *>(child)->tableDataSet().recordCount(), 3);
-    QVERIFY(!form->OpenedFromFile);
+    QVERIFY(!form->tableChoice().OpenedFromFile());
 }
 
 void TestOpenTables::droppedFilesOpen()

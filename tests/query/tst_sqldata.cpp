@@ -109,9 +109,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, lines);
         TSQLData data;
-        data.WhereList << "kept";
+        data.append(TSQLData::Where, { "kept" });
         data.AddFieldCondition(text, "Price");
-        QCOMPARE(data.WhereList, QStringList { "kept" } + lines);
+        QCOMPARE(data.WhereList(), QStringList { "kept" } + lines);
     }
 
     // The statement a search assembles, line by line, and its rows.
@@ -119,15 +119,15 @@ private slots:
     {
         TSQLData data;
         data.Query.setSession(&session);
-        data.SelectList << "customer.Name"
-                        << "customer.City";
-        data.FromList << "\":SHOP:customer.db\" customer";
-        data.ConditionCount = 2;
+        data.append(TSQLData::Select, { "customer.Name", "customer.City" });
+        data.append(TSQLData::From, { "\":SHOP:customer.db\" customer" });
+        data.CountCondition();
         data.AddFieldCondition("Smi..", "Name");
-        data.WhereList << "AND"
-                       << "(";
+        data.CountCondition();
+        data.append(TSQLData::Where, { "AND", "(" });
         data.AddFieldCondition("=Paris;=Rome", "City");
-        data.WhereList << ")";
+        data.append(TSQLData::Where, { ")" });
+        QCOMPARE(data.ConditionCount(), 2);
         data.RunSelect();
 
         const QStringList expected { "SELECT",
@@ -147,7 +147,7 @@ private slots:
                                      "  )",
                                      ")" };
         QCOMPARE(data.Query.sqlLines(), expected);
-        QCOMPARE(data.ConditionCount, 0);
+        QCOMPARE(data.ConditionCount(), 0);
         QVERIFY(data.Query.isOpen());
         QStringList names;
         for (data.Query.first(); !data.Query.eof(); data.Query.next())
@@ -160,8 +160,8 @@ private slots:
     {
         TSQLData data;
         data.Query.setSession(&session);
-        data.SelectList << "customer.Name";
-        data.FromList << "\":SHOP:customer.db\" customer";
+        data.append(TSQLData::Select, { "customer.Name" });
+        data.append(TSQLData::From, { "\":SHOP:customer.db\" customer" });
         data.AddFieldCondition("=O\"Hara", "Name");
         data.RunSelect();
         QCOMPARE(data.Query.recordCount(), 1);
@@ -183,7 +183,7 @@ private slots:
     {
         TSQLData data;
         data.Query.setSession(&session);
-        data.WhereList << "(Price)";
+        data.append(TSQLData::Where, { "(Price)" });
         QVERIFY_THROWS_EXCEPTION(EngineError, data.RunSelect());
         QVERIFY(!data.Query.isOpen());
     }
@@ -191,15 +191,11 @@ private slots:
     void clearListsEmptiesAll()
     {
         TSQLData data;
-        for (QStringList *l :
-             { &data.SelectList, &data.FromList, &data.WhereList, &data.GroupList, &data.HavingList,
-               &data.OrderList, &data.JoinList, &data.FieldList, &data.TableList })
-            *l << "x";
+        for (int l = 0; l < TSQLData::WorkingListCount; ++l)
+            data.append(TSQLData::WorkingList(l), { "x" });
         data.ClearLists();
-        for (QStringList *l :
-             { &data.SelectList, &data.FromList, &data.WhereList, &data.GroupList, &data.HavingList,
-               &data.OrderList, &data.JoinList, &data.FieldList, &data.TableList })
-            QVERIFY(l->isEmpty());
+        for (int l = 0; l < TSQLData::WorkingListCount; ++l)
+            QVERIFY(data.list(TSQLData::WorkingList(l)).isEmpty());
     }
 };
 

@@ -6,7 +6,6 @@
 #include "tables/SQLTable.h"
 #include "tables/StandardTable.h"
 #include "tables/TableDataModule.h"
-#include "tables/TableHost.h"
 #include "tables/XMLTable.h"
 
 #include "engine/Table.h"
@@ -29,11 +28,12 @@ using qvx::FieldType;
 
 namespace {
 
-class FakeHost : public TableHost {
+class FakeHost : public qvx::ui::ChildHost {
 public:
     TTableForm *form = nullptr; // the "active" window UpdateStyleButtons reads
     int updates = 0;
-    QString status[3];
+    bool titles = false;
+    QString status[StatusPanelCount];
     QString fontName = QStringLiteral("DejaVu Serif");
     QString fontSize = QStringLiteral("14");
     QColor colour = Qt::red;
@@ -46,6 +46,9 @@ public:
             form->ReadColumnStyle();
     }
     void setStatusText(int panel, const QString &text) override { status[panel] = text; }
+    // Every window under test is the active one.
+    bool isActiveChild(const qvx::ui::ChildWindow &) const override { return true; }
+    bool formatsTitles() const override { return titles; }
     QString fontNameText() const override { return fontName; }
     QString fontSizeText() const override { return fontSize; }
     QColor fontColor() const override { return colour; }

@@ -58,6 +58,7 @@ AppFixture::AppFixture()
     for (const Part &p : parts)
         packet.appendRecord({ QString::fromLatin1(p.name), p.qty });
     packet.saveToFile(path(QStringLiteral("parts.xml")), PacketFormat::Xml);
+    packet.saveToFile(path(QStringLiteral("parts.cds")), PacketFormat::Binary);
 
     writeFile(QStringLiteral("parts.sql"), "SELECT NAME, QTY\nFROM \"parts.dbf\"\nORDER BY NAME\n");
 }

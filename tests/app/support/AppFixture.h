@@ -1,6 +1,7 @@
 // A small database for the main window's tests, written through the engine
 // into a temporary folder: the same three parts as a dBASE, a Paradox and an
-// ASCII table and an XML data packet, and SQL files over the dBASE table.
+// ASCII table and an XML and a binary data packet, and SQL files over the
+// dBASE table.
 #pragma once
 
 #include <QString>
