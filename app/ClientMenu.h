@@ -41,7 +41,7 @@ class TTableData;
 class TTableForm;
 class TXMLTableForm;
 
-class TMainForm : public QMainWindow, public qvx::ui::ChildHost {
+class TMainForm : public QMainWindow, public qvx::ui::ChildHost, public qvx::ui::ChildFrame {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget *parent = nullptr);
@@ -49,7 +49,7 @@ public:
 
     // --- State other windows read and write ------------------------------
     // The table last chosen (TableDir, TableName, OpenedFromFile).
-    qvx::ui::TableChoice &tableChoice() { return m_tableChoice; }
+    qvx::ui::TableChoice &tableChoice() override { return m_tableChoice; }
     bool FormatTitles = false; // false: format the selected column's cells; true: its title
     quint8 CurrentFontStyle = 0; // bold 1, italic 2, underline 4
 
@@ -105,7 +105,8 @@ public:
     TXMLTableForm *OpenXMLDocument();
     // Opens a child window of the kind given on source. The window stays,
     // empty, when opening fails (the error is thrown on).
-    qvx::ui::ChildWindow *openDocument(qvx::DocumentKind kind, const qvx::ui::DocumentSource &source);
+    qvx::ui::ChildWindow *openDocument(qvx::DocumentKind kind,
+                                       const qvx::ui::DocumentSource &source) override;
     // Opens path in the window its kind of file names, as the load commands
     // do; for files named on the command line or dropped.
     void OpenFile(const QString &path);
@@ -113,7 +114,7 @@ public:
     // The child window the frame's commands act on: the active one, or the
     // topmost when the frame has no focus; null when there is none or it
     // does not keep the child-window contract.
-    qvx::ui::ChildWindow *activeChild() const;
+    qvx::ui::ChildWindow *activeChild() const override;
     // Every child window of the frame, in the order they were opened.
     QList<QMdiSubWindow *> ChildWindows() const;
     // The child-window entries at the end of the "&Window" menu.

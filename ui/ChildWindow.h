@@ -7,6 +7,8 @@
 // unavailable.
 #pragma once
 
+#include "engine/FileKinds.h"
+
 #include <QColor>
 #include <QString>
 
@@ -112,6 +114,23 @@ public:
     // for none.
     virtual DBMemo *memoPane() { return nullptr; }
     virtual DBImage *picturePane() { return nullptr; }
+};
+
+class TableChoice;
+
+// What the windows that open documents or read the table choice (the alias
+// manager, the SQL editor, the designers) need from the frame, so that they
+// stand on ui/ and not on the main window.
+class ChildFrame {
+public:
+    virtual ~ChildFrame() = default;
+    // The table the user chose last (TableDir, TableName, OpenedFromFile).
+    virtual TableChoice &tableChoice() = 0;
+    // Opens a child window of that kind on source; the window stays, empty,
+    // when opening fails (the error is thrown on).
+    virtual ChildWindow *openDocument(qvx::DocumentKind kind, const DocumentSource &source) = 0;
+    // The child the frame's commands act on; null when there is none.
+    virtual ChildWindow *activeChild() const = 0;
 };
 
 // The child window a widget is (the widget itself, or the window inside a

@@ -10,6 +10,7 @@
 #include "app/Program.h"
 #include "tables/SQLTable.h"
 #include "tables/StandardTable.h"
+#include "tables/TableDataModule.h"
 #include "tables/XMLTable.h"
 #include "ui/CommandNames.h"
 #include "ui/ErrorGuard.h"
@@ -68,6 +69,7 @@ private slots:
     void tileVerticallyPutsWindowsSideBySide();
     void windowsOpenAtTheirSizes_data();
     void windowsOpenAtTheirSizes();
+    void frameOpensATableByAlias();
 
 private:
     std::unique_ptr<AppFixture> files;
@@ -310,6 +312,26 @@ void TestChildWindows::windowsOpenAtTheirSizes()
     QVERIFY(table);
     QCOMPARE(table->size(), size);
     QVERIFY(!table->windowIcon().isNull());
+}
+
+// The road the alias manager takes: set the table choice to an alias and a
+// table name, then open through the frame, knowing nothing of the main window.
+void TestChildWindows::frameOpensATableByAlias()
+{
+    program->TableData()->Session.addStandardAlias(QStringLiteral("SHOP"), files->dir(),
+                                                   QStringLiteral("PARADOX"));
+    qvx::ui::ChildFrame &frame = *form;
+    frame.tableChoice().chooseAliasTable(QStringLiteral("SHOP"), QStringLiteral("parts.db"));
+    qvx::ui::ChildWindow *child
+        = frame.openDocument(qvx::DocumentKind::LocalTable,
+                             qvx::ui::DocumentSource::databaseTable(frame.tableChoice().TableDir(),
+                                                                    frame.tableChoice().TableName()));
+    QVERIFY(child);
+    QCOMPARE(frame.activeChild(), child);
+    QCOMPARE(child->caption(), QStringLiteral("parts.db"));
+    QCOMPARE(child->document().path, files->path(QStringLiteral("parts.db")));
+    QCOMPARE(AppFixture::names(child->document().path), AppFixture::partNames());
+    QCOMPARE(qobject_cast<TBDETableForm *>(child->widget())->BDETable.recordCount(), 3);
 }
 
 int main(int argc, char **argv)
