@@ -155,9 +155,12 @@ void Session::load() const
                 throw EngineError(path,
                                   QStringLiteral("the file is larger than %1 bytes").arg(kMaxConfigFileSize));
             ConfigContents contents = parseConfig(file.readAll(), path, driverNames());
-            for (ConfigAlias &a : contents.aliases)
+            for (ConfigAlias &a : contents.aliases) {
+                if (m_deleted.contains(a.name, Qt::CaseInsensitive))
+                    continue;
                 m_aliases.push_back({ a.name, QLatin1String(findDriver(a.driver)->name), std::move(a.params),
                                       Kind::Persistent });
+            }
             m_formats = std::move(contents.formats);
         } catch (const EngineError &e) {
             m_aliases.clear();
@@ -365,6 +368,8 @@ void Session::deleteAlias(const QString &name)
     });
     if (it == m_aliases.end())
         throw EngineError(QStringLiteral("Unknown alias: %1").arg(name));
+    if (it->kind == Kind::Persistent && !m_deleted.contains(it->name, Qt::CaseInsensitive))
+        m_deleted << it->name;
     m_aliases.erase(it);
 }
 
@@ -382,6 +387,7 @@ void Session::saveConfigFile()
     if (!QDir().mkpath(dir))
         throw EngineError(path, QStringLiteral("cannot create the folder %1").arg(dir));
     writeFileAtomically(path, writeConfig(saved));
+    m_deleted.clear();
     for (Alias &a : m_aliases) {
         if (a.kind == Kind::Session)
             a.kind = Kind::Persistent;

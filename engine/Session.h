@@ -18,8 +18,10 @@
 //
 // A session opens on construction. Every query opens a closed session again
 // first; open() re-reads the file, keeping session and virtual aliases that
-// no persistent one of the same name replaces. Alias names are matched
-// without regard to letter case.
+// no persistent one of the same name replaces, and leaving out the aliases
+// deleted in this run: changes made in memory survive a reopen, and only
+// saveConfigFile() writes them. Alias names are matched without regard to
+// letter case.
 //
 // Tables resolve an alias given as their database name through
 // Session::defaultSession() unless given a session of their own
@@ -107,7 +109,8 @@ public:
     void addStandardAlias(const QString &name, const QString &path, const QString &defaultDriver);
     // A virtual alias: listed under the virtual mode, never saved.
     void addVirtualAlias(const QString &name, const QString &driver, const QStringList &params);
-    // Removes an alias of any kind (from the file only at the next save).
+    // Removes an alias of any kind (from the file only at the next save; a
+    // reopen before then does not bring it back).
     void deleteAlias(const QString &name);
     // Writes the persistent and session aliases to the configuration file
     // (atomically); the session ones become persistent.
@@ -149,6 +152,8 @@ private:
     ConfigMode m_mode = AllAliases;
     mutable std::vector<Alias> m_aliases;
     mutable std::vector<ConfigFormat> m_formats; // the file's format sections
+    // Persistent aliases deleted since the last save: a reload leaves them out.
+    QStringList m_deleted;
     mutable QString m_warning;
     std::unique_ptr<QTemporaryDir> m_privateDir;
 };

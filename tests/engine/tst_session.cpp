@@ -151,11 +151,32 @@ void TestSession::reopenRereadsTheFile()
     QCOMPARE(s.aliasNames(),
              QStringList({ QStringLiteral("Outside"), QStringLiteral("Added"), QStringLiteral("SAMPLES") }));
 
-    // A deleted persistent alias comes back when the file is read again.
+    // A persistent alias deleted in this run stays deleted when the file is
+    // read again, until a save writes the deletion; the file is untouched.
+    const QByteArray file = [] {
+        QFile f(Session::configFilePath());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     s.deleteAlias(QStringLiteral("Outside"));
     s.close();
-    QVERIFY(s.isAlias(QStringLiteral("Outside"))); // a query opens it again
+    QVERIFY(!s.isAlias(QStringLiteral("Outside"))); // a query opens it again
     QVERIFY(s.isOpen());
+    QCOMPARE(s.aliasNames(), QStringList({ QStringLiteral("Added"), QStringLiteral("SAMPLES") }));
+    QFile f(Session::configFilePath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), file);
+    // Deleted and added again under the same name: this run's alias stands.
+    s.addAlias(QStringLiteral("Outside"), QStringLiteral("DBASE"), {});
+    s.close();
+    s.open();
+    QCOMPARE(s.aliasDriverName(QStringLiteral("Outside")), QStringLiteral("DBASE"));
+    // Saved, the deletion is in the file and a new session agrees.
+    s.deleteAlias(QStringLiteral("Outside"));
+    s.saveConfigFile();
+    Session fresh;
+    QVERIFY(!fresh.isAlias(QStringLiteral("Outside")));
+    QVERIFY(fresh.isAlias(QStringLiteral("Added")));
 }
 
 void TestSession::addAliasWhileClosed()
