@@ -43,6 +43,7 @@ private slots:
     void roundTrip();
     void createRefuses_data();
     void createRefuses();
+    void longIntegerRefusesWhatItCannotHold();
     void recordsAcrossBlocks();
     void blobs();
     void autoIncrement();
@@ -81,6 +82,7 @@ void TestParadoxWrite::roundTrip_data()
     row("long", FieldType::Integer, 0, 0, -2000000000);
     row("long 0", FieldType::Integer, 0, 0, 0);
     row("word as long", FieldType::Word, 0, 0, 65535);
+    row("64-bit integer as long", FieldType::LargeInt, 0, 0, 2147483647);
     row("number", FieldType::Float, 0, 0, -1234.0625);
     row("number +0", FieldType::Float, 0, 0, 0.0);
     row("number -0 is +0", FieldType::Float, 0, 0, -0.0);
@@ -122,7 +124,8 @@ void TestParadoxWrite::roundTrip()
         QCOMPARE(t->insert(0, { value, 7 }), qint64(0));
     }
     const auto t = paradoxDriver().open(p, true);
-    QCOMPARE(t->fields()[0].type, type == int(FieldType::Word) ? FieldType::Integer : def.type);
+    const bool asLong = type == int(FieldType::Word) || type == int(FieldType::LargeInt);
+    QCOMPARE(t->fields()[0].type, asLong ? FieldType::Integer : def.type);
     QCOMPARE(t->recordCount(), qint64(1));
     Record rec;
     t->read(0, rec);
@@ -140,8 +143,6 @@ void TestParadoxWrite::createRefuses_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("fault");
 
-    QTest::newRow("64-bit integer") << int(FieldType::LargeInt) << 0 << 0 << "N"
-                                    << "Paradox tables have no 64-bit integer type";
     QTest::newRow("alpha of 0") << int(FieldType::String) << 0 << 0 << "N"
                                 << "size 0 is not possible";
     QTest::newRow("alpha of 256") << int(FieldType::String) << 256 << 0 << "N"
@@ -186,6 +187,23 @@ void TestParadoxWrite::createRefuses()
     QVERIFY_THROWS_EXCEPTION(
         EngineError,
         paradoxDriver().create(p, { FieldDef(QStringLiteral("A"), FieldType::Integer) }, unknownCodePage));
+}
+
+// A 64-bit integer field is created as Paradox's 32-bit LongInteger; a value
+// beyond 32 bits is refused, naming the field and the value, not cut.
+void TestParadoxWrite::longIntegerRefusesWhatItCannotHold()
+{
+    const QString p = path(QStringLiteral("t.db"));
+    paradoxDriver().create(p, { FieldDef(QStringLiteral("Big"), FieldType::LargeInt) }, {});
+    const auto t = paradoxDriver().open(p, false);
+    try {
+        t->insert(0, { qint64(3000000000) });
+        QFAIL("a value beyond 32 bits went in");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("Big")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("3000000000")), qPrintable(e.message()));
+    }
+    QCOMPARE(t->recordCount(), qint64(0));
 }
 
 void TestParadoxWrite::recordsAcrossBlocks()

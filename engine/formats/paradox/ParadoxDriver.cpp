@@ -80,10 +80,7 @@ Header planTable(const QString &path, const FieldDefs &fields, const CreateOptio
         seen << def.name;
         const StoredType stored = storedTypeFor(def);
         if (stored.type == 0)
-            throw bad(
-                def.type == FieldType::LargeInt
-                    ? QStringLiteral("Paradox tables have no 64-bit integer type")
-                    : QStringLiteral("Paradox tables have no field of type %1").arg(fieldTypeCode(def.type)));
+            throw bad(QStringLiteral("Paradox tables have no field of type %1").arg(fieldTypeCode(def.type)));
         Field f;
         f.name = codec.encode(def.name, path, def.name);
         f.type = stored.type;

@@ -95,6 +95,9 @@ StoredType storedTypeFor(const FieldDef &def)
         return { kShort, 2 };
     case FieldType::Integer:
     case FieldType::Word:
+    // Paradox's "LongInteger" is the widest integer it has: 32 bits. A value
+    // beyond them is refused when written, never cut.
+    case FieldType::LargeInt:
         return { kLong, 4 };
     case FieldType::Boolean:
         return { kLogical, 1 };
