@@ -120,6 +120,16 @@ void DataSet::setFieldAlignment(int index, Alignment alignment)
     notify(DataEvent::LayoutChanged, index);
 }
 
+void DataSet::retypeField(int index, FieldType type, int size, int decimals)
+{
+    if (index < 0 || index >= fieldCount())
+        raise(QStringLiteral("Field index %1 out of range").arg(index));
+    FieldDef &f = m_fields[std::size_t(index)];
+    f.type = type;
+    f.size = size;
+    f.decimals = decimals;
+}
+
 // ---- navigation ------------------------------------------------------------
 
 qint64 DataSet::recordCount() const

@@ -164,6 +164,11 @@ protected:
     // A fresh record for insert/append: nulls by default.
     virtual Record doNewRecord() const;
 
+    // For sources that learn a field's type from the records they read (a
+    // query's computed columns): the field takes a wider type, one that
+    // holds every value read so far unchanged. Observers are not told, as
+    // no value changes; values read from now on come in the new type.
+    void retypeField(int index, FieldType type, int size, int decimals);
     // For subclasses whose records change behind the cursor (empty, reload).
     void resync(); // re-reads the current record and tells observers
     void notify(DataEvent event, int info = -1);

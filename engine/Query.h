@@ -1,8 +1,11 @@
 // SQL over the table files: the text is kept as lines, rewritten from the
 // program's dialect into SQLite's and run on a private connection where each
-// table it names is a virtual table over the file itself. A result set is
-// read-only and read lazily: rows are stepped as they are asked for, and
-// only a small window of them is kept.
+// table it names is a virtual table over the file itself (a data packet is
+// one too, read-only). A result set is read-only and read lazily: rows are
+// stepped as they are asked for, and only a small window of them is kept.
+// A column taken from a table has the table field's type; a computed one
+// has the narrowest type that holds every value stepped so far, widened as
+// rows arrive, so that no value is ever changed to fit its column.
 #pragma once
 
 #include "DataSet.h"
@@ -45,7 +48,15 @@ public:
 
     // Runs the text as statements; returns how many records they changed.
     qint64 execSQL();
-    // Does the text start as a statement that returns rows (SELECT, WITH, VALUES)?
+    // Is the text's first statement one to open() rather than execSQL()?
+    // SQLite says: the statement is prepared over its tables (opened
+    // read-only; nothing runs), and it returns rows and changes nothing.
+    // Throws what open() would for a missing table or a syntax fault.
+    bool returnsRows() const;
+    // The same read from the text alone, for callers without the tables:
+    // does the first statement, past white space, comments and a WITH
+    // clause, start with SELECT, VALUES or EXPLAIN? False for text that is
+    // not well formed (execSQL() then says what is wrong with it).
     static bool returnsRows(const QString &sql);
 
     QString displayName() const override { return QStringLiteral("query"); }
@@ -61,17 +72,35 @@ protected:
     bool doCountIsCostly() const override { return true; }
 
 private:
+    // How a result column's values are held: in the type its table column
+    // (or an aggregate of one) declares, or in the narrowest kind that holds
+    // every value stepped so far, widened as rows arrive (integer, then
+    // real, then text; blobs as bytes). Undecided: only NULLs so far.
+    enum class Held { Declared, Undecided, Integer, Real, Text, Bytes };
+    struct Column {
+        Held held = Held::Undecided;
+        bool bigInteger = false; // an integer a double does not hold exactly was seen
+    };
+
+    // A new connection with the text's tables attached; fills created with
+    // the tables CREATE TABLE names, when given.
+    sqlite3 *openConnection(const sql::Rewrite &rewrite, bool writable,
+                            std::vector<std::pair<QString, QString>> *created) const;
     void connect(const sql::Rewrite &rewrite, bool writable);
     void disconnect();
+    void prepareFirst(const sql::Rewrite &rewrite, const QByteArray &utf8);
+    FieldDefs aggregateFields(const QString &sql, int columns) const;
+    QVariant hold(std::size_t column, const QVariant &raw) const;
+    void widen(std::size_t column, Held to) const;
     QString tablePath(const sql::TableRef &ref, bool mustExist = true) const;
     QString localCreate(const QString &rewritten) const;
     bool stepOne() const; // steps one row into the window; false at the end
     void keepCurrentRow() const; // the statement's current row into the window
     void restart() const;
     [[noreturn]] void sqlFailure() const;
-    // A failure to prepare, placed in the user's text when SQLite can say where.
-    [[noreturn]] void prepareFailure(const sql::Rewrite &rewrite, const QByteArray &utf8,
-                                     qsizetype start) const;
+    // A failure to prepare on db, placed in the user's text when SQLite can say where.
+    [[noreturn]] static void prepareFailure(sqlite3 *db, const sql::Rewrite &rewrite, const QByteArray &utf8,
+                                            qsizetype start);
 
     QStringList m_lines;
     QString m_directory;
@@ -79,8 +108,9 @@ private:
     std::vector<std::pair<QString, QString>> m_created; // SQL name -> path, for CREATE TABLE
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
-    FieldDefs m_fields;
-    mutable std::deque<Record> m_window;
+    mutable FieldDefs m_fields; // widened as rows arrive
+    mutable std::vector<Column> m_columns;
+    mutable std::deque<Record> m_window; // values in their columns' held forms
     mutable qint64 m_windowFirst = 0;
     mutable qint64 m_stepped = 0; // rows stepped since the statement started
     mutable qint64 m_total = -1; // known once the end was reached

@@ -181,9 +181,67 @@ bool isClauseWord(const Token &t)
     return t.type == Token::Type::Word && words.contains(t.text.toUpper());
 }
 
+bool isPunct(const Token &t, char16_t c)
+{
+    return t.type == Token::Type::Punct && t.text == QChar(c);
+}
+
+// The parenthesis that closes the one at i, or the end; next(i) is the
+// token after i that counts.
+template<class Next>
+std::size_t closingParenthesis(const std::vector<Token> &tokens, std::size_t i, Next next)
+{
+    int depth = 0;
+    for (; tokens[i].type != Token::Type::End; i = next(i)) {
+        if (isPunct(tokens[i], u'('))
+            ++depth;
+        else if (isPunct(tokens[i], u')') && --depth == 0)
+            return i;
+    }
+    return i;
+}
+
+// Walks "WITH [RECURSIVE] name [(columns)] AS [NOT] [MATERIALIZED] (...),
+// ..." from the WITH at i: returns the token after it, which says what the
+// statement does, and adds the names it gives its tables (lower case) to
+// names.
+template<class Next>
+std::size_t skipWithClause(const std::vector<Token> &tokens, std::size_t i, Next next, QSet<QString> *names)
+{
+    i = next(i);
+    if (isKeyword(tokens[i], "RECURSIVE"))
+        i = next(i);
+    for (;;) {
+        const Token &name = tokens[i];
+        if (name.type != Token::Type::Word && name.type != Token::Type::Quoted
+            && name.type != Token::Type::Bracketed)
+            return i;
+        std::size_t k = next(i);
+        if (isPunct(tokens[k], u'('))
+            k = next(closingParenthesis(tokens, k, next));
+        if (!isKeyword(tokens[k], "AS"))
+            return k;
+        if (names)
+            names->insert(
+                (name.type == Token::Type::Word ? name.text : name.text.mid(1, name.text.size() - 2))
+                    .toLower());
+        k = next(k);
+        if (isKeyword(tokens[k], "NOT"))
+            k = next(k);
+        if (isKeyword(tokens[k], "MATERIALIZED"))
+            k = next(k);
+        if (!isPunct(tokens[k], u'('))
+            return k;
+        k = next(closingParenthesis(tokens, k, next));
+        if (!isPunct(tokens[k], u','))
+            return k;
+        i = next(k);
+    }
+}
+
 class Rewriter {
 public:
-    explicit Rewriter(const QString &text) : m_tokens(Tokenizer(text).run()) { }
+    explicit Rewriter(const QString &text) : m_tokens(Tokenizer(text).run()) { findCommonTables(); }
 
     Rewrite run()
     {
@@ -203,6 +261,10 @@ public:
             }
             if (expectTable) {
                 expectTable = false;
+                if (t.type == Token::Type::Word && m_commonTables.contains(t.text.toLower())) {
+                    m_out += t.text; // a table of a WITH clause, not a file
+                    continue;
+                }
                 if (t.type == Token::Type::Quoted || (t.type == Token::Type::Word && !isClauseWord(t))) {
                     i = tableReference(i, allowCorrelation);
                     continue;
@@ -258,6 +320,18 @@ public:
     }
 
 private:
+    // The names WITH clauses give their tables: a bare reference to one is
+    // that table, and no file reference takes its name.
+    void findCommonTables()
+    {
+        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+            if (isKeyword(m_tokens[i], "WITH"))
+                skipWithClause(
+                    m_tokens, i, [this](std::size_t k) { return nextSignificant(k); }, &m_commonTables);
+        }
+        m_usedNames.unite(m_commonTables);
+    }
+
     const Token *previousSignificant(std::size_t i) const
     {
         while (i > 0) {
@@ -388,6 +462,7 @@ private:
     std::vector<TableRef> m_tables;
     std::vector<Rewrite::Origin> m_origins;
     QSet<QString> m_usedNames;
+    QSet<QString> m_commonTables; // lower case
     TableRef::Use m_nextUse = TableRef::Use::Query;
 };
 
@@ -407,6 +482,133 @@ void Rewrite::sourcePosition(qsizetype offset, int &line, int &column) const
 Rewrite rewriteDialect(const QString &text)
 {
     return Rewriter(text).run();
+}
+
+namespace {
+
+// The significant tokens of a text (no white space or comments), with the
+// offset each starts at.
+struct Significant {
+    std::vector<Token> tokens;
+    std::vector<qsizetype> offsets;
+
+    explicit Significant(const QString &text)
+    {
+        qsizetype at = 0;
+        for (Token &t : Tokenizer(text).run()) {
+            const qsizetype size = t.text.size();
+            if (t.type != Token::Type::Space && t.type != Token::Type::Comment) {
+                tokens.push_back(std::move(t));
+                offsets.push_back(at);
+            }
+            at += size;
+        }
+    }
+    std::size_t step(std::size_t i) const { return std::min(i + 1, tokens.size() - 1); }
+    bool isPunct(std::size_t i, char16_t c) const { return qvx::sql::isPunct(tokens[i], c); }
+    // Past the parenthesis that closes the one at i.
+    std::size_t skipGroup(std::size_t i) const
+    {
+        return step(closingParenthesis(tokens, i, [this](std::size_t k) { return step(k); }));
+    }
+    // The token that says what the statement does, past a WITH clause.
+    std::size_t mainKeyword() const
+    {
+        if (!isKeyword(tokens[0], "WITH"))
+            return 0;
+        return skipWithClause(
+            tokens, 0, [this](std::size_t k) { return step(k); }, nullptr);
+    }
+    bool isName(std::size_t i) const
+    {
+        const Token &t = tokens[i];
+        return (t.type == Token::Type::Word && !isClauseWord(t)) || t.type == Token::Type::Quoted
+            || t.type == Token::Type::Bracketed;
+    }
+    // tokens[from, to) as "function ( [DISTINCT|ALL] name[.name[.name]] )
+    // [[AS] alias]".
+    ResultColumn resultColumn(std::size_t from, std::size_t to) const
+    {
+        ResultColumn c;
+        std::size_t i = from;
+        if (to - from < 4 || tokens[i].type != Token::Type::Word || !isPunct(i + 1, u'('))
+            return c;
+        i += 2;
+        if (isKeyword(tokens[i], "DISTINCT") || isKeyword(tokens[i], "ALL"))
+            ++i;
+        QString argument;
+        for (int part = 0; part < 3; ++part) {
+            if (i >= to || !isName(i))
+                return c;
+            argument += tokens[i++].text;
+            if (i >= to || !isPunct(i, u'.'))
+                break;
+            argument += tokens[i++].text;
+        }
+        if (i >= to || !isPunct(i, u')'))
+            return c;
+        ++i;
+        if (i < to && isKeyword(tokens[i], "AS"))
+            ++i;
+        if (i < to && (isName(i) || tokens[i].type == Token::Type::String)) // the column's name
+            ++i;
+        if (i != to)
+            return c;
+        c.function = tokens[from].text.toUpper();
+        c.argument = argument;
+        return c;
+    }
+};
+
+bool endsSelectList(const Token &t)
+{
+    static const char *const words[]
+        = { "FROM", "WHERE", "GROUP", "HAVING", "WINDOW", "ORDER", "LIMIT", "UNION", "EXCEPT", "INTERSECT" };
+    for (const char *w : words) {
+        if (isKeyword(t, w))
+            return true;
+    }
+    return t.type == Token::Type::End || (t.type == Token::Type::Punct && (t.text == u';' || t.text == u')'));
+}
+
+} // namespace
+
+QString leadingKeyword(const QString &text)
+{
+    const Significant s(text);
+    const Token &t = s.tokens[s.mainKeyword()];
+    return t.type == Token::Type::Word ? t.text.toUpper() : QString();
+}
+
+SelectList selectList(const QString &sqliteText)
+{
+    const Significant s(sqliteText);
+    SelectList list;
+    std::size_t i = s.mainKeyword();
+    if (!isKeyword(s.tokens[i], "SELECT"))
+        return list;
+    ++i;
+    if (isKeyword(s.tokens[i], "DISTINCT") || isKeyword(s.tokens[i], "ALL"))
+        ++i;
+    std::vector<ResultColumn> columns;
+    for (;;) {
+        const std::size_t begin = i;
+        while (!endsSelectList(s.tokens[i]) && !s.isPunct(i, u',')) {
+            if (s.isPunct(i, u'('))
+                i = s.skipGroup(i);
+            else
+                ++i;
+        }
+        if (i == begin || s.isPunct(i - 1, u'*'))
+            return list; // an empty column, or every column of a table
+        columns.push_back(s.resultColumn(begin, i));
+        if (!s.isPunct(i, u','))
+            break;
+        ++i;
+    }
+    list.columns = std::move(columns);
+    list.end = s.tokens[i].type == Token::Type::End ? sqliteText.size() : s.offsets[i];
+    return list;
 }
 
 } // namespace qvx::sql

@@ -63,4 +63,26 @@ struct Rewrite {
 // malformed alias references.
 Rewrite rewriteDialect(const QString &text);
 
+// The first keyword of the text's first statement, in upper case, past white
+// space, comments and a WITH clause: "SELECT" for "-- note\nWITH a AS
+// (SELECT 1) SELECT * FROM a", "DELETE" for "/* x */ WITH a AS (...) DELETE
+// ...". Empty when the text holds no statement or does not start with a
+// word. Throws SqlError for unterminated strings, names or comments.
+QString leadingKeyword(const QString &text);
+
+// The result columns of a statement's SELECT (the first one of a compound),
+// read from SQLite text such as rewriteDialect gives, so that what a column
+// is computed from can be asked of SQLite: a column that is one function of
+// one column ("SUM(c.CREDIT)", "max(\"Unit Price\") AS top") names both.
+struct ResultColumn {
+    QString function; // upper case; empty for any other expression
+    QString argument; // the column reference as written
+};
+struct SelectList {
+    // Empty when the statement is no SELECT or a column is "*" or "t.*".
+    std::vector<ResultColumn> columns;
+    qsizetype end = -1; // where the list ends in the text: more columns go there
+};
+SelectList selectList(const QString &sqliteText);
+
 } // namespace qvx::sql

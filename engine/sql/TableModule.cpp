@@ -3,6 +3,8 @@
 #include "../EngineError.h"
 #include "../Table.h"
 #include "../Value.h"
+#include "Like.h"
+#include "PacketTable.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -17,12 +19,16 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qvx::sql {
 
 namespace {
+
+// The table type a module argument of "packet" stands for.
+constexpr int kPacketType = -1;
 
 struct VTable : sqlite3_vtab {
     std::unique_ptr<OpenTable> table;
@@ -124,9 +130,11 @@ struct Filter {
     qint64 integer = 0;
     double real = 0;
     std::string text;
-    // A LIKE pattern's literal ASCII start as a pattern of its own ("Smi%"
-    // of "Smi%th"), checked on the stored bytes before any text is converted.
-    std::string asciiPrefix;
+    // A LIKE pattern, matched as the connection's LIKE does (sql/Like.h),
+    // and its literal start as a pattern of its own ("Smi%" of "Smi_th"),
+    // checked on the stored bytes before any text is converted.
+    std::optional<LikePattern> pattern;
+    std::optional<LikePattern> prefix;
     bool rawUnavailable = false; // the table cannot give this column's bytes
 };
 
@@ -203,14 +211,19 @@ int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_v
         return SQLITE_ERROR;
     }
     const QString path = argText(argv[3]);
-    const int type = argText(argv[4]).toInt();
+    const bool packet = argText(argv[4]) == QLatin1String("packet");
+    const int type = packet ? kPacketType : argText(argv[4]).toInt();
     const QString mode = argText(argv[5]);
     auto vtab = std::make_unique<VTable>();
     std::memset(static_cast<sqlite3_vtab *>(vtab.get()), 0, sizeof(sqlite3_vtab));
     vtab->path = path;
     vtab->type = type;
     try {
-        if (mode == QLatin1String("create")) {
+        if (packet) {
+            if (mode == QLatin1String("create"))
+                throw EngineError(path, QStringLiteral("SQL does not make data packets"));
+            vtab->table = std::make_unique<PacketTable>(path);
+        } else if (mode == QLatin1String("create")) {
             // CREATE TABLE: the columns follow as module arguments.
             FieldDefs fields;
             for (int i = 6; i < argc; ++i)
@@ -221,10 +234,12 @@ int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_v
                 throw EngineError(path, QStringLiteral("the table exists already"));
             Table::driverFor(type).create(path, fields, CreateOptions {});
         }
-        OpenOptions options;
-        options.readOnly = mode == QLatin1String("ro");
-        options.textForms = *static_cast<const TextForms *>(aux);
-        vtab->table = Table::driverFor(type).open(path, options);
+        if (!packet) {
+            OpenOptions options;
+            options.readOnly = mode == QLatin1String("ro");
+            options.textForms = *static_cast<const TextForms *>(aux);
+            vtab->table = Table::driverFor(type).open(path, options);
+        }
     } catch (const std::exception &e) {
         *err = sqlite3_mprintf("%s", e.what());
         return SQLITE_ERROR;
@@ -258,6 +273,10 @@ int disconnect(sqlite3_vtab *vtab)
 int destroy(sqlite3_vtab *base)
 {
     auto *vtab = static_cast<VTable *>(base);
+    if (vtab->type == kPacketType) {
+        setError(base, QStringLiteral("%1: SQL does not delete data packets").arg(vtab->path));
+        return SQLITE_ERROR;
+    }
     vtab->table.reset(); // closes the files and gives up the lock first
     try {
         for (const QString &file : Table::driverFor(vtab->type).files(vtab->path)) {
@@ -369,49 +388,6 @@ int close(sqlite3_vtab_cursor *cursor)
     return SQLITE_OK;
 }
 
-// SQLite's LIKE without ESCAPE: % any run, _ one character, letters of
-// ASCII in either case. Over UTF-8.
-bool likeMatches(const char *p, const char *pEnd, const char *t, const char *tEnd)
-{
-    const auto fold = [](unsigned char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; };
-    const auto skipChar = [](const char *s, const char *end) {
-        ++s;
-        while (s < end && (static_cast<unsigned char>(*s) & 0xC0) == 0x80)
-            ++s;
-        return s;
-    };
-    const char *starP = nullptr;
-    const char *starT = nullptr;
-    while (t < tEnd) {
-        if (p < pEnd && *p == '%') {
-            while (p < pEnd && *p == '%')
-                ++p;
-            if (p == pEnd)
-                return true;
-            starP = p;
-            starT = t;
-            continue;
-        }
-        if (p < pEnd && *p == '_') {
-            ++p;
-            t = skipChar(t, tEnd);
-            continue;
-        }
-        if (p < pEnd && fold(static_cast<unsigned char>(*p)) == fold(static_cast<unsigned char>(*t))) {
-            ++p;
-            ++t;
-            continue;
-        }
-        if (!starP)
-            return false;
-        p = starP;
-        t = starT = skipChar(starT, tEnd);
-    }
-    while (p < pEnd && *p == '%')
-        ++p;
-    return p == pEnd;
-}
-
 // A field's value as the scan's own check sees it.
 class CheckSink final : public FieldSink {
 public:
@@ -442,16 +418,12 @@ public:
 // False only when the row cannot satisfy the filter.
 bool mayMatch(const OpenTable &t, qint64 index, Filter &f)
 {
-    if (!f.asciiPrefix.empty() && !f.rawUnavailable) {
+    if (f.prefix && !f.rawUnavailable) {
         QByteArrayView raw;
-        if (!t.readAsciiCompatibleText(index, f.column, raw)) {
+        if (!t.readAsciiCompatibleText(index, f.column, raw))
             f.rawUnavailable = true;
-        } else if (!likeMatches(f.asciiPrefix.data(), f.asciiPrefix.data() + f.asciiPrefix.size(), raw.data(),
-                                raw.data() + raw.size())) {
-            // A byte of 0x80 or more is part of a character that is not
-            // ASCII in any case, so it never matches a letter of the prefix.
+        else if (!f.prefix->mayMatchStored(raw))
             return false;
-        }
     }
     CheckSink v;
     if (!t.readFieldTo(index, f.column, v))
@@ -461,7 +433,7 @@ bool mayMatch(const OpenTable &t, qint64 index, Filter &f)
     if (f.like) {
         if (v.type != SQLITE_TEXT || f.valueType != SQLITE_TEXT)
             return true;
-        return likeMatches(f.text.data(), f.text.data() + f.text.size(), v.asText, v.asText + v.length);
+        return f.pattern->matches(QByteArrayView(v.asText, v.length));
     }
     if (v.type == SQLITE_INTEGER && f.valueType == SQLITE_INTEGER)
         return v.asInteger == f.integer;
@@ -650,13 +622,9 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
         if (!f.like && f.valueType == SQLITE_TEXT)
             continue; // text against a number column goes through affinity: SQLite checks it
         if (f.like && f.valueType == SQLITE_TEXT) {
-            for (const char ch : f.text) {
-                if (ch == '%' || ch == '_' || static_cast<unsigned char>(ch) >= 0x80)
-                    break;
-                f.asciiPrefix += ch;
-            }
-            if (!f.asciiPrefix.empty())
-                f.asciiPrefix += '%';
+            // SQLite hands a scan only LIKE without ESCAPE.
+            f.pattern.emplace(QByteArrayView(f.text.data(), qsizetype(f.text.size())));
+            f.prefix = f.pattern->prefix();
         }
         c->filters.push_back(std::move(f));
     }
@@ -908,22 +876,36 @@ void registerTableModule(sqlite3 *db, const TextForms &forms)
             QStringLiteral("Cannot prepare SQL: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
-void attachTable(sqlite3 *db, const QString &name, const QString &path, int tableType, bool writable)
+namespace {
+
+void createVirtualTable(sqlite3 *db, const QString &name, const QString &path, const QString &type,
+                        bool writable)
 {
     QString quotedName = name;
     quotedName.replace(u'"', QStringLiteral("\"\""));
     QString quotedPath = path;
     quotedPath.replace(u'\'', QStringLiteral("''"));
-    const QString sql = QStringLiteral("CREATE VIRTUAL TABLE temp.\"%1\" USING qvx_table('%2', %3, %4)")
-                            .arg(quotedName, quotedPath)
-                            .arg(tableType)
-                            .arg(writable ? QStringLiteral("rw") : QStringLiteral("ro"));
+    const QString sql
+        = QStringLiteral("CREATE VIRTUAL TABLE temp.\"%1\" USING qvx_table('%2', %3, %4)")
+              .arg(quotedName, quotedPath, type, writable ? QStringLiteral("rw") : QStringLiteral("ro"));
     char *err = nullptr;
     if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString message = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
         sqlite3_free(err);
         throw EngineError(message);
     }
+}
+
+} // namespace
+
+void attachTable(sqlite3 *db, const QString &name, const QString &path, int tableType, bool writable)
+{
+    createVirtualTable(db, name, path, QString::number(tableType), writable);
+}
+
+void attachPacket(sqlite3 *db, const QString &name, const QString &path)
+{
+    createVirtualTable(db, name, path, QStringLiteral("packet"), false);
 }
 
 } // namespace qvx::sql

@@ -57,6 +57,17 @@ private slots:
         QTest::newRow("self join") << "SELECT * FROM \"/a/x.db\" a JOIN \"/a/x.db\" b ON a.p = b.k"
                                    << "SELECT * FROM \"x\" a JOIN \"x\" b ON a.p = b.k"
                                    << QStringList { "/a/x.db" };
+        // A WITH clause names tables of its own: a bare reference to one is no file.
+        QTest::newRow("with clause")
+            << "WITH big(n) AS (SELECT n FROM orders WHERE n > 9), few AS NOT MATERIALIZED (SELECT 1)\n"
+               "SELECT * FROM big JOIN Few ON 1 JOIN customer c ON c.k = big.n"
+            << "WITH big(n) AS (SELECT n FROM \"orders\" WHERE n > 9), few AS NOT MATERIALIZED (SELECT 1)\n"
+               "SELECT * FROM big JOIN Few ON 1 JOIN \"customer\" c ON c.k = big.n"
+            << QStringList { "orders", "customer" };
+        QTest::newRow("with clause named as a file")
+            << "WITH orders AS (SELECT * FROM \"/a/orders.dbf\") SELECT * FROM orders"
+            << "WITH orders AS (SELECT * FROM \"orders_2\" AS \"orders\") SELECT * FROM orders"
+            << QStringList { "/a/orders.dbf" };
         QTest::newRow("subquery") << "SELECT * FROM (SELECT * FROM \"/a/x.db\") s WHERE s.A = \"1\""
                                   << "SELECT * FROM (SELECT * FROM \"x\") s WHERE s.A = '1'"
                                   << QStringList { "/a/x.db" };

@@ -1,5 +1,7 @@
 // The query: SQL text as lines, statements run over the table files, and
-// read-only result sets read lazily.
+// read-only result sets read lazily; the types of computed columns, the
+// kind of a statement, and data packets as tables.
+#include "engine/ClientDataSet.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -8,6 +10,29 @@
 #include <QtTest>
 
 using namespace qvx;
+
+Q_DECLARE_METATYPE(qvx::FieldType)
+
+namespace {
+
+// A value as the tests compare it: bytes in hex, anything else as text.
+QString shown(const DataSet &q, int field)
+{
+    if (valueKind(q.field(field).type) == ValueKind::Bytes)
+        return QString::fromLatin1(q.value(field).toByteArray().toHex());
+    return q.text(field);
+}
+
+// Every row of the first column, read in one pass as `qvx sql` writes them.
+QStringList column(Query &q)
+{
+    QStringList out;
+    for (q.first(); !q.eof(); q.next())
+        out << shown(q, 0);
+    return out;
+}
+
+} // namespace
 
 class QueryTest : public QObject {
     Q_OBJECT
@@ -31,11 +56,304 @@ class QueryTest : public QObject {
                              i % 3 ? QVariant(QDate(2020, 1, 1).addDays(i)) : QVariant() });
     }
 
+    // ID, a decimal AMOUNT with two places and a date, one row per amount.
+    void makeAmounts(const QString &name, int type, const QStringList &amounts)
+    {
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(name);
+        t.setTableType(type);
+        t.addFieldDef("ID", FieldType::Integer, type == Table::Paradox ? 0 : 6);
+        t.addFieldDef("AMOUNT", FieldType::BCD, 12, false, 2);
+        t.addFieldDef("SINCE", FieldType::Date);
+        t.createTable();
+        t.open();
+        for (int i = 0; i < amounts.size(); ++i)
+            t.appendRecord(
+                { i + 1, amounts[i], i % 2 ? QVariant() : QVariant(QDate(2020, 1, 2).addDays(i)) });
+    }
+
 private slots:
     void initTestCase()
     {
         makeCustomers("customer", 6);
         makeCustomers("big", 1000);
+        makeAmounts("amounts.dbf", Table::DBase, { "2.00", "1.25", "-7.50" });
+        makeAmounts("amounts.db", Table::Paradox, { "2.00", "1.25", "-7.50" });
+        // Added as doubles, these give 149998499.99999997 for 149998500.00.
+        makeAmounts("sums.dbf", Table::DBase, { "47366365.98", "98527562.60", "4104571.42" });
+    }
+
+    // A computed column holds every value it is given unchanged: its type
+    // widens as rows arrive (integer, real, text; bytes for blobs), and the
+    // rows read before read the same afterwards.
+    void computedColumnTypes_data()
+    {
+        QTest::addColumn<QString>("select"); // {A}, {P}: the amounts as dBASE and as Paradox
+        QTest::addColumn<FieldType>("type");
+        QTest::addColumn<QStringList>("values");
+        const QStringList amounts { "2", "1.25", "-7.5" };
+        QTest::newRow("dBASE decimal plus zero")
+            << "SELECT AMOUNT + 0 FROM {A} ORDER BY ID" << FieldType::Float << amounts;
+        QTest::newRow("Paradox decimal plus zero")
+            << "SELECT AMOUNT + 0 FROM {P} ORDER BY ID" << FieldType::Float << amounts;
+        QTest::newRow("dBASE coalesce")
+            << "SELECT COALESCE(AMOUNT, 0) FROM {A} ORDER BY ID" << FieldType::Float << amounts;
+        QTest::newRow("Paradox sum by group")
+            << "SELECT SUM(AMOUNT) FROM {P} GROUP BY ID ORDER BY ID" << FieldType::BCD << amounts;
+        QTest::newRow("dBASE sum by group")
+            << "SELECT SUM(AMOUNT) FROM {A} GROUP BY ID ORDER BY ID" << FieldType::BCD << amounts;
+        QTest::newRow("integers then reals") << "SELECT column1 FROM (VALUES (1), (2), (2.5))"
+                                             << FieldType::Float << QStringList { "1", "2", "2.5" };
+        QTest::newRow("reals then text") << "SELECT column1 FROM (VALUES (1.5), ('abc'), (2))"
+                                         << FieldType::String << QStringList { "1.5", "abc", "2" };
+        QTest::newRow("integers then text")
+            << "SELECT column1 FROM (VALUES (7), ('x'))" << FieldType::String << QStringList { "7", "x" };
+        QTest::newRow("null first") << "SELECT column1 FROM (VALUES (NULL), (3), (4.5))" << FieldType::Float
+                                    << QStringList { "", "3", "4.5" };
+        QTest::newRow("only nulls") << "SELECT column1 FROM (VALUES (NULL), (NULL))" << FieldType::String
+                                    << QStringList { "", "" };
+        QTest::newRow("integers stay integers")
+            << "SELECT column1 FROM (VALUES (9007199254740993), (-5))" << FieldType::LargeInt
+            << QStringList { "9007199254740993", "-5" };
+        // A double cannot hold 2^53 + 1: text holds both.
+        QTest::newRow("big integer then a real")
+            << "SELECT column1 FROM (VALUES (9007199254740993), (0.5))" << FieldType::String
+            << QStringList { "9007199254740993", "0.5" };
+        QTest::newRow("a real then a big integer")
+            << "SELECT column1 FROM (VALUES (0.5), (-9007199254740993))" << FieldType::String
+            << QStringList { "0.5", "-9007199254740993" };
+        QTest::newRow("text then a blob") << "SELECT column1 FROM (VALUES ('a'), (x'00ff'), (1))"
+                                          << FieldType::Blob << QStringList { "61", "00ff", "31" };
+        // A table column's declared type, until a compound gives it a value of another kind.
+        QTest::newRow("a date column, then text")
+            << "SELECT SINCE FROM {A} UNION ALL SELECT 'some day'" << FieldType::String
+            << QStringList { "2020-01-02", "", "2020-01-04", "some day" };
+        QTest::newRow("a date column stays a date")
+            << "SELECT SINCE FROM {A} UNION ALL SELECT '2021-05-06'" << FieldType::Date
+            << QStringList { "2020-01-02", "", "2020-01-04", "2021-05-06" };
+    }
+    void computedColumnTypes()
+    {
+        QFETCH(QString, select);
+        QFETCH(FieldType, type);
+        QFETCH(QStringList, values);
+        Query q;
+        q.setSQLText(QString(select)
+                         .replace(QLatin1String("{A}"), u'"' + path("amounts.dbf") + u'"')
+                         .replace(QLatin1String("{P}"), u'"' + path("amounts.db") + u'"'));
+        q.open();
+        const QStringList streamed = column(q);
+        QCOMPARE(q.field(0).type, type);
+        QCOMPARE(column(q), values); // read again, in the type learned
+        if (type != FieldType::Blob)
+            QCOMPARE(streamed, values); // as each row came
+    }
+
+    // A type learned late holds for the rows stepped again from the start.
+    void widenedBeyondTheWindow()
+    {
+        Query q;
+        q.setSQLText(QStringLiteral("SELECT CASE WHEN ID < 900 THEN ID ELSE ID + 0.5 END FROM \"%1\"")
+                         .arg(path("big.dbf")));
+        q.open();
+        QCOMPARE(q.field(0).type, FieldType::LargeInt);
+        QCOMPARE(q.text(0), QString("1"));
+        q.setRecNo(950);
+        QCOMPARE(q.field(0).type, FieldType::Float);
+        QCOMPARE(q.value(0).toDouble(), 950.5);
+        q.setRecNo(3); // behind the kept window
+        QCOMPARE(q.value(0), QVariant(3.0));
+        QCOMPARE(q.text(0), QString("3"));
+        QCOMPARE(q.recordCount(), 1000);
+    }
+
+    // Where the scale of a result column is known (a decimal column, or
+    // SUM, TOTAL, MIN or MAX of one) the column has it, and its values are
+    // rounded to it; elsewhere no scale is made up.
+    void decimalsOfAggregates_data()
+    {
+        QTest::addColumn<QString>("select"); // {A}, {P} the amounts, {S} three that sum with a rounding error
+        QTest::addColumn<FieldType>("type");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QStringList>("values");
+        QTest::newRow("sum") << "SELECT SUM(AMOUNT) FROM {S}" << FieldType::BCD << 2
+                             << QStringList { "149998500" };
+        QTest::newRow("total") << "SELECT TOTAL(AMOUNT) FROM {S}" << FieldType::BCD << 2
+                               << QStringList { "149998500" };
+        QTest::newRow("sum of a qualified column, named")
+            << "SELECT sum(s.AMOUNT) AS total FROM {S} s" << FieldType::BCD << 2
+            << QStringList { "149998500" };
+        QTest::newRow("sum of distinct values")
+            << "SELECT SUM(DISTINCT AMOUNT) FROM {S}" << FieldType::BCD << 2 << QStringList { "149998500" };
+        QTest::newRow("sum through a WITH clause")
+            << "-- the total\nWITH s AS (SELECT AMOUNT FROM {S}) SELECT SUM(AMOUNT) FROM s" << FieldType::BCD
+            << 2 << QStringList { "149998500" };
+        QTest::newRow("sum of Paradox decimals")
+            << "SELECT SUM(AMOUNT) FROM {P}" << FieldType::BCD << 2 << QStringList { "-4.25" };
+        QTest::newRow("min") << "SELECT MIN(AMOUNT) FROM {A}" << FieldType::BCD << 2
+                             << QStringList { "-7.5" };
+        QTest::newRow("max of a date")
+            << "SELECT MAX(SINCE) AS last FROM {A}" << FieldType::Date << 0 << QStringList { "2020-01-04" };
+        QTest::newRow("the decimal column itself")
+            << "SELECT AMOUNT FROM {S} ORDER BY ID" << FieldType::BCD << 2
+            << QStringList { "47366365.98", "98527562.6", "4104571.42" };
+        QTest::newRow("average: no known scale") << "SELECT AVG(AMOUNT) FROM {A}" << FieldType::Float << 0
+                                                 << QStringList { "-1.4166666666666667" };
+        QTest::newRow("sum of an expression: no known scale")
+            << "SELECT SUM(AMOUNT * 2) FROM {A}" << FieldType::Float << 0 << QStringList { "-8.5" };
+        QTest::newRow("sum of integers")
+            << "SELECT SUM(ID) FROM {P}" << FieldType::LargeInt << 0 << QStringList { "6" };
+        QTest::newRow("a compound: no known scale") << "SELECT SUM(AMOUNT) FROM {A} UNION ALL SELECT 1"
+                                                    << FieldType::Float << 0 << QStringList { "-4.25", "1" };
+    }
+    void decimalsOfAggregates()
+    {
+        QFETCH(QString, select);
+        QFETCH(FieldType, type);
+        QFETCH(int, decimals);
+        QFETCH(QStringList, values);
+        Query q;
+        q.setSQLText(QString(select)
+                         .replace(QLatin1String("{A}"), u'"' + path("amounts.dbf") + u'"')
+                         .replace(QLatin1String("{P}"), u'"' + path("amounts.db") + u'"')
+                         .replace(QLatin1String("{S}"), u'"' + path("sums.dbf") + u'"'));
+        q.open();
+        QCOMPARE(column(q), values);
+        QCOMPARE(q.field(0).type, type);
+        QCOMPARE(q.field(0).decimals, decimals);
+    }
+
+    // What a statement is comes from SQLite, not from its first word: a
+    // comment or a WITH clause may come first.
+    void statementKinds_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<bool>("rows");
+        QTest::newRow("select") << "SELECT * FROM kinds" << true;
+        QTest::newRow("after a block comment") << "/*--- header ---*/ SELECT * FROM kinds" << true;
+        QTest::newRow("after a line comment") << "-- note\nSELECT * FROM kinds" << true;
+        QTest::newRow("after comments and space") << "  /* a */ -- b\n\n  select 1" << true;
+        QTest::newRow("values") << "VALUES (1), (2)" << true;
+        QTest::newRow("with") << "WITH a(x) AS (SELECT ID FROM kinds) SELECT x FROM a" << true;
+        QTest::newRow("with, not materialized")
+            << "WITH RECURSIVE a AS NOT MATERIALIZED (SELECT 1), b AS (SELECT 2) SELECT * FROM a, b" << true;
+        QTest::newRow("explain") << "EXPLAIN SELECT * FROM kinds" << true;
+        QTest::newRow("update") << "UPDATE kinds SET NAME = NAME" << false;
+        QTest::newRow("update after a comment") << "/* fix */ UPDATE kinds SET NAME = NAME" << false;
+        QTest::newRow("delete after a with clause")
+            << "WITH a AS (SELECT 99 AS x) DELETE FROM kinds WHERE ID IN (SELECT x FROM a)" << false;
+        QTest::newRow("insert of a select") << "INSERT INTO kinds (ID) SELECT 99 WHERE 0" << false;
+        QTest::newRow("only a comment") << "-- nothing" << false;
+    }
+    void statementKinds()
+    {
+        QFETCH(QString, statement);
+        QFETCH(bool, rows);
+        makeCustomers("kinds", 2);
+        QCOMPARE(Query::returnsRows(statement), rows);
+        Query q;
+        q.setDirectory(dir.path());
+        q.setSQLText(statement);
+        QCOMPARE(q.returnsRows(), rows);
+        if (rows) {
+            q.open();
+            QVERIFY(q.fieldCount() > 0);
+        }
+    }
+
+    // A statement that changes records, opened: it runs once with its tables
+    // open for writing, whatever comes before it, then says it has no rows.
+    void openingAChange_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("update") << "UPDATE opened SET NAME = 'changed' WHERE ID = 2";
+        QTest::newRow("update after a comment")
+            << "/*--- header ---*/\nUPDATE opened SET NAME = 'changed' WHERE ID = 2";
+        QTest::newRow("with clause")
+            << "-- fix\nWITH a AS (SELECT 2 AS x) UPDATE opened SET NAME = 'changed' "
+               "WHERE ID IN (SELECT x FROM a)";
+    }
+    void openingAChange()
+    {
+        QFETCH(QString, statement);
+        makeCustomers("opened", 3);
+        Query q;
+        q.setDirectory(dir.path());
+        q.setSQLText(statement);
+        try {
+            q.open();
+            QFAIL("a change opened as a result set");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains("no result set"), qPrintable(e.message()));
+        }
+        QVERIFY(!q.isOpen());
+        q.setSQLText("SELECT NAME FROM opened ORDER BY ID");
+        q.open();
+        QCOMPARE(column(q), QStringList({ "Smith1", "changed", "Smith3" }));
+    }
+
+    // Data packets are tables to SQL too, read-only.
+    void packets_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xml") << "staff.xml";
+        QTest::newRow("binary") << "staff.cds";
+    }
+    void packets()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir work;
+        {
+            ClientDataSet cds;
+            cds.addFieldDef("ID", FieldType::Integer);
+            cds.addFieldDef("NAME", FieldType::String, 20);
+            cds.addFieldDef("WAGE", FieldType::BCD, 10, false, 2);
+            cds.createDataSet();
+            cds.appendRecord({ 1, "Ada", "10.10" });
+            cds.appendRecord({ 2, "Bea", "20.20" });
+            cds.appendRecord({ 5, "Cy", QVariant() });
+            cds.saveToFile(work.filePath(file), ClientDataSet::formatForFileName(file, PacketFormat::Binary));
+        }
+        QVERIFY(QFile::copy(path("customer.dbf"), work.filePath("customer.dbf")));
+        Query q;
+        q.setDirectory(work.path());
+        // By its file name, and by its bare name.
+        const QString bare = QFileInfo(file).completeBaseName();
+        q.setSQLText(
+            QStringLiteral("SELECT s.NAME, c.NAME, s.WAGE FROM \"%1\" s JOIN customer c ON c.ID = s.ID "
+                           "ORDER BY s.ID")
+                .arg(file));
+        q.open();
+        QStringList rows;
+        for (q.first(); !q.eof(); q.next())
+            rows << q.text(0) + u'|' + q.text(1) + u'|' + q.text(2);
+        QCOMPARE(rows, QStringList({ "Ada|Smith1|10.1", "Bea|Jones2|20.2", "Cy|Smith5|" }));
+        QCOMPARE(q.field(2).type, FieldType::BCD);
+        q.close();
+        q.setSQLText(QStringLiteral("SELECT SUM(WAGE) AS total FROM %1").arg(bare));
+        q.open();
+        QCOMPARE(q.text(0), QString("30.3"));
+        QCOMPARE(q.field(0).decimals, 2);
+        q.close();
+        q.setSQLText(QStringLiteral("DELETE FROM %1 WHERE ID = 1").arg(bare));
+        try {
+            q.execSQL();
+            QFAIL("a packet was changed");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains(file) && e.message().contains("does not change"),
+                     qPrintable(e.message()));
+        }
+        q.setSQLText(QStringLiteral("DROP TABLE %1").arg(bare));
+        try {
+            q.execSQL();
+            QFAIL("a packet was dropped");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains("data packet"), qPrintable(e.message()));
+        }
+        ClientDataSet back;
+        back.loadFromFile(work.filePath(file));
+        QCOMPARE(back.recordCount(), 3);
     }
 
     void sqlLines()

@@ -1,7 +1,9 @@
 // SQL over table files through the virtual-table module: reads, joins,
 // grouping, and INSERT/UPDATE/DELETE landing in the files.
+#include "engine/ClientDataSet.h"
 #include "engine/Table.h"
 #include "engine/Value.h"
+#include "engine/sql/Functions.h"
 #include "engine/sql/TableModule.h"
 
 #include <QtTest>
@@ -19,6 +21,7 @@ struct Db {
     Db()
     {
         sqlite3_open(":memory:", &db);
+        sql::registerFunctions(db);
         sql::registerTableModule(db);
     }
     ~Db() { sqlite3_close(db); }
@@ -359,6 +362,10 @@ private slots:
         QTest::newRow("an expression") << "SELECT NAME FROM customer ORDER BY ID * 2 LIMIT 2" << false;
         QTest::newRow("a limit too large")
             << "SELECT NAME FROM customer ORDER BY NAME LIMIT 1000000" << false;
+        // The scan orders text by its bytes, SQLite's BINARY: another
+        // collation is left to SQLite.
+        QTest::newRow("a language's collation")
+            << "SELECT NAME FROM customer ORDER BY NAME COLLATE sv_SE LIMIT 3" << false;
     }
     void orderedLimitPlan()
     {
@@ -377,6 +384,79 @@ private slots:
                      "(4, '\xc3\x86r\xc3\xb8', NULL, '2021-07-08')",
                      nullptr, nullptr, nullptr);
         QCOMPARE(db.query(select), plain.query(select));
+    }
+
+    // The engine's own LIKE (letters folded beyond ASCII) still reaches the
+    // scan as a LIKE constraint, and the scan's check agrees with it.
+    void likeReachesTheScan_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("ascii") << "NAME LIKE 'smith%'" << QStringList { "Smith", "Smithers" };
+        QTest::newRow("beyond ascii, other case")
+            << "NAME LIKE '\u00e6R\u00d8'" << QStringList { "\u00c6r\u00f8" };
+        QTest::newRow("beyond ascii after a wildcard")
+            << "NAME LIKE '_R\u00d8'" << QStringList { "\u00c6r\u00f8" };
+        QTest::newRow("no match") << "NAME LIKE 'x%'" << QStringList {};
+    }
+    void likeReachesTheScan()
+    {
+        QFETCH(QString, condition);
+        QFETCH(QStringList, names);
+        Db db;
+        sql::attachTable(db.db, "customer", dir.filePath("customer.dbf"), Table::DBase, false);
+        const QString select = "SELECT NAME FROM customer WHERE " + condition + " ORDER BY ID";
+        QVERIFY(db.query("EXPLAIN QUERY PLAN " + select).join(u'\n').contains(":L1,"));
+        QCOMPARE(db.query(select), names);
+    }
+
+    // A data packet reads like a table and refuses changes.
+    void packets_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xml") << "people.xml";
+        QTest::newRow("binary") << "people.cds";
+    }
+    void packets()
+    {
+        QFETCH(QString, file);
+        const QString path = dir.filePath(file);
+        {
+            ClientDataSet cds;
+            cds.addFieldDef("ID", FieldType::Integer);
+            cds.addFieldDef("NAME", FieldType::String, 20);
+            cds.addFieldDef("PAID", FieldType::BCD, 10, false, 2);
+            cds.addFieldDef("BORN", FieldType::Date);
+            cds.createDataSet();
+            cds.appendRecord({ 1, "Smith", "12.50", QDate(1980, 2, 29) });
+            cds.appendRecord({ 3, QString::fromUtf8("\u00c6r\u00f8"), QVariant(), QVariant() });
+            cds.appendRecord({ 4, "Jones", "-7.25", QDate(1999, 12, 31) });
+            cds.saveToFile(path, ClientDataSet::formatForFileName(path, PacketFormat::Binary));
+        }
+        Db db;
+        sql::attachPacket(db.db, "people", path);
+        sql::attachTable(db.db, "customer", dir.filePath("customer.dbf"), Table::DBase, false);
+        QCOMPARE(db.query("SELECT ID, NAME, PAID, BORN FROM people ORDER BY ID DESC"),
+                 QStringList({ "4|Jones|-7.25|1999-12-31", QString::fromUtf8("3|\u00c6r\u00f8|<null>|<null>"),
+                               "1|Smith|12.5|1980-02-29" }));
+        QCOMPARE(db.query("SELECT p.NAME, c.CITY FROM people p JOIN customer c ON c.ID = p.ID WHERE p.NAME "
+                          "LIKE 'j%' OR p.BORN < '1990-01-01' ORDER BY p.ID"),
+                 QStringList({ "Smith|Oslo", "Jones|" })); // dBASE keeps no null for text
+        QCOMPARE(db.query("SELECT sum(PAID), count(*) FROM people"), QStringList { "5.25|3" });
+        // (SQLite gives a failed DROP TABLE its own words; Query names the packet.)
+        QVERIFY_THROWS_EXCEPTION(EngineError, db.query("DROP TABLE people"));
+        for (const char *change :
+             { "DELETE FROM people", "UPDATE people SET NAME = 'x'", "INSERT INTO people (ID) VALUES (9)" }) {
+            try {
+                db.query(QString::fromLatin1(change));
+                QFAIL(change);
+            } catch (const EngineError &e) {
+                QVERIFY2(e.message().contains(file) && e.message().contains("SQL"),
+                         qPrintable(QString::fromLatin1(change) + ": " + e.message()));
+            }
+        }
+        QCOMPARE(db.query("SELECT count(*) FROM people"), QStringList { "3" });
+        QVERIFY(QFileInfo::exists(path));
     }
 
     void missingTable()

@@ -1,6 +1,7 @@
 // qvx sql: runs a statement in the program's SQL dialect over table files.
 // A SELECT prints its rows as `qvx cat` does; any other statement prints
-// how many records it changed.
+// how many records it changed. "--" ends the options, so that a statement
+// may start with a comment of its own (qvx sql -- "-- note<newline>SELECT 1").
 #include "Command.h"
 #include "Output.h"
 #include "RecordWriter.h"
@@ -49,7 +50,9 @@ int runSql(const QStringList &args)
         query.setDirectory(parser.value(dirOption));
 
     Output out;
-    if (Query::returnsRows(query.sqlText())) {
+    // SQLite says whether the statement returns rows, whatever comments
+    // or WITH clause it starts with.
+    if (query.returnsRows()) {
         query.open();
         writeRecords(query, format, -1, out);
     } else {
