@@ -39,8 +39,12 @@ inline Fault dbfInput(const std::uint8_t *data, std::size_t size)
                          memo.isEmpty() ? nullptr : std::make_unique<MemoryFile>(memo, memoName),
                          (mode & 2) != 0);
         (void)t->info();
+        if (t->readOnly() && t->readOnlyReason().isEmpty())
+            return "a read-only table gives no reason";
         const qint64 count = std::min<qint64>(t->recordCount(), 200);
         Record rec;
+        // Every record the table counts reads: damage inside one (a bad memo
+        // pointer, a damaged memo) costs that value only.
         for (qint64 i = 0; i < count; ++i) {
             try {
                 t->read(i, rec);
@@ -49,9 +53,10 @@ inline Fault dbfInput(const std::uint8_t *data, std::size_t size)
                     (void)valueToText(v, t->fields()[f].type);
                 }
             } catch (const EngineError &) {
-                // A damaged record; the others are still read.
+                return "a record the table counts could not be read";
             }
         }
+        (void)t->warnings();
         if (!t->readOnly() && count > 0) {
             t->read(0, rec);
             t->update(0, rec);

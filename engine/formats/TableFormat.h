@@ -83,6 +83,10 @@ public:
     virtual bool readOnly() const = 0;
     // Why a read-only table refuses writes ("the file is read-only on disk").
     virtual QString readOnlyReason() const { return {}; }
+    // What was found wrong with the file and read around: damage to the
+    // table as a whole first, then each value read as null because its bytes
+    // could not be read (naming record and field). Empty for a sound file.
+    virtual QStringList warnings() const { return {}; }
     virtual qint64 recordCount() const = 0;
     // A quick guess at the record count for planning (deleted records may be
     // counted); must not read the whole file.

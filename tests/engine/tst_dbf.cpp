@@ -69,6 +69,11 @@ void readEverything(const OpenTable &t)
     }
 }
 
+QString freshMemo(int i)
+{
+    return QString(100 * (i + 1), QChar(u'a' + i));
+}
+
 QByteArray dbt3(const QList<QByteArray> &memos)
 {
     QByteArray out = le32Bytes(quint32(1 + memos.size())).leftJustified(512, '\0');
@@ -101,6 +106,8 @@ class TestDbf : public QObject {
 private slots:
     void fieldTypes_data();
     void fieldTypes();
+    void numbersAsWritten_data();
+    void numbersAsWritten();
     void headerYear_data();
     void headerYear();
     void endOfFile_data();
@@ -112,10 +119,14 @@ private slots:
     void memoFiles_data();
     void memoFiles();
     void vfpNullFlags();
+    void looseHeaders_data();
+    void looseHeaders();
     void refusedVersions_data();
     void refusedVersions();
     void malformed_data();
     void malformed();
+    void memoDamage_data();
+    void memoDamage();
     void flippedBytesNeverCrash();
     void lazyOpen();
     void dbfFuzzInputs_data();
@@ -250,6 +261,72 @@ void TestDbf::fieldTypes()
     QCOMPARE(t->readField(0, 0), rec[0]);
 }
 
+// What reaches SQL from readFieldTo(), as text that tells the kinds apart.
+class TextSink : public FieldSink {
+public:
+    QString got;
+    void null() override { got = QStringLiteral("null"); }
+    void integer(qint64 v) override { got = QString::number(v); }
+    void real(double v) override { got = QString::number(v, 'g', QLocale::FloatingPointShortest); }
+    void text(const char *utf8, qsizetype length) override { got = QString::fromUtf8(utf8, length); }
+};
+
+void TestDbf::numbersAsWritten_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text"); // empty for null
+
+    // Some writers store N values with an exponent, whatever the decimals say.
+    QTest::newRow("exponent, more digits than declared")
+        << 19 << 4 << QByteArray("       1.111049E-01") << "0.1111049";
+    QTest::newRow("exponent, lower case") << 12 << 2 << QByteArray("  -1.25e+02 ") << "-125";
+    QTest::newRow("exponent without sign") << 12 << 3 << QByteArray("     2.5E3  ") << "2500";
+    QTest::newRow("exponent, tiny") << 15 << 2 << QByteArray("        1.0E-12") << "0.000000000001";
+    QTest::newRow("exponent, 17 digits kept")
+        << 24 << 0 << QByteArray(" 1.2345678901234567E+016") << "12345678901234567";
+    QTest::newRow("plain, more decimals than declared") << 12 << 2 << QByteArray("     3.14159") << "3.14159";
+    QTest::newRow("plain, fewer decimals") << 10 << 4 << QByteArray("       2.5") << "2.5";
+    QTest::newRow("exponent with nothing after it") << 12 << 2 << QByteArray("      1.5E  ") << "";
+    QTest::newRow("exponent out of reach") << 12 << 2 << QByteArray("    1.5E+999") << "";
+    // Whole-number fields (N up to 9 wide, no decimals) holding other numbers.
+    QTest::newRow("fraction in N(9,0)") << 9 << 0 << QByteArray("     12.5") << "12.5";
+    QTest::newRow("fraction in N(4,0)") << 4 << 0 << QByteArray("-0.5") << "-0.5";
+    QTest::newRow("whole number with a point") << 9 << 0 << QByteArray("      7.0") << "7";
+    QTest::newRow("exponent in N(9,0)") << 9 << 0 << QByteArray("  1.2E+02") << "120";
+    QTest::newRow("past the integer range") << 9 << 0 << QByteArray("  5.0E+10") << "50000000000";
+    QTest::newRow("letters in N(9,0)") << 9 << 0 << QByteArray("    12abc") << "";
+}
+
+void TestDbf::numbersAsWritten()
+{
+    QFETCH(int, length);
+    QFETCH(int, decimals);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(bytes.size(), length);
+
+    auto t = open(DbfBytes().field("N", 'N', length, decimals).record(bytes).bytes());
+    const FieldDef &f = t->fields()[0];
+    const QVariant v = t->readField(0, 0);
+    QCOMPARE(v.isNull(), text.isEmpty());
+    QCOMPARE(valueToText(v, f.type), text);
+    Record rec;
+    t->read(0, rec);
+    QCOMPARE(valueToText(rec[0], f.type), text);
+
+    // SQL gets the same number, whichever path it takes.
+    TextSink sink;
+    if (t->readFieldTo(0, 0, sink)) {
+        QCOMPARE(sink.got, text.isEmpty() ? QStringLiteral("null") : text);
+    } else if (!text.isEmpty()) {
+        bool ok = false;
+        QCOMPARE(v.toString().toDouble(&ok), text.toDouble());
+        QVERIFY(ok);
+    }
+}
+
 void TestDbf::headerYear_data()
 {
     QTest::addColumn<int>("yearByte");
@@ -277,37 +354,70 @@ void TestDbf::endOfFile_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("damage"); // empty when the header and the file agree
 
     DbfBytes three = DbfBytes().field("C", 'C', 2).record("aa").record("bb").record("cc");
-    QTest::newRow("with 0x1A") << three.bytes() << 3;
-    QTest::newRow("missing 0x1A") << DbfBytes(three).noEndMarker().bytes() << 3;
-    QTest::newRow("header count larger") << DbfBytes(three).claimedCount(1000).bytes() << 3;
-    QTest::newRow("header count larger, no 0x1A")
-        << DbfBytes(three).claimedCount(4).noEndMarker().bytes() << 3;
-    QTest::newRow("cut inside the last record") << DbfBytes(three).noEndMarker().bytes().chopped(1) << 2;
-    QTest::newRow("header count smaller") << DbfBytes(three).claimedCount(2).bytes() << 2;
+    QTest::newRow("with 0x1A") << three.bytes() << 3 << "";
+    QTest::newRow("missing 0x1A") << DbfBytes(three).noEndMarker().bytes() << 3 << "";
+    QTest::newRow("header count larger") << DbfBytes(three).claimedCount(1000).bytes() << 3
+                                         << "the header says 1000 records, the file holds 3";
+    QTest::newRow("header count larger, no 0x1A") << DbfBytes(three).claimedCount(4).noEndMarker().bytes()
+                                                  << 3 << "the header says 4 records, the file holds 3";
+    QTest::newRow("header count larger, padding after 0x1A") << DbfBytes(three).claimedCount(1000).bytes()
+            + QByteArray(8, '\0') << 3 << "the header says 1000 records, the file holds 3";
+    QTest::newRow("cut inside the last record")
+        << DbfBytes(three).noEndMarker().bytes().chopped(1) << 2
+        << "the header says 3 records, the file holds 2; the file ends 2 bytes into record 3";
+    QTest::newRow("cut inside a record the header does not count")
+        << DbfBytes(three).noEndMarker().bytes() + " d" << 3 << "the file ends 2 bytes into record 4";
+    // Rows the header does not count are rows all the same.
+    QTest::newRow("header count smaller")
+        << DbfBytes(three).claimedCount(2).bytes() << 3 << "the header says 2 records, the file holds 3";
+    QTest::newRow("header count zero") << DbfBytes(three).claimedCount(0).noEndMarker().bytes() << 3
+                                       << "the header says 0 records, the file holds 3";
+    QTest::newRow("header count smaller, 0x1A where it ends")
+        << DbfBytes().field("C", 'C', 2).record("aa").record("bb").bytes() + QByteArray("\0\0\0\0\0", 5) << 2
+        << "";
     // One writer puts the Visual FoxPro backlink into FoxPro 2 tables too.
     QTest::newRow("FoxPro 2 with a backlink")
         << DbfBytes(0xF5).field("C", 'C', 2).record("aa").record("bb").record("cc").backlink(true).bytes()
-        << 3;
-    QTest::newRow("no records") << DbfBytes().field("C", 'C', 2).bytes() << 0;
-    QTest::newRow("no records, no 0x1A") << DbfBytes().field("C", 'C', 2).noEndMarker().bytes() << 0;
+        << 3 << "";
+    QTest::newRow("no records") << DbfBytes().field("C", 'C', 2).bytes() << 0 << "";
+    QTest::newRow("no records, no 0x1A") << DbfBytes().field("C", 'C', 2).noEndMarker().bytes() << 0 << "";
 }
 
 void TestDbf::endOfFile()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, count);
+    QFETCH(QString, damage);
     auto t = open(bytes);
     QCOMPARE(t->recordCount(), count);
     if (count > 0)
         QCOMPARE(t->readField(count - 1, 0).toString(), QString(2, QChar(u'a' + count - 1)));
     QVERIFY_THROWS_EXCEPTION(EngineError, t->readField(count, 0));
+    QCOMPARE(t->warnings().join(u'|'), damage);
 
-    // Appending puts the count right and the end marker back.
     auto w = openDbf(memory(bytes), nullptr, false);
     const auto *file = dynamic_cast<const dbf::DbfTable *>(w.get());
     QVERIFY(file);
+    QCOMPARE(w->recordCount(), count);
+    if (!damage.isEmpty()) {
+        // A damaged table is read as it is and not written to: rewriting
+        // the header would make the guess permanent.
+        QVERIFY(w->readOnly());
+        QCOMPARE(w->readOnlyReason(), damage);
+        try {
+            w->insert(count, { QStringLiteral("zz") });
+            QFAIL("a damaged table took a new record");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains(damage), qPrintable(e.message()));
+        }
+        QCOMPARE(w->recordCount(), count);
+        return;
+    }
+    // Appending puts the count right and the end marker back.
+    QVERIFY(!w->readOnly());
     w->insert(count, { QStringLiteral("zz") });
     QCOMPARE(w->recordCount(), count + 1);
     QCOMPARE(file->header().recordCount, quint32(count + 1));
@@ -516,6 +626,116 @@ void TestDbf::vfpNullFlags()
     }
 }
 
+namespace {
+
+// Two records "abc" and "de " in one C(3) field, in a table whose bytes the
+// row changes afterwards.
+QByteArray twoRecords(std::uint8_t version)
+{
+    return DbfBytes(version).field("C", 'C', 3).record("abc").record("de ").bytes();
+}
+
+// Records of the table padded with `pad` bytes each, the record length saying so.
+QByteArray paddedRecords(int pad)
+{
+    const QByteArray plain = twoRecords(0x03);
+    const int hl = dbf::le16(plain.constData() + 8);
+    QByteArray out = plain.left(hl);
+    dbf::putLe16(out.data() + 10, std::uint16_t(4 + pad));
+    for (int r = 0; r < 2; ++r)
+        out += plain.mid(hl + 4 * r, 4) + QByteArray(pad, '\0');
+    return out + '\x1A';
+}
+
+QByteArray dbt4(const QByteArray &memo)
+{
+    QByteArray out = le32Bytes(2) + QByteArray(16, '\0') + QByteArray("\x00\x02", 2);
+    out = out.leftJustified(512, '\0');
+    out += (QByteArray("\xFF\xFF\x08\x00", 4) + le32Bytes(quint32(memo.size() + 8)) + memo)
+               .leftJustified(512, '\0');
+    return out;
+}
+
+} // namespace
+
+void TestDbf::looseHeaders_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("memo"); // a .dbt, or null
+
+    QTest::newRow("version 0x05") << twoRecords(0x05) << QByteArray();
+    QByteArray terminatorLf = twoRecords(0x03);
+    terminatorLf[64] = '\n';
+    QTest::newRow("descriptors end with 0x0A") << terminatorLf << QByteArray();
+    QByteArray terminatorNul = twoRecords(0x03);
+    terminatorNul[64] = '\0';
+    QTest::newRow("descriptors end with a NUL") << terminatorNul << QByteArray();
+    QByteArray terminatorJunk = twoRecords(0x8B);
+    terminatorJunk[64] = 'Z';
+    QTest::newRow("no room for a descriptor after the last") << terminatorJunk << QByteArray();
+    QTest::newRow("records padded by 2") << paddedRecords(2) << QByteArray();
+    QTest::newRow("records padded by 40") << paddedRecords(40) << QByteArray();
+    // A dBASE IV memo beside a table marked 0x84.
+    const QByteArray withMemo = DbfBytes(0x84)
+                                    .field("C", 'C', 3)
+                                    .field("M", 'M', 10)
+                                    .record("abc         1")
+                                    .record("de           ")
+                                    .bytes();
+    QTest::newRow("version 0x84 with a dBASE IV memo") << withMemo << dbt4("memo text");
+}
+
+void TestDbf::looseHeaders()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, memo);
+    auto check = [&](const OpenTable &t, int records) {
+        QCOMPARE(t.recordCount(), records);
+        for (qint64 i = 0; i < records; ++i)
+            for (std::size_t f = 0; f < t.fields().size(); ++f)
+                t.readField(i, int(f));
+        QVERIFY2(t.warnings().isEmpty(), qPrintable(t.warnings().join(u'|')));
+        QCOMPARE(t.fields()[0].name, QStringLiteral("C"));
+        QCOMPARE(t.readField(0, 0).toString(), QStringLiteral("abc"));
+        QCOMPARE(t.readField(1, 0).toString(), QStringLiteral("de"));
+        if (!memo.isNull()) {
+            QCOMPARE(t.fields().size(), std::size_t(2));
+            QCOMPARE(t.readField(0, 1).toString(), QStringLiteral("memo text"));
+            QVERIFY(t.readField(1, 1).isNull());
+        } else {
+            QCOMPARE(t.fields().size(), std::size_t(1));
+        }
+    };
+    check(*open(bytes, memo), 2);
+
+    // Writing keeps working: a new record, and an old one changed.
+    auto tableFile = std::make_unique<MemoryFile>(bytes, QStringLiteral("t.dbf"));
+    auto memoFile = memo.isNull() ? nullptr : std::make_unique<MemoryFile>(memo, QStringLiteral("t.dbt"));
+    const MemoryFile *tableBytes = tableFile.get();
+    const MemoryFile *memoBytes = memoFile.get();
+    QByteArray written, writtenMemo;
+    {
+        auto w = openDbf(std::move(tableFile), std::move(memoFile), false);
+        QVERIFY2(!w->readOnly(), qPrintable(w->readOnlyReason()));
+        Record rec { QStringLiteral("xyz") };
+        if (!memo.isNull())
+            rec.push_back(QStringLiteral("new memo"));
+        w->insert(2, rec);
+        Record first;
+        w->read(0, first);
+        w->update(0, first);
+        QCOMPARE(w->readField(2, 0).toString(), QStringLiteral("xyz"));
+        written = tableBytes->data(); // the files go with the table
+        if (memoBytes)
+            writtenMemo = memoBytes->data();
+    }
+    auto again = open(written, writtenMemo);
+    check(*again, 3);
+    QCOMPARE(again->readField(2, 0).toString(), QStringLiteral("xyz"));
+    if (!memo.isNull())
+        QCOMPARE(again->readField(2, 1).toString(), QStringLiteral("new memo"));
+}
+
 void TestDbf::refusedVersions_data()
 {
     QTest::addColumn<int>("version");
@@ -585,7 +805,7 @@ const QList<Corruption> &corruptions()
               put(d, 8, "\xFF\xFF");
           },
           "field" },
-        { "record length off by one", 0x8B, [](QByteArray &d, QByteArray &) { d[10] = char(d[10] + 1); },
+        { "record length short by one", 0x8B, [](QByteArray &d, QByteArray &) { d[10] = char(d[10] - 1); },
           "field lengths add up" },
         { "record length one", 0x8B,
           [](QByteArray &d, QByteArray &) { put(d, 10, QByteArray("\x01\x00", 2)); },
@@ -600,37 +820,6 @@ const QList<Corruption> &corruptions()
           "cannot be 11 bytes long" },
         { "decimals wider than the field", 0x8B, [](QByteArray &d, QByteArray &) { d[64 + 17] = 6; },
           "6 decimals" },
-        { "no end of descriptors", 0x8B, [](QByteArray &d, QByteArray &) { d[128] = 'Z'; },
-          "shorter than its field descriptors" },
-        { "memo pointer past the end", 0x8B,
-          [](QByteArray &d, QByteArray &) { put(d, memoPointer(d, 1), "  99999999"); },
-          "past the end of the memo file" },
-        { "memo pointer not a number", 0x8B,
-          [](QByteArray &d, QByteArray &) { put(d, memoPointer(d, 1), "    12ab34"); },
-          "not a block number" },
-        { "memo pointer out of range", 0x8B,
-          [](QByteArray &d, QByteArray &) { put(d, memoPointer(d, 1), "9999999999"); }, "out of range" },
-        { "dBASE IV memo length runs off", 0x8B,
-          [](QByteArray &, QByteArray &m) { put(m, 512 + 4, "\xFF\xFF\xFF\x7F"); },
-          "runs past the end of the memo file" },
-        { "dBASE IV memo length under 8", 0x8B,
-          [](QByteArray &, QByteArray &m) { put(m, 512 + 4, QByteArray("\x03\x00\x00\x00", 4)); },
-          "shorter than its own header" },
-        { "memo file too short", 0x8B, [](QByteArray &, QByteArray &m) { m.truncate(10); },
-          "too short to hold its header" },
-        { "memo file missing", 0x8B, [](QByteArray &, QByteArray &m) { m = QByteArray(); },
-          "memo file is missing" },
-        { "FoxPro memo length runs off", 0x30,
-          [](QByteArray &, QByteArray &m) { put(m, 512 + 4, "\x7F\xFF\xFF\xFF"); },
-          "runs past the end of the memo file" },
-        { "FoxPro memo pointer into the header", 0x30,
-          [](QByteArray &d, QByteArray &) { put(d, headerLength(d) + 1 + 5 + 4, le32Bytes(3)); },
-          "inside the memo file header" },
-        { "FoxPro memo pointer past the end", 0x30,
-          [](QByteArray &d, QByteArray &) { put(d, headerLength(d) + 1 + 5 + 4, le32Bytes(0xFFFFFFF0u)); },
-          "past the end of the memo file" },
-        { "FoxPro memo block header cut", 0x30, [](QByteArray &, QByteArray &m) { m.truncate(516); },
-          "memo" },
         { "_NullFlags of no length", 0x30,
           [](QByteArray &d, QByteArray &) {
               d[128 + 16] = 0;
@@ -641,6 +830,90 @@ const QList<Corruption> &corruptions()
     return list;
 }
 
+// Damage to memo values or the memo file, which costs those values only:
+// the records whose memo reads as null, and whether the whole memo file is
+// lost (the table then opens read-only).
+struct MemoDamage {
+    const char *name;
+    int version;
+    std::function<void(QByteArray &dbf, QByteArray &memo)> change;
+    const char *message;
+    QList<int> lost;
+    bool wholeFile;
+};
+
+const QList<MemoDamage> &memoDamages()
+{
+    static const QList<MemoDamage> list {
+        { "memo pointer past the end",
+          0x8B,
+          [](QByteArray &d, QByteArray &) { put(d, memoPointer(d, 1), "  99999999"); },
+          "past the end of the memo file",
+          { 1 },
+          false },
+        { "memo pointer not a number",
+          0x8B,
+          [](QByteArray &d, QByteArray &) { put(d, memoPointer(d, 1), "    12ab34"); },
+          "not a block number",
+          { 1 },
+          false },
+        { "memo pointer out of range",
+          0x8B,
+          [](QByteArray &d, QByteArray &) { put(d, memoPointer(d, 1), "9999999999"); },
+          "out of range",
+          { 1 },
+          false },
+        { "dBASE IV memo length runs off",
+          0x8B,
+          [](QByteArray &, QByteArray &m) { put(m, 512 + 4, "\xFF\xFF\xFF\x7F"); },
+          "runs past the end of the memo file",
+          { 0 },
+          false },
+        { "dBASE IV memo length under 8",
+          0x8B,
+          [](QByteArray &, QByteArray &m) { put(m, 512 + 4, QByteArray("\x03\x00\x00\x00", 4)); },
+          "shorter than its own header",
+          { 0 },
+          false },
+        { "memo file too short",
+          0x8B,
+          [](QByteArray &, QByteArray &m) { m.truncate(10); },
+          "cannot be read",
+          { 0, 1, 2 },
+          true },
+        { "memo file missing",
+          0x8B,
+          [](QByteArray &, QByteArray &m) { m = QByteArray(); },
+          "memo file t.dbt is missing",
+          { 0, 1, 2 },
+          true },
+        { "FoxPro memo length runs off",
+          0x30,
+          [](QByteArray &, QByteArray &m) { put(m, 512 + 4, "\x7F\xFF\xFF\xFF"); },
+          "runs past the end of the memo file",
+          { 0 },
+          false },
+        { "FoxPro memo pointer into the header",
+          0x30,
+          [](QByteArray &d, QByteArray &) { put(d, headerLength(d) + 1 + 5 + 4, le32Bytes(3)); },
+          "inside the memo file header",
+          { 0 },
+          false },
+        { "FoxPro memo pointer past the end",
+          0x30,
+          [](QByteArray &d, QByteArray &) { put(d, headerLength(d) + 1 + 5 + 4, le32Bytes(0xFFFFFFF0u)); },
+          "past the end of the memo file",
+          { 0 },
+          false },
+        { "FoxPro memo block header cut",
+          0x30,
+          [](QByteArray &, QByteArray &m) { m.truncate(516); },
+          "memo",
+          { 0, 1, 2 },
+          false },
+    };
+    return list;
+}
 } // namespace
 
 void TestDbf::malformed_data()
@@ -650,29 +923,44 @@ void TestDbf::malformed_data()
         QTest::newRow(corruptions()[i].name) << i;
 }
 
-void TestDbf::malformed()
-{
-    QFETCH(int, which);
-    const Corruption &c = corruptions()[which];
+namespace {
 
+// A table with fields S C(5), N and M memo and three records ("r<i>", i and
+// a memo of 100*(i+1) letters), written by our own driver: its bytes and
+// its memo file's.
+void freshTable(int version, QByteArray &table, QByteArray &memo, QString &memoName)
+{
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
-    const TableDriver &driver = c.version == 0x30 ? foxproDriver() : dbaseDriver();
+    const TableDriver &driver = version == 0x30 ? foxproDriver() : dbaseDriver();
     CreateOptions options;
-    options.version = c.version;
+    options.version = version;
     FieldDefs defs { FieldDef("S", FieldType::String, 5), FieldDef("N", FieldType::Integer, 0, 0, true),
                      FieldDef("M", FieldType::Memo) };
-    if (c.version != 0x30)
+    if (version != 0x30)
         defs[1] = FieldDef("N", FieldType::BCD, 6);
     driver.create(path, defs, options);
     {
         auto t = driver.open(path, false);
         for (int i = 0; i < 3; ++i)
-            t->insert(i, { QStringLiteral("r%1").arg(i), i, QString(100 * (i + 1), QChar(u'a' + i)) });
+            t->insert(i, { QStringLiteral("r%1").arg(i), i, freshMemo(i) });
     }
     const QString memoPath = driver.files(path).value(1);
-    QByteArray table = fileBytes(path), memo = fileBytes(memoPath);
-    const QString memoName = QFileInfo(memoPath).fileName();
+    table = fileBytes(path);
+    memo = fileBytes(memoPath);
+    memoName = QFileInfo(memoPath).fileName();
+}
+
+} // namespace
+
+void TestDbf::malformed()
+{
+    QFETCH(int, which);
+    const Corruption &c = corruptions()[which];
+
+    QByteArray table, memo;
+    QString memoName;
+    freshTable(c.version, table, memo, memoName);
     {
         // The fresh copy reads.
         auto t = open(table, memo, memoName);
@@ -689,6 +977,53 @@ void TestDbf::malformed()
         QVERIFY2(m.startsWith(QLatin1String("t.dbf: ")) || m.startsWith(memoName + QLatin1String(": ")),
                  qPrintable(m));
         QVERIFY2(m.contains(QLatin1String(c.message)), qPrintable(m));
+    }
+}
+
+void TestDbf::memoDamage_data()
+{
+    QTest::addColumn<int>("which");
+    for (int i = 0; i < memoDamages().size(); ++i)
+        QTest::newRow(memoDamages()[i].name) << i;
+}
+
+void TestDbf::memoDamage()
+{
+    QFETCH(int, which);
+    const MemoDamage &c = memoDamages()[which];
+
+    QByteArray table, memo;
+    QString memoName;
+    freshTable(c.version, table, memo, memoName);
+    c.change(table, memo);
+    auto t = openDbf(memory(table), memo.isNull() ? nullptr : memory(memo, memoName), false);
+    QCOMPARE(t->recordCount(), 3);
+    Record rec;
+    for (int i = 0; i < 3; ++i) {
+        t->read(i, rec);
+        QCOMPARE(rec[0].toString(), QStringLiteral("r%1").arg(i));
+        QCOMPARE(rec[1].toInt(), i);
+        if (c.lost.contains(i)) {
+            QVERIFY2(rec[2].isNull(), qPrintable(rec[2].toString().left(20)));
+            QVERIFY(t->readField(i, 2).isNull());
+        } else {
+            QCOMPARE(rec[2].toString(), freshMemo(i));
+        }
+    }
+    const QStringList warnings = t->warnings();
+    QVERIFY2(warnings.join(u'|').contains(QLatin1String(c.message)), qPrintable(warnings.join(u'|')));
+    QCOMPARE(t->readOnly(), c.wholeFile);
+    if (c.wholeFile) {
+        QVERIFY2(t->readOnlyReason().contains(QLatin1String(c.message)), qPrintable(t->readOnlyReason()));
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY_THROWS_EXCEPTION(EngineError, t->insert(3, { QStringLiteral("x"), 1, QStringLiteral("m") }));
+    } else {
+        // One warning per lost value, naming its record and field, however
+        // often the value is read.
+        QCOMPARE(warnings.size(), c.lost.size());
+        for (int i : c.lost)
+            QVERIFY2(warnings.join(u'|').contains(QStringLiteral("record %1, field M: ").arg(i + 1)),
+                     qPrintable(warnings.join(u'|')));
     }
 }
 

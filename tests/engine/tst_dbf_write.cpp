@@ -876,11 +876,32 @@ void TestDbfWrite::openErrors()
     }
     dbaseDriver().create(file, { FieldDef("M", FieldType::Memo) }, {});
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("o.dbt"))));
-    try {
-        dbaseDriver().open(file, true);
-        QFAIL("a table without its memo file opened");
-    } catch (const EngineError &e) {
-        QCOMPARE(e.message(), file + QStringLiteral(": its memo file o.dbt is missing"));
+    {
+        // Without its memo file the table opens read-only, saying why, with
+        // its memo fields empty.
+        const QString missing
+            = QStringLiteral("its memo file o.dbt is missing; the memo fields read as empty");
+        auto t = dbaseDriver().open(file, false);
+        QVERIFY(t->readOnly());
+        QCOMPARE(t->readOnlyReason(), missing);
+        QCOMPARE(t->warnings(), QStringList { missing });
+        try {
+            t->insert(0, { QStringLiteral("x") });
+            QFAIL("a table without its memo file took a record");
+        } catch (const EngineError &e) {
+            QCOMPARE(e.message(), file + QStringLiteral(": ") + missing);
+        }
+        Table table;
+        table.setDatabaseName(dir.path());
+        table.setTableName(QStringLiteral("o.dbf"));
+        table.open();
+        QVERIFY(table.isReadOnly());
+        try {
+            table.append();
+            QFAIL("a data set over a table without its memo file took a record");
+        } catch (const EngineError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Cannot modify a read-only dataset: ") + missing);
+        }
     }
 
     // A file the user may not write opens read-only and says why on a write.

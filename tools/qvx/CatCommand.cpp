@@ -5,6 +5,8 @@
 #include "Source.h"
 #include "ValueFormat.h"
 
+#include "engine/Table.h"
+
 #include <QCommandLineParser>
 
 namespace qvx::tool {
@@ -33,6 +35,13 @@ int runCat(const QStringList &args)
     DataSet &data = source.data();
     Output out;
     namingFile(path, [&] { writeRecords(data, format, limit, out); });
+    // What the table read around (a damaged header, a lost memo value) goes
+    // to standard error, after the records and apart from them.
+    if (const auto *table = dynamic_cast<const Table *>(&data)) {
+        out.flush();
+        for (const QString &warning : table->warnings())
+            printError(QStringLiteral("%1: warning: %2").arg(path, warning));
+    }
     return 0;
 }
 

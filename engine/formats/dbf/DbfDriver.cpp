@@ -58,13 +58,12 @@ public:
         std::unique_ptr<File> memo;
         if (header.needsMemo()) {
             const QStringList exts = memoExtensions(header.memoKind);
+            // A missing memo file is the table's to report: it opens
+            // read-only with the memo fields empty.
             const QString memoPath = companionFile(path, exts);
-            if (memoPath.isEmpty())
-                throw EngineError(path,
-                                  QStringLiteral("its memo file %1.%2 is missing")
-                                      .arg(QFileInfo(path).completeBaseName(), exts.first()));
-            memo = openDiskFile(memoPath, QFileInfo(memoPath).isWritable() ? mode : OpenMode::ReadOnly);
-            if (!readOnly && !QFileInfo(memoPath).isWritable()) {
+            if (!memoPath.isEmpty())
+                memo = openDiskFile(memoPath, QFileInfo(memoPath).isWritable() ? mode : OpenMode::ReadOnly);
+            if (!memoPath.isEmpty() && !readOnly && !QFileInfo(memoPath).isWritable()) {
                 readOnly = true;
                 reason = QStringLiteral("its memo file is read-only on disk");
             }

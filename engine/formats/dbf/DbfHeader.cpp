@@ -90,6 +90,15 @@ void classifyVersion(std::uint8_t version, const QString &path, Variant &variant
         variant = Variant::DBase4;
         memo = MemoKind::None;
         return;
+    case 0x05: // dBASE 5 without memo: the dBASE IV layout
+        variant = Variant::DBase4;
+        memo = MemoKind::None;
+        return;
+    case 0x84: // a dBASE IV table with memo as some writers mark it; the memo
+               // file's header tells its style (MemoKind::None)
+        variant = Variant::DBase4;
+        memo = MemoKind::None;
+        return;
     case 0x8B:
     case 0xCB: // dBASE IV SQL table with memo
         variant = Variant::DBase4;
@@ -181,15 +190,21 @@ Header readHeader(const File &file)
     QByteArray bytes(h.headerLength, Qt::Uninitialized);
     file.readExact(0, bytes.data(), bytes.size(), "the table header");
 
-    // Descriptors run to the 0x0D terminator; the header length must hold
-    // them. A header that ends exactly after the last descriptor, without
-    // the terminator, is accepted.
+    // Descriptors run to the 0x0D terminator (0x0A from some writers); the
+    // header length must hold them. Without a terminator they end where the
+    // header does, or where no further descriptor fits or one has no name,
+    // provided the fields so far make up the record exactly.
     std::vector<int> shortLengths, longLengths;
+    qint64 shortSoFar = 1, longSoFar = 1;
     int pos = kFileHeaderSize;
     for (;;) {
         if (pos == h.headerLength)
             break;
-        if (bytes[pos] == kHeaderEnd)
+        if (bytes[pos] == kHeaderEnd || bytes[pos] == '\n')
+            break;
+        const bool complete
+            = !h.fields.empty() && (shortSoFar == h.recordLength || longSoFar == h.recordLength);
+        if (complete && (bytes[pos] == '\0' || pos + kDescriptorSize > h.headerLength))
             break;
         if (pos + kDescriptorSize > h.headerLength)
             throw EngineError(
@@ -212,6 +227,8 @@ Header readHeader(const File &file)
         f.length = lenLow;
         shortLengths.push_back(lenLow);
         longLengths.push_back(f.type == 'C' ? lenLow + 256 * decByte : lenLow);
+        shortSoFar += shortLengths.back();
+        longSoFar += longLengths.back();
         if (f.type == '@' || f.type == '+' || f.type == 'O')
             throw EngineError(path,
                               QStringLiteral("field %1 has the dBASE 7 type '%2', which is not supported")
@@ -229,8 +246,10 @@ Header readHeader(const File &file)
         shortSum += shortLengths[i];
         longSum += longLengths[i];
     }
+    // A record length past the fields is padding some writers leave at the
+    // end of each record; it is skipped (and kept when a record is rewritten).
     const bool useLong = longSum == h.recordLength;
-    if (!useLong && shortSum != h.recordLength)
+    if (!useLong && shortSum > h.recordLength)
         throw EngineError(
             path,
             QStringLiteral("the field lengths add up to %1 bytes, but the header says records are "

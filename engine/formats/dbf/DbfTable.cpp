@@ -5,6 +5,8 @@
 #include "../../EngineError.h"
 #include "../../Value.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstring>
 
@@ -44,20 +46,106 @@ DbfTable::DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header
     for (const Column &c : m_columns)
         m_fields.push_back(c.def);
 
-    if (m_header.needsMemo()) {
-        if (!memo)
-            fail(QStringLiteral("the table has memo fields, but its memo file is missing"));
+    // Without its memo file a table still has every other value to show:
+    // the memo fields read as null and the table as read-only, since a
+    // write could not keep the memos it points at.
+    if (m_header.needsMemo() && !memo) {
+        const QFileInfo info(m_file->path());
+        addProblem(
+            QStringLiteral("its memo file %1.%2 is missing; the memo fields read as empty")
+                .arg(info.completeBaseName(),
+                     m_header.memoKind == MemoKind::Fpt ? QStringLiteral("fpt") : QStringLiteral("dbt")));
+    } else if (m_header.needsMemo()) {
         MemoKind kind = m_header.memoKind;
-        if (kind == MemoKind::None)
-            kind = memo->path().endsWith(QLatin1String(".fpt"), Qt::CaseInsensitive) ? MemoKind::Fpt
-                                                                                     : MemoKind::Dbt3;
-        m_memo = std::make_unique<MemoFile>(std::move(memo), kind);
+        if (kind == MemoKind::None) {
+            // A .dbt in dBASE IV style names its block size at +20; in
+            // dBASE III style those bytes are unused (zero).
+            char size[2] = { 0, 0 };
+            if (memo->path().endsWith(QLatin1String(".fpt"), Qt::CaseInsensitive))
+                kind = MemoKind::Fpt;
+            else
+                kind = memo->readAt(20, size, 2) == 2 && le16(size) != 0 ? MemoKind::Dbt4 : MemoKind::Dbt3;
+        }
+        const QString memoName = QFileInfo(memo->path()).fileName();
+        try {
+            m_memo = std::make_unique<MemoFile>(std::move(memo), kind);
+        } catch (const EngineError &e) {
+            addProblem(QStringLiteral("its memo file %1 cannot be read (%2); the memo fields read as empty")
+                           .arg(memoName, e.message()));
+        }
     }
 
-    const qint64 room = (m_file->size() - m_header.headerLength) / m_header.recordLength;
-    // A header may promise more records than the file holds (an interrupted
-    // append, a truncated copy): trust what is there.
-    m_physicalCount = std::min<qint64>(m_header.recordCount, std::max<qint64>(room, 0));
+    countRecords();
+}
+
+qint64 DbfTable::endMark(qint64 first, qint64 last) const
+{
+    for (qint64 at = first; at < last; at += kBlockRecords) {
+        const QByteArray flags = readFlags(at, std::min(kBlockRecords, last - at));
+        const qsizetype i = flags.indexOf(kFileEnd);
+        if (i >= 0) {
+            dropWindow();
+            return at + i;
+        }
+    }
+    dropWindow();
+    return last;
+}
+
+void DbfTable::countRecords()
+{
+    // The header's count is not trusted over the file: an interrupted append,
+    // a writer that never updates it (0) or a truncated copy all leave it
+    // wrong. The table holds the whole records after the header, up to the
+    // end mark; the mark is looked for only where the count and the file
+    // disagree, so that a sound table opens without a scan.
+    const qint64 recLen = m_header.recordLength;
+    const qint64 bytes = std::max<qint64>(m_file->size() - m_header.headerLength, 0);
+    const qint64 room = bytes / recLen;
+    const qint64 claimed = m_header.recordCount;
+    qint64 held = room;
+    if (claimed < room)
+        held = endMark(claimed, room);
+    else if (claimed > room)
+        held = endMark(0, room);
+    m_physicalCount = held;
+
+    QStringList damage;
+    if (held != claimed)
+        damage << QStringLiteral("the header says %1 records, the file holds %2").arg(claimed).arg(held);
+    const qint64 rest = bytes % recLen;
+    // One byte after the last record is the end mark (or a lone delete flag,
+    // which holds no data either): the end of the file need not be read.
+    if (held == room && rest > 1) {
+        char next = 0;
+        m_file->readExact(recordOffset(room), &next, 1, "the end of the file");
+        if (next != kFileEnd)
+            damage << QStringLiteral("the file ends %1 bytes into record %2").arg(rest).arg(room + 1);
+    }
+    if (damage.isEmpty())
+        return;
+    // Appending or rewriting the count would build on a guess; the damage
+    // is shown instead and the file left as it is.
+    m_followsFile = false;
+    addProblem(damage.join(QLatin1String("; ")));
+}
+
+void DbfTable::addProblem(const QString &what)
+{
+    m_warnings << what;
+    if (m_readOnlyReason.isEmpty()) {
+        m_readOnlyReason = what;
+        m_lock.reset();
+    }
+}
+
+void DbfTable::warn(const QString &what) const
+{
+    if (m_warnings.size() < kMaxWarnings)
+        m_warnings << what;
+    else if (m_warnings.size() == kMaxWarnings)
+        m_warnings << QStringLiteral("more values could not be read; only the first %1 are listed")
+                          .arg(kMaxWarnings);
 }
 
 DbfTable::~DbfTable()
@@ -175,6 +263,8 @@ qint64 DbfTable::physicalOf(qint64 index) const
 
 void DbfTable::followFile() const
 {
+    if (!m_followsFile)
+        return;
     char count[4];
     if (m_file->readAt(4, count, 4) != 4)
         return;
@@ -268,19 +358,27 @@ QVariant DbfTable::decodeColumn(const Column &c, const char *p, const char *null
     if (!c.memo)
         return decodeValue(c, p, bit(nullFlags, c.varBit), m_codec);
 
-    const std::uint32_t block = decodeMemoPointer(c, p, m_file->path());
+    if (!m_memo)
+        return {}; // the memo file is missing (see the constructor)
+    // A bad pointer or a damaged memo costs that one value, not the read.
+    std::uint32_t block = 0;
+    QByteArray data;
+    try {
+        block = decodeMemoPointer(c, p, m_file->path());
+        if (block != 0)
+            data = m_memo->read(block);
+    } catch (const EngineError &e) {
+        const QString what
+            = QStringLiteral("record %1, field %2: %3").arg(index + 1).arg(c.def.name, e.message());
+        if (!m_warnings.contains(what))
+            warn(what);
+        return {};
+    }
     if (block == 0) {
         // A nullable VFP field tells null from empty by its null bit.
         if (c.nullBit < 0)
             return {};
         return c.def.type == FieldType::Memo ? QVariant(QStringLiteral("")) : QVariant(QByteArray(""));
-    }
-    QByteArray data;
-    try {
-        data = m_memo->read(block);
-    } catch (const EngineError &e) {
-        throw EngineError(
-            QStringLiteral("%1 (field %2 of record %3)").arg(e.message(), c.def.name).arg(index + 1));
     }
     if (c.def.type == FieldType::Memo)
         return m_codec.decode(data);

@@ -26,6 +26,7 @@ public:
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
     QString readOnlyReason() const override { return m_readOnlyReason; }
+    QStringList warnings() const override { return m_warnings; }
     qint64 recordCount() const override;
     bool hasRecord(qint64 index) const override;
     qint64 estimatedRecordCount() const override { return m_physicalCount; }
@@ -48,8 +49,20 @@ public:
 
     // Live records are counted per block of this many physical records.
     static constexpr qint64 kBlockRecords = 4096;
+    // Values that could not be read are listed up to this many.
+    static constexpr qsizetype kMaxWarnings = 100;
 
 private:
+    // Sets the physical record count from the file; a count in the header
+    // that disagrees makes the table read-only.
+    void countRecords();
+    // The first record in [first, last) that begins with the end mark, or last.
+    qint64 endMark(qint64 first, qint64 last) const;
+    // Something wrong with the table as a whole: a warning, and the reason
+    // the table is read-only unless it has one already.
+    void addProblem(const QString &what);
+    // A value that could not be read (and reads as null).
+    void warn(const QString &what) const;
     qint64 physicalOf(qint64 index) const;
     qint64 recordOffset(qint64 physical) const
     {
@@ -87,6 +100,8 @@ private:
     FieldDefs m_fields;
     int m_nullFlags = -1; // descriptor index of _NullFlags
     mutable qint64 m_physicalCount = 0;
+    bool m_followsFile = true; // false when the header count is not to be trusted
+    mutable QStringList m_warnings;
     std::vector<int> m_pendingAutoInc; // descriptors whose next value changed
 
     // m_liveBefore[k] = live records in blocks 0..k-1, for the blocks scanned

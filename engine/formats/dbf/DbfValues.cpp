@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace qvx::dbf {
 
@@ -146,6 +147,82 @@ bool parsePlainDecimal(const char *p, int len, QString &out)
     return true;
 }
 
+// Exponents past this are no number a field could mean (and would make the
+// decimal text absurdly long).
+constexpr int kMaxExponent = 400;
+
+// The exact decimal that number text stands for, in canonical form ("-12.5",
+// "0.1111049"), whether plain ("  -012.50") or with an exponent
+// ("1.111049E-01", which some writers put into N fields); empty when the
+// text is no number.
+QString exactDecimal(QByteArrayView text)
+{
+    qsizetype i = 0, n = text.size();
+    while (i < n && text[i] == ' ')
+        ++i;
+    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\0'))
+        --n;
+    bool negative = false;
+    if (i < n && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    auto isDigit = [&](qsizetype k) { return text[k] >= '0' && text[k] <= '9'; };
+    std::string digits;
+    while (i < n && isDigit(i))
+        digits += text[i++];
+    qsizetype point = qsizetype(digits.size()); // digits before the decimal point
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && isDigit(i))
+            digits += text[i++];
+    }
+    if (digits.empty())
+        return {};
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool below = false;
+        if (i < n && (text[i] == '-' || text[i] == '+'))
+            below = text[i++] == '-';
+        if (i == n)
+            return {};
+        int exponent = 0;
+        for (; i < n && isDigit(i); ++i) {
+            exponent = exponent * 10 + (text[i] - '0');
+            if (exponent > kMaxExponent)
+                return {};
+        }
+        point += below ? -exponent : exponent;
+    }
+    if (i != n)
+        return {};
+    std::size_t lead = 0;
+    while (lead < digits.size() && digits[lead] == '0')
+        ++lead;
+    digits.erase(0, lead);
+    point -= qsizetype(lead);
+    while (!digits.empty() && digits.back() == '0')
+        digits.pop_back();
+    if (digits.empty())
+        return QStringLiteral("0");
+    const qsizetype count = qsizetype(digits.size());
+    QString out;
+    out.reserve(count + std::abs(point) + 3);
+    if (negative)
+        out += u'-';
+    if (point <= 0) {
+        out += QStringLiteral("0.");
+        out += QString(-point, u'0');
+        out += QLatin1StringView(digits.data(), count);
+    } else if (point >= count) {
+        out += QLatin1StringView(digits.data(), count);
+        out += QString(point - count, u'0');
+    } else {
+        out += QLatin1StringView(digits.data(), point);
+        out += u'.';
+        out += QLatin1StringView(digits.data() + point, count - point);
+    }
+    return out;
+}
+
 QVariant decodeNumber(const Column &c, const char *p)
 {
     if (c.def.type == FieldType::BCD && c.desc.length < 290) {
@@ -159,34 +236,44 @@ QVariant decodeNumber(const Column &c, const char *p)
             && n <= std::numeric_limits<int>::max())
             return int(n);
     }
-    const QString text = QString::fromLatin1(p, c.desc.length).trimmed();
+    const QByteArrayView raw(p, c.desc.length);
     // Blank is null; writers fill a field with '*' when the value overflowed it.
-    if (text.isEmpty() || text.contains(u'*'))
+    if (rightTrimmed(p, c.desc.length).trimmed().isEmpty() || raw.contains('*'))
         return {};
-    bool ok = false;
     switch (c.def.type) {
     case FieldType::SmallInt:
     case FieldType::Integer: {
-        const int n = text.toInt(&ok);
+        const QString dec = exactDecimal(raw);
+        if (dec.isEmpty())
+            return {};
+        bool ok = false;
+        const int n = dec.toInt(&ok);
         if (ok)
             return n;
-        const double d = text.toDouble(&ok);
-        if (ok && d == std::trunc(d) && std::fabs(d) <= std::numeric_limits<int>::max())
-            return int(d);
-        return {};
+        const qint64 wide = dec.toLongLong(&ok);
+        if (ok)
+            return wide;
+        // A fraction (or a number past the integer range) in a whole-number
+        // field is still the number the file holds: as a double when one
+        // holds every digit, else as decimal text.
+        qsizetype significant = 0;
+        bool started = false;
+        for (QChar ch : dec) {
+            started = started || (ch >= u'1' && ch <= u'9');
+            if (started && ch.isDigit())
+                ++significant;
+        }
+        if (significant <= common::kExactDecimalDigits)
+            return dec.toDouble();
+        return dec;
     }
     case FieldType::BCD: {
-        QString dec = canonicalDecimal(text);
-        if (dec.isEmpty()) {
-            const double d = text.toDouble(&ok);
-            if (!ok || !std::isfinite(d))
-                return {};
-            dec = canonicalDecimal(QString::number(d, 'f', c.desc.decimals));
-        }
+        const QString dec = exactDecimal(raw);
         return dec.isEmpty() ? QVariant() : QVariant(dec);
     }
     default: {
-        const double d = text.toDouble(&ok);
+        bool ok = false;
+        const double d = QString::fromLatin1(raw).trimmed().toDouble(&ok);
         return ok ? QVariant(d) : QVariant();
     }
     }
