@@ -85,6 +85,15 @@ void ClientDataSet::createDataSet()
     notCreated.dismiss();
 }
 
+void ClientDataSet::close()
+{
+    // Before the base class leaves the open state: a failed write must not
+    // close what could not be saved.
+    if (isOpen())
+        saveIfChanged();
+    DataSet::close();
+}
+
 void ClientDataSet::emptyDataSet()
 {
     checkActive();
@@ -204,6 +213,9 @@ FieldDefs ClientDataSet::doOpen()
         empty.fields = m_fieldDefs;
         empty.indexes = m_indexes;
         adopt(std::move(empty));
+    } else if (m_hasData && m_changed) {
+        // Closed through the base class after a failed write-back: these
+        // rows are newer than the file, and still to be written.
     } else if (!m_fileName.isEmpty()) {
         const std::unique_ptr<File> file = openDiskFile(m_fileName, OpenMode::ReadOnly);
         adopt(readPacket(file->readBytes(0, file->size()), m_fileName));

@@ -15,8 +15,11 @@
 namespace qvx {
 
 // Closing a data set that has a file name and changed data writes it back
-// first (a failure is raised and the data is kept, so that the destructor can
-// try again); the destructor does the same but only logs a failure.
+// first; when that fails the error is raised and the data set stays open
+// with its rows and its changed flag, until a write succeeds. (Closed through
+// the DataSet base, it closes but keeps the rows, and opening again brings
+// them back rather than the older file.) The destructor writes back too but
+// only logs a failure.
 class ClientDataSet : public DataSet {
 public:
     ClientDataSet();
@@ -30,11 +33,16 @@ public:
     // Creates the data set empty in memory from the field definitions and opens it.
     void createDataSet();
     void emptyDataSet();
+    // Writes back (see above) before closing; throws, still open, when that fails.
+    void close();
 
     // Kept and written into the packet; the fields are checked against the
     // field definitions when the data set is created.
     void addIndexDef(const QString &name, const QStringList &fields);
     const std::vector<IndexDef> &indexDefs() const { return m_indexes; }
+    // Forgets every index definition, so that a data set can be defined
+    // again from the start.
+    void clearIndexDefs() { m_indexes.clear(); }
 
     void setFileName(const QString &path) { m_fileName = path; }
     QString fileName() const { return m_fileName; }

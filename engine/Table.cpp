@@ -5,6 +5,7 @@
 #include "formats/ascii/AsciiDriver.h"
 #include "formats/dbf/DbfDriver.h"
 #include "formats/paradox/ParadoxDriver.h"
+#include "io/File.h"
 
 #include <QDir>
 #include <QFile>
@@ -118,6 +119,8 @@ void Table::deleteTable()
     const QStringList files = driver().files(path);
     if (files.isEmpty())
         throw EngineError(path, QStringLiteral("the table does not exist"));
+    // A window or program writing the table would go on into files that are gone.
+    const TableFilesLock lock(files);
     for (const QString &file : files) {
         QFile f(file);
         if (!f.remove())
@@ -158,6 +161,11 @@ TableInfo Table::info() const
 {
     checkActive();
     return m_open->info();
+}
+
+QStringList Table::warnings() const
+{
+    return m_open ? m_open->warnings() : QStringList();
 }
 
 QString Table::displayName() const

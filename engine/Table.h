@@ -52,6 +52,7 @@ public:
     void createTable(); // replaces an existing table of that name; not while open
 
     TableInfo info() const; // of the open table
+    QStringList warnings() const; // what the open table read around (OpenTable::warnings)
     QString displayName() const override;
 
     // The driver for a table type (after resolving 0 by extension).

@@ -8,6 +8,7 @@
 #include "DataSet.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -32,8 +33,20 @@ void copyRecords(DataSet &from, DataSet &to, const std::function<void()> &step =
 
 // Writes from's fields and records to path as target says. Nothing is
 // visible at path until the whole table (with its memo file) or packet is
-// written; an older file there is then replaced. Errors name path.
-void writeDataSet(DataSet &from, const QString &path, const WriteTarget &target,
-                  const std::function<void()> &step = {});
+// written; an older file there is then replaced, unless it is read-only on
+// disk or a window or program holds it for writing (refused). Errors name
+// path.
+//
+// A field a dBASE or FoxPro target cannot hold as it is goes to the nearest
+// type that keeps every value (a number too wide or a floating-point number
+// dBASE III lacks as N(20,d) with the decimals the values need, date and
+// time as a date when every time is midnight and as text otherwise, a time
+// of day as a Visual FoxPro date and time, an autoincrement as an integer),
+// and a name the target cannot hold is made valid and unique. Returns one
+// note per such change, for the user; refuses, naming field and value,
+// only what cannot be kept. A table's code page is kept when the target
+// can declare it and target.codePage is empty.
+QStringList writeDataSet(DataSet &from, const QString &path, const WriteTarget &target,
+                         const std::function<void()> &step = {});
 
 } // namespace qvx

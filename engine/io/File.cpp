@@ -162,12 +162,47 @@ void MemoryFile::truncate(qint64 size)
 
 // ---- AtomicFileWriter ------------------------------------------------------
 
+bool isReadOnlyOnDisk(const QString &path)
+{
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (::geteuid() == 0)
+        return (st.st_mode & 0222) == 0;
+    return ::access(QFile::encodeName(path).constData(), W_OK) != 0;
+}
+
+void checkReplaceable(const QString &path)
+{
+    if (isReadOnlyOnDisk(path))
+        throw EngineError(path, QStringLiteral("the file is read-only on disk; it was not replaced"));
+}
+
+QString atomicTempPrefix(const QString &fileName)
+{
+    return u'.' + fileName + QLatin1String(".qvx-");
+}
+
+void removeStaleTempFiles(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString prefix = atomicTempPrefix(info.fileName());
+    QDir dir = info.absoluteDir();
+    const QStringList entries
+        = dir.entryList({ prefix + QStringLiteral("??????") }, QDir::Files | QDir::Hidden);
+    for (const QString &entry : entries) {
+        if (entry.size() == prefix.size() + 6)
+            dir.remove(entry);
+    }
+}
+
 AtomicFileWriter::AtomicFileWriter(const QString &targetPath) : m_target(targetPath)
 {
+    checkReplaceable(targetPath);
     const QFileInfo info(targetPath);
     // Hidden, and named so that no table listing mistakes it for a table.
-    QByteArray templ = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
-                                         + QLatin1String(".qvx-XXXXXX"));
+    QByteArray templ = QFile::encodeName(info.absolutePath() + u'/' + atomicTempPrefix(info.fileName())
+                                         + QLatin1String("XXXXXX"));
     const int fd = ::mkostemp(templ.data(), O_CLOEXEC);
     if (fd < 0)
         throw EngineError(targetPath,
@@ -185,7 +220,9 @@ AtomicFileWriter::AtomicFileWriter(const QString &targetPath) : m_target(targetP
                 ::umask(m);
                 return m;
             }());
-    m_file = std::make_unique<DiskFile>(fd, m_tempPath);
+    // Named after the target: the hidden file means nothing to whoever reads
+    // an error about it.
+    m_file = std::make_unique<DiskFile>(fd, m_target);
 }
 
 AtomicFileWriter::~AtomicFileWriter()
@@ -242,5 +279,17 @@ WriterLock::~WriterLock()
     if (m_fd >= 0)
         ::close(m_fd); // closing the description releases its lock
 }
+
+TableFilesLock::TableFilesLock(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        const QByteArray name = QFile::encodeName(path);
+        if (::access(name.constData(), F_OK) != 0 || ::access(name.constData(), W_OK) != 0)
+            continue;
+        m_locks.push_back(std::make_unique<WriterLock>(path));
+    }
+}
+
+TableFilesLock::~TableFilesLock() = default;
 
 } // namespace qvx

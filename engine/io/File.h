@@ -5,8 +5,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace qvx {
 
@@ -61,9 +63,20 @@ private:
     qint64 m_writeBudget = -1;
 };
 
+// True when the file exists and its permission bits forbid writing it. The
+// bits are what counts, not whether this process could write anyway (root
+// can), so that a file someone made read-only is left alone.
+bool isReadOnlyOnDisk(const QString &path);
+
+// Throws EngineError "<path>: the file is read-only on disk; it was not
+// replaced" when isReadOnlyOnDisk(path).
+void checkReplaceable(const QString &path);
+
 // Writes a whole new version of a file beside it and puts it in place by
 // rename, so that a crash leaves the old file or the new one, never half of
-// either. Without commit() the temporary file is removed.
+// either. Without commit() the temporary file is removed. The new file keeps
+// the mode bits of the one it replaces; a file read-only on disk is refused
+// (checkReplaceable). Errors name the target, never the hidden temporary file.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(const QString &targetPath);
@@ -71,7 +84,7 @@ public:
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
-    File &file() { return *m_file; }
+    File &file() { return *m_file; } // its path() is the target's
     QString tempPath() const { return m_tempPath; }
     // Flushes the new file, renames it over the target and flushes the folder.
     void commit();
@@ -85,6 +98,15 @@ private:
 
 // Writes bytes to path atomically (see AtomicFileWriter).
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// The prefix and suffix of AtomicFileWriter's temporary files: for "t.txt",
+// ".t.txt.qvx-" followed by six random characters.
+QString atomicTempPrefix(const QString &fileName);
+
+// Removes temporary files of ours left beside path by a writer that was
+// stopped before it could commit or clean up. Only for a table that is held
+// under its writer lock: a live writer of that table would be using them.
+void removeStaleTempFiles(const QString &path);
 
 // An exclusive writer's lock on a table file, held while it is open for
 // writing. It is an open-file-description lock, so a second writer in this
@@ -100,6 +122,22 @@ public:
 
 private:
     int m_fd = -1;
+};
+
+// Writer locks on all the files of a table that is about to be replaced or
+// removed (data, memo, index), so that a window or program writing it is
+// not left writing into a file that is gone. Throws the "in use" error of
+// the first one held elsewhere. A file nobody can open for writing is
+// skipped: no writer can hold it either.
+class TableFilesLock {
+public:
+    explicit TableFilesLock(const QStringList &paths);
+    ~TableFilesLock();
+    TableFilesLock(const TableFilesLock &) = delete;
+    TableFilesLock &operator=(const TableFilesLock &) = delete;
+
+private:
+    std::vector<std::unique_ptr<WriterLock>> m_locks;
 };
 
 } // namespace qvx

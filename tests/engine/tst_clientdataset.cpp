@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 using namespace qvx;
 
@@ -103,6 +104,8 @@ private slots:
     void writeBackOnDestruction();
     void closeWritesBack();
     void failedWriteBack();
+    void failedWriteBackKeepsRows_data();
+    void failedWriteBackKeepsRows();
 };
 
 void TestClientDataSet::createWithEveryFieldType()
@@ -439,6 +442,15 @@ void TestClientDataSet::indexDefinitionsSurvive()
     ClientDataSet again;
     again.loadFromFile(other);
     QCOMPARE(again.indexDefs(), want);
+
+    // Defining the data set a second time starts from no indexes: the same
+    // name is no duplicate then.
+    again.close();
+    again.clearIndexDefs();
+    QVERIFY(again.indexDefs().empty());
+    again.addIndexDef(QStringLiteral("Primary"), { QStringLiteral("NAME") });
+    QCOMPARE(again.indexDefs().size(), std::size_t(1));
+    QCOMPARE(again.indexDefs().front().fields, QStringList { QStringLiteral("NAME") });
 }
 
 void TestClientDataSet::writeBackOnDestruction_data()
@@ -561,6 +573,69 @@ void TestClientDataSet::failedWriteBack()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no such folder")));
     ds.reset();
     QVERIFY(!QFile::exists(unwritable));
+}
+
+void TestClientDataSet::failedWriteBackKeepsRows_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("throughBase"); // closed as a DataSet, as a grid or window does
+    for (const char *name : { "r.xml", "r.cds" }) {
+        QTest::addRow("%s closed", name) << name << false;
+        QTest::addRow("%s closed as a DataSet", name) << name << true;
+    }
+}
+
+// A file read-only on disk is not replaced (root could write it, so the mode
+// bits decide), and the changes stay in memory until a write-back succeeds.
+void TestClientDataSet::failedWriteBackKeepsRows()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, throughBase);
+    QTemporaryDir dir;
+    const QString path = makePacketFile(dir, name, name.endsWith(u".xml"));
+    const QByteArray before = fileBytes(path);
+    const QByteArray file = QFile::encodeName(path);
+    QCOMPARE(::chmod(file.constData(), 0444), 0);
+
+    ClientDataSet ds;
+    ds.setFileName(path);
+    ds.open();
+    ds.first();
+    ds.deleteRecord();
+    try {
+        if (throughBase)
+            static_cast<DataSet &>(ds).close();
+        else
+            ds.close();
+        QFAIL("a read-only file was written back");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().startsWith(path + u':'), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("read-only")), qPrintable(e.message()));
+    }
+    QCOMPARE(fileBytes(path), before);
+    struct stat st { };
+    QCOMPARE(::stat(file.constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0444));
+
+    // Still open (or, closed through the base, reopened) with the change, not the file's rows.
+    QCOMPARE(ds.isOpen(), !throughBase);
+    if (throughBase)
+        ds.open();
+    QVERIFY(ds.changedSinceLoad());
+    QCOMPARE(names(ds), (QStringList { "two", "three" }));
+
+    // Once the file may be written, the kept rows go to it and it keeps its mode.
+    QCOMPARE(::chmod(file.constData(), 0604), 0);
+    ds.close();
+    QVERIFY(!ds.isOpen());
+    QCOMPARE(::stat(file.constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0604));
+    ClientDataSet back;
+    back.loadFromFile(path);
+    QCOMPARE(names(back), (QStringList { "two", "three" }));
+    ds.open();
+    QVERIFY(!ds.changedSinceLoad());
+    QCOMPARE(names(ds), (QStringList { "two", "three" }));
 }
 
 QTEST_GUILESS_MAIN(TestClientDataSet)

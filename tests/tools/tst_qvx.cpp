@@ -16,6 +16,8 @@
 using namespace qvx;
 
 Q_DECLARE_METATYPE(qvx::FieldType)
+Q_DECLARE_METATYPE(qvx::FieldDefs)
+Q_DECLARE_METATYPE(std::vector<qvx::Record>)
 
 namespace {
 
@@ -353,6 +355,59 @@ private slots:
             csv.out);
     }
 
+    // A damaged table is printed in full: what cannot be read shows as null,
+    // and what was wrong goes to standard error as warnings.
+    void catReadsDamagedTables_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QList<int>>("nullNotes"); // lines whose NOTES read as null
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("memo file missing")
+            << "no memo" << QList<int> { 0, 1, 2 } << "warning: its memo file customer.dbt is missing";
+        QTest::newRow("memo pointer past the end")
+            << "bad pointer" << QList<int> { 0, 1 } << "warning: record 1, field NOTES: ";
+        QTest::newRow("record count zero")
+            << "count 0" << QList<int> { 1 } << "warning: the header says 0 records, the file holds 4";
+    }
+    void catReadsDamagedTables()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QList<int>, nullNotes);
+        QFETCH(QString, warning);
+        const QString dir = m_dir.filePath(QStringLiteral("damaged-") + QString(damage).replace(u' ', u'-'));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = customerTable(dir);
+        QByteArray bytes = fileBytes(path);
+        const int headerLength = quint8(bytes[8]) | quint8(bytes[9]) << 8;
+        const int recordLength = quint8(bytes[10]) | quint8(bytes[11]) << 8;
+        int notes = 1; // the offset of NOTES in a record: the lengths before it
+        for (int d = 32; bytes[d] != '\x0D' && QByteArray(bytes.constData() + d) != "NOTES"; d += 32)
+            notes += quint8(bytes[d + 16]);
+        if (damage == QLatin1String("no memo"))
+            QVERIFY(QFile::remove(dir + QStringLiteral("/customer.dbt")));
+        else if (damage == QLatin1String("bad pointer"))
+            bytes.replace(headerLength + notes, 10, "  99999999");
+        else
+            bytes.replace(4, 4, QByteArray(4, '\0'));
+        if (damage != QLatin1String("no memo")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+        QVERIFY(recordLength > notes);
+
+        const Run r = qvxRun({ QStringLiteral("cat"), path });
+        QCOMPARE(r.exitCode, 0);
+        const QList<QByteArray> lines = r.out.split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines[0].startsWith("{\"ZNO\":1,\"NAME\":\"Müller\""), lines[0]);
+        QVERIFY2(lines[2].startsWith("{\"ZNO\":4,"), lines[2]);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(lines[i].endsWith("\"NOTES\":null}") == nullNotes.contains(i), lines[i]);
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(err.startsWith(QLatin1String("qvx: ")) && err.contains(warning), qPrintable(err));
+    }
+
     // The limit counts records shown, so a deleted record does not use it up.
     void catLimit_data()
     {
@@ -487,6 +542,81 @@ private slots:
         QCOMPARE(usage.exitCode, 2);
     }
 
+    // qvx sql: a statement may start with a comment (after "--", which ends
+    // the options); computed columns keep every value; sums of decimals
+    // print at their column's scale; case beyond ASCII; data packets are
+    // tables too.
+    void sqlCases_data()
+    {
+        QTest::addColumn<QStringList>("args"); // after "sql --dir DIR"
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("a line comment first, after --")
+            << QStringList { "--format=csv", "--", "-- the first\nSELECT ZNO FROM customer WHERE ZNO < 3" }
+            << QByteArray("ZNO\r\n1\r\n");
+        QTest::newRow("a block comment first")
+            << QStringList { "--format=csv", "/*--- header ---*/ SELECT count(*) AS N FROM customer" }
+            << QByteArray("N\r\n3\r\n");
+        QTest::newRow("a change after a comment")
+            << QStringList { "--", "-- fix\nUPDATE work SET NAME = 'x' WHERE ZNO >= 3" } << QByteArray("2\n");
+        QTest::newRow("decimals plus zero")
+            << QStringList { "SELECT AMOUNT + 0 AS A, COALESCE(AMOUNT, 0) AS C FROM amounts ORDER BY ID" }
+            << QByteArray("{\"A\":2,\"C\":2}\n{\"A\":1.25,\"C\":1.25}\n{\"A\":-7.5,\"C\":-7.5}\n");
+        QTest::newRow("sums by group")
+            << QStringList { "--format=csv",
+                             "SELECT ID, SUM(AMOUNT) AS S FROM amounts GROUP BY ID ORDER BY ID" }
+            << QByteArray("ID,S\r\n1,2\r\n2,1.25\r\n3,-7.5\r\n");
+        QTest::newRow("a sum at its column's scale")
+            << QStringList { "SELECT SUM(AMOUNT) AS total, MAX(AMOUNT) AS top FROM sums" }
+            << QByteArray("{\"total\":149998500,\"top\":98527562.6}\n");
+        QTest::newRow("a sum at its column's scale, as csv")
+            << QStringList { "--format=csv", "SELECT sum(AMOUNT) FROM sums" }
+            << QByteArray("sum(AMOUNT)\r\n149998500\r\n");
+        QTest::newRow("case beyond ascii") << QStringList {
+            "--format=csv",
+            "SELECT upper(NAME) AS U, lower(NAME) AS L FROM customer WHERE NAME LIKE '\u00c6R\u00d8'"
+        } << QByteArray("U,L\r\n\u00c6R\u00d8,\u00e6r\u00f8\r\n");
+        QTest::newRow("an xml packet")
+            << QStringList { "--format=csv", "SELECT ID, NAME FROM \"staff.xml\" ORDER BY ID DESC" }
+            << QByteArray("ID,NAME\r\n2,Bea\r\n1,Ada\r\n");
+        QTest::newRow("a binary packet by its bare name") << QStringList {
+            "SELECT s.NAME, c.NAME AS CUSTOMER, s.WAGE FROM staff2 s JOIN customer c ON c.ZNO = s.ID"
+        } << QByteArray("{\"NAME\":\"Ada\",\"CUSTOMER\":\"M\u00fcller\",\"WAGE\":10.1}\n");
+    }
+    void sqlCases()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, out);
+        const QString dir = m_dir.filePath(QStringLiteral("sql-cases"));
+        QVERIFY(QDir().mkpath(dir));
+        customerTable(dir);
+        for (const char *ext : { ".dbf", ".dbt" }) {
+            QFile::remove(dir + QStringLiteral("/work") + QLatin1String(ext));
+            QVERIFY(QFile::copy(dir + QStringLiteral("/customer") + QLatin1String(ext),
+                                dir + QStringLiteral("/work") + QLatin1String(ext)));
+        }
+        const FieldDefs amount = { FieldDef(QStringLiteral("ID"), FieldType::Integer, 6),
+                                   FieldDef(QStringLiteral("AMOUNT"), FieldType::BCD, 12, 2) };
+        makeTable(
+            dir, QStringLiteral("amounts.dbf"), Table::DBase, amount,
+            { { 1, QStringLiteral("2.00") }, { 2, QStringLiteral("1.25") }, { 3, QStringLiteral("-7.50") } });
+        // Added as doubles, these give 149998499.99999997.
+        makeTable(dir, QStringLiteral("sums.dbf"), Table::DBase, amount,
+                  { { 1, QStringLiteral("47366365.98") },
+                    { 2, QStringLiteral("98527562.60") },
+                    { 3, QStringLiteral("4104571.42") } });
+        const FieldDefs staff = { FieldDef(QStringLiteral("ID"), FieldType::Integer),
+                                  FieldDef(QStringLiteral("NAME"), FieldType::String, 10),
+                                  FieldDef(QStringLiteral("WAGE"), FieldType::BCD, 10, 2) };
+        const std::vector<Record> people = { { 1, QStringLiteral("Ada"), QStringLiteral("10.10") },
+                                             { 2, QStringLiteral("Bea"), QStringLiteral("20.20") } };
+        makePacket(dir + QStringLiteral("/staff.xml"), staff, people);
+        makePacket(dir + QStringLiteral("/staff2.cds"), staff, people, PacketFormat::Binary);
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("sql-config")).toUtf8());
+        const Run run = qvxRun(QStringList { QStringLiteral("sql"), QStringLiteral("--dir"), dir } + args);
+        QVERIFY2(run.exitCode == 0, run.err);
+        QCOMPARE(run.out, out);
+    }
+
     void aliasesFromTheConfiguration()
     {
         const QString config = m_dir.filePath(QStringLiteral("aliases-config"));
@@ -579,6 +709,235 @@ private slots:
         QCOMPARE(o.value("version").toInt(), version);
         if (!codePage.isEmpty())
             QCOMPARE(o.value("codePage").toString(), codePage);
+    }
+
+    // A table keeps its code page through convert unless --codepage says
+    // otherwise; text from a source without one goes into the target's
+    // default, and a character that default cannot hold is refused.
+    void convertKeepsCodePage_data()
+    {
+        QTest::addColumn<QString>("source"); // a table file name, or a .xml packet
+        QTest::addColumn<QString>("sourceCodePage");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("option"); // --codepage, when given
+        QTest::addColumn<QString>("expected"); // the target's code page, or the error
+        QTest::newRow("Cyrillic dBASE to dBASE III") << "s.dbf"
+                                                     << "windows-1251"
+                                                     << "Привет"
+                                                     << "dbase3"
+                                                     << ""
+                                                     << "windows-1251";
+        QTest::newRow("Cyrillic DOS dBASE to Visual FoxPro") << "s.dbf"
+                                                             << "IBM866"
+                                                             << "Привет"
+                                                             << "vfp"
+                                                             << ""
+                                                             << "IBM866";
+        QTest::newRow("Polish dBASE to Paradox") << "s.dbf"
+                                                 << "windows-1250"
+                                                 << "Zażółć gęślą"
+                                                 << "paradox"
+                                                 << ""
+                                                 << "windows-1250";
+        QTest::newRow("Polish Paradox to dBASE IV") << "s.db"
+                                                    << "windows-1250"
+                                                    << "Zażółć gęślą"
+                                                    << "dbase4"
+                                                    << ""
+                                                    << "windows-1250";
+        QTest::newRow("--codepage overrides") << "s.dbf"
+                                              << "windows-1251"
+                                              << "Привет"
+                                              << "foxpro"
+                                              << "IBM866"
+                                              << "IBM866";
+        QTest::newRow("packet into the default") << "s.xml"
+                                                 << ""
+                                                 << "Müller"
+                                                 << "dbase3"
+                                                 << ""
+                                                 << "windows-1252";
+        QTest::newRow("packet the default cannot hold") << "s.xml"
+                                                        << ""
+                                                        << "Привет"
+                                                        << "dbase3"
+                                                        << ""
+                                                        << "error: field NAME";
+        QTest::newRow("override that cannot hold the text") << "s.dbf"
+                                                            << "windows-1251"
+                                                            << "Привет"
+                                                            << "dbase3"
+                                                            << "windows-1250"
+                                                            << "error: field NAME";
+    }
+    void convertKeepsCodePage()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, sourceCodePage);
+        QFETCH(QString, text);
+        QFETCH(QString, to);
+        QFETCH(QString, option);
+        QFETCH(QString, expected);
+        const QString dir = m_dir.filePath(QStringLiteral("cp-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(dir));
+        const FieldDefs fields = { FieldDef(QStringLiteral("ID"), FieldType::Integer),
+                                   FieldDef(QStringLiteral("NAME"), FieldType::String, 20) };
+        const std::vector<Record> rows = { { 1, QStringLiteral("plain") }, { 2, text } };
+        const QString in = source.endsWith(u".xml")
+            ? makePacket(dir + u'/' + source, fields, rows)
+            : makeTable(dir, source, 0, fields, rows, {}, CreateOptions { 0, sourceCodePage });
+        const QString out = dir + (to == u"paradox" ? QStringLiteral("/t.db") : QStringLiteral("/t.dbf"));
+        QStringList args = { QStringLiteral("convert"), QStringLiteral("--to"), to };
+        if (!option.isEmpty())
+            args << QStringLiteral("--codepage") << option;
+        const Run r = qvxRun(args << in << out);
+        if (expected.startsWith(u"error: ")) {
+            QCOMPARE(r.exitCode, 1);
+            const QString err = QString::fromUtf8(r.err);
+            QVERIFY2(err.contains(expected.mid(7)) && err.contains(text), qPrintable(err));
+            QVERIFY(!QFile::exists(out));
+            return;
+        }
+        QVERIFY2(r.exitCode == 0, r.err);
+        const Run info = qvxRun({ QStringLiteral("info"), QStringLiteral("--json"), out });
+        QCOMPARE(QJsonDocument::fromJson(info.out).object().value("codePage").toString(), expected);
+        const std::vector<Record> back = readTable(out);
+        QCOMPARE(back.size(), std::size_t(2));
+        QCOMPARE(back[1][1].toString(), text);
+    }
+
+    // A field the target cannot hold as it is goes to the nearest type that
+    // keeps every value, each change told on standard error; only a value
+    // that cannot be kept is refused.
+    void convertMapsFields_data()
+    {
+        QTest::addColumn<QString>("source"); // "xml", "db" (Paradox) or "gdal" (a dbf with N(24,15))
+        QTest::addColumn<FieldDefs>("fields");
+        QTest::addColumn<std::vector<Record>>("rows");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QStringList>("names"); // of the target's fields
+        QTest::addColumn<QStringList>("values"); // of the last field, as read back
+        QTest::addColumn<QString>("message"); // a note, or (exit 1) the error
+        const auto field = [](const char *name, FieldType t, int size = 0, int decimals = 0) {
+            return FieldDef(QString::fromUtf8(name), t, size, decimals);
+        };
+        QTest::newRow("GDAL Real to dBASE III")
+            << "gdal" << FieldDefs {} << std::vector<Record> {} << "dbase3" << QStringList { "AREA" }
+            << QStringList { "1234.5", "-0.125" } << "AREA: N(24,15) is written as N(20,15)";
+        QTest::newRow("float to dBASE III")
+            << "xml" << FieldDefs { field("F", FieldType::Float) }
+            << std::vector<Record> { { 1.5 }, { -2.25 }, { 1234567.125 } } << "dbase3" << QStringList { "F" }
+            << QStringList { "1.5", "-2.25", "1234567.125" }
+            << "F: a floating-point number is written as N(20,3)";
+        QTest::newRow("Paradox Number to dBASE III")
+            << "db" << FieldDefs { field("AMOUNT", FieldType::Float) }
+            << std::vector<Record> { { 0.1 }, { 99.75 } } << "dbase3" << QStringList { "AMOUNT" }
+            << QStringList { "0.1", "99.75" } << "AMOUNT: a floating-point number is written as N(20,2)";
+        QTest::newRow("timestamp to dBASE IV as text")
+            << "xml" << FieldDefs { field("TS", FieldType::DateTime) }
+            << std::vector<Record> { { QDateTime(QDate(2024, 2, 29), QTime(13, 5, 9)) },
+                                     { QDateTime(QDate(2000, 1, 1), QTime(0, 0, 1)) } }
+            << "dbase4" << QStringList { "TS" }
+            << QStringList { "2024-02-29 13:05:09", "2000-01-01 00:00:01" }
+            << "TS: date and time is written as text of 19 characters";
+        QTest::newRow("Paradox Timestamp at midnight to FoxPro as a date")
+            << "db" << FieldDefs { field("TS", FieldType::DateTime) }
+            << std::vector<Record> { { QDateTime(QDate(2024, 2, 29), QTime(0, 0)) } } << "foxpro"
+            << QStringList { "TS" } << QStringList { "2024-02-29" }
+            << "TS: date and time is written as a date";
+        QTest::newRow("Paradox Time to Visual FoxPro")
+            << "db" << FieldDefs { field("AT", FieldType::Time) }
+            << std::vector<Record> { { QTime(7, 30, 15) } } << "vfp" << QStringList { "AT" }
+            << QStringList { "1899-12-30 07:30:15" }
+            << "AT: time of day is written as a date and time on 1899-12-30";
+        QTest::newRow("autoincrement to dBASE III")
+            << "db" << FieldDefs { field("ID", FieldType::AutoInc), field("N", FieldType::String, 5) }
+            << std::vector<Record> { { QVariant(), QStringLiteral("a") },
+                                     { QVariant(), QStringLiteral("b") } }
+            << "dbase3" << QStringList { "ID", "N" } << QStringList { "a", "b" }
+            << "ID: autoincrement is written as an integer";
+        QTest::newRow("names the target cannot hold")
+            << "xml"
+            << FieldDefs { field("GRÖSSE", FieldType::Integer), field("A-B", FieldType::Integer),
+                           field("1ST", FieldType::Integer), field("LONGFIELDNAME1", FieldType::Integer),
+                           field("LONGFIELDNAME2", FieldType::String, 3) }
+            << std::vector<Record> { { 1, 2, 3, 4, QStringLiteral("x") } } << "dbase3"
+            << QStringList { "GROSSE", "A_B", "F1ST", "LONGFIELDN", "LONGFIEL_1" } << QStringList { "x" }
+            << "field LONGFIELDNAME2 is named LONGFIEL_1";
+        QTest::newRow("a number no N(20) field holds")
+            << "xml" << FieldDefs { field("BIG", FieldType::Float) }
+            << std::vector<Record> { { 1.0 }, { 1e25 } } << "dbase3" << QStringList {} << QStringList {}
+            << "field BIG: the value 10000000000000000905969664";
+    }
+    void convertMapsFields()
+    {
+        QFETCH(QString, source);
+        QFETCH(FieldDefs, fields);
+        QFETCH(std::vector<Record>, rows);
+        QFETCH(QString, to);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, values);
+        QFETCH(QString, message);
+        const QString dir = m_dir.filePath(QStringLiteral("map-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(dir));
+        QString in;
+        if (source == u"xml") {
+            in = makePacket(dir + QStringLiteral("/s.xml"), fields, rows);
+        } else if (source == u"db") {
+            in = makeTable(dir, QStringLiteral("s.db"), Table::Paradox, fields, rows);
+        } else {
+            // As GDAL writes a "Real": N(24,15), two records.
+            QByteArray b(32, '\0');
+            b[0] = 0x03;
+            b[4] = 2;
+            b[8] = 65;
+            b[10] = 25;
+            QByteArray d(32, '\0');
+            d.replace(0, 4, "AREA");
+            d[11] = 'N';
+            d[16] = 24;
+            d[17] = 15;
+            b += d + '\r';
+            b += ' ' + QByteArray("1234.500000000000000").rightJustified(24, ' ');
+            b += ' ' + QByteArray("-0.125000000000000").rightJustified(24, ' ');
+            b += '\x1a';
+            in = dir + QStringLiteral("/s.dbf");
+            QFile f(in);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(b);
+        }
+        const QString out = dir + QStringLiteral("/t.dbf");
+        const Run r = qvxRun({ QStringLiteral("convert"), QStringLiteral("--to"), to, in, out });
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        if (names.isEmpty()) {
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY(!QFile::exists(out));
+            return;
+        }
+        QVERIFY2(r.exitCode == 0, r.err);
+        // One line per change, each naming the target.
+        for (const QString &line : err.split(u'\n', Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith(QStringLiteral("qvx: ") + out + QStringLiteral(": field ")),
+                     qPrintable(line));
+        Table t;
+        t.setTableName(out);
+        t.setReadOnly(true);
+        t.open();
+        QStringList gotNames;
+        for (const FieldDef &f : t.fields())
+            gotNames << f.name;
+        QCOMPARE(gotNames, names);
+        QStringList got;
+        for (t.first(); !t.eof(); t.next()) {
+            const QVariant v = t.value(t.fieldCount() - 1);
+            got << (v.typeId() == QMetaType::QDateTime
+                        ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                        : v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate)
+                                                         : v.toString());
+        }
+        QCOMPARE(got, values);
     }
 
     // Usage mistakes exit 2 with the usage; faults in files exit 1 with one

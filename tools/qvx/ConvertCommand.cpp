@@ -1,6 +1,7 @@
 // qvx convert: any file qvx reads into any format it writes, through the
 // engine, so that the result is what the program itself would write.
 #include "Command.h"
+#include "Output.h"
 #include "Progress.h"
 #include "Source.h"
 
@@ -78,9 +79,13 @@ int runConvert(const QStringList &args)
 
     Source source(inPath);
     Progress progress(QStringLiteral("qvx: converting %1").arg(source.path()), source.data().recordCount());
-    writeDataSet(source.data(), outPath,
-                 WriteTarget { target.tableType, target.version, target.packetFormat, codePage },
-                 [&] { progress.step(); });
+    const QStringList notes
+        = writeDataSet(source.data(), outPath,
+                       WriteTarget { target.tableType, target.version, target.packetFormat, codePage },
+                       [&] { progress.step(); });
+    // What was written differently from the source, one change a line.
+    for (const QString &note : notes)
+        printError(outPath + QStringLiteral(": ") + note);
     return 0;
 }
 

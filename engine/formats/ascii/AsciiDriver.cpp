@@ -35,6 +35,10 @@ public:
     {
         WriteAccess access = claimWriteAccess(path, options.readOnly);
         Schema schema = readSchemaFile(path);
+        // Under the lock no writer of ours is busy with this table, so a
+        // hidden new version beside it is what a stopped rewrite left.
+        if (access.lock)
+            removeStaleTempFiles(path);
         return std::make_unique<AsciiTable>(openDiskFile(path, OpenMode::ReadOnly), std::move(schema),
                                             access.reason, std::move(access.lock), true, options.textForms);
     }
