@@ -4,6 +4,9 @@
 // run the same code.
 #pragma once
 
+#include <QByteArray>
+
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,6 +26,19 @@ inline int stopOnFault(Fault fault)
         std::abort();
     }
     return 0;
+}
+
+// Inputs that carry a table and a companion file (memo, blob, index): two
+// little-endian bytes give the table's length, the table follows, then the
+// companion. Leaves the table in input and returns the companion.
+inline QByteArray splitCompanion(QByteArray &input)
+{
+    if (input.size() < 2)
+        return {};
+    const int length = std::uint8_t(input[0]) | std::uint8_t(input[1]) << 8;
+    QByteArray companion = input.mid(2 + length);
+    input = input.mid(2, length);
+    return companion;
 }
 
 } // namespace qvx::fuzz

@@ -28,11 +28,8 @@ inline Fault dbfInput(const std::uint8_t *data, std::size_t size)
     const std::uint8_t mode = data[0];
     QByteArray table(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     QByteArray memo;
-    if ((mode & 0x80) && table.size() >= 2) {
-        const int split = std::uint8_t(table[0]) | std::uint8_t(table[1]) << 8;
-        memo = table.mid(2 + split);
-        table = table.mid(2, split);
-    }
+    if (mode & 0x80)
+        memo = splitCompanion(table);
     const QString memoName = (mode & 1) ? QStringLiteral("fuzz.fpt") : QStringLiteral("fuzz.dbt");
     try {
         auto t = openDbf(std::make_unique<MemoryFile>(table, QStringLiteral("fuzz.dbf")),

@@ -31,11 +31,8 @@ inline Fault paradoxInput(const std::uint8_t *data, std::size_t size)
     const std::uint8_t mode = data[0];
     QByteArray table(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     QByteArray blobs;
-    if ((mode & 0x80) && table.size() >= 2) {
-        const int split = std::uint8_t(table[0]) | std::uint8_t(table[1]) << 8;
-        blobs = table.mid(2 + split);
-        table = table.mid(2, split);
-    }
+    if (mode & 0x80)
+        blobs = splitCompanion(table);
     const bool isIndex = (mode & 4) != 0;
     QByteArray index;
     if (isIndex) {
