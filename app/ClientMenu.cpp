@@ -715,8 +715,11 @@ void TMainForm::FormActivate()
 
 void TMainForm::setStatusText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < StatusPanelCount)
-        StatusPanels[panel]->setText(text);
+    if (panel < 0 || panel >= StatusPanelCount)
+        return;
+    StatusPanels[panel]->setText(text);
+    // A long reason may not fit a narrow window; the whole text is a hover away.
+    StatusPanels[panel]->setToolTip(text.trimmed());
 }
 
 QString TMainForm::statusText(int panel) const

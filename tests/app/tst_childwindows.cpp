@@ -196,6 +196,7 @@ void TestChildWindows::readOnlyTableSaysWhy()
     const QString state = form->statusText(qvx::ui::ChildHost::StatePanel);
     QVERIFY2(state.startsWith(QStringLiteral("Read-only")), qPrintable(state));
     QVERIFY2(state.contains(QStringLiteral("production index")), qPrintable(state));
+    QCOMPARE(form->StatusPanels[qvx::ui::ChildHost::StatePanel]->toolTip(), state);
 
     // Typing into a cell is answered with the engine's refusal.
     table->TableGrid->setFocus();
