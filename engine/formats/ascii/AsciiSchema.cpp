@@ -109,7 +109,10 @@ int parseNumber(const QByteArray &text, const QString &path, int line, const QSt
 
 QString decodeName(const QByteArray &bytes, const QString &codePage)
 {
-    QStringDecoder decoder(codePage.toLatin1().constData());
+    // Stateless: an incomplete sequence at the end of a name is a replacement
+    // character, not bytes held back for input that never comes (which would
+    // leave the name empty).
+    QStringDecoder decoder(codePage.toLatin1().constData(), QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 
@@ -260,6 +263,8 @@ Schema parseSchema(const QByteArray &text, const QString &path)
         ++expected;
         SchemaField f = std::move(p.field);
         f.name = decodeName(p.name, s.codePage);
+        if (f.name.trimmed().isEmpty())
+            lineError(path, p.line, QStringLiteral("Field%1 has no name").arg(n));
         if (names.contains(f.name.toUpper()))
             lineError(path, p.line, QStringLiteral("the field name %1 is used twice").arg(f.name));
         names.insert(f.name.toUpper());
