@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QStringDecoder>
 #include <QTime>
 
 #include <bit>
@@ -83,7 +84,12 @@ public:
         const char *p = take(qint64(n), what);
         return QByteArray(p, qsizetype(n));
     }
-    QString text(const char *what) { return QString::fromUtf8(bytes(what)); }
+    // A leading U+FEFF is part of the text, not a byte-order mark to drop.
+    QString text(const char *what)
+    {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8(bytes(what));
+    }
     // A count of items that each take at least `minimum` bytes: checked
     // against what remains before anything is reserved for them.
     quint32 count(qint64 minimum, const char *what)

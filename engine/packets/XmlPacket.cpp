@@ -678,9 +678,13 @@ private:
             f.visible = !hidden;
             if (!label.isEmpty())
                 f.displayLabel = label;
-            if (type == FieldType::DataSet)
-                m_packet.nestedDefinitions.insert(name, captureContent());
-            else
+            if (type == FieldType::DataSet) {
+                // An empty definition is kept as none, the way the writer
+                // puts none: as an empty FIELDS element.
+                const QByteArray definition = captureContent();
+                if (!definition.isEmpty() && definition != "<FIELDS/>")
+                    m_packet.nestedDefinitions.insert(name, definition);
+            } else
                 m_xml.skipCurrentElement();
             m_packet.fields.push_back(std::move(f));
         }
