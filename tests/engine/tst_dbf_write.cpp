@@ -791,13 +791,13 @@ void TestDbfWrite::filesListsCompanions()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("cust.dbf"));
     foxproDriver().create(file, { FieldDef("M", FieldType::Memo) }, {});
-    for (const char *name : { "CUST.CDX", "cust.Ndx", "cust2.mdx", "other.cdx", "cust.txt" }) {
+    for (const char *name : { "CUST.CDX", "cust.Ndx", "cust.IDX", "cust2.mdx", "other.cdx", "cust.txt" }) {
         QFile f(dir.filePath(QString::fromLatin1(name)));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    QCOMPARE(
-        foxproDriver().files(file),
-        QStringList({ file, dir.filePath("cust.fpt"), dir.filePath("CUST.CDX"), dir.filePath("cust.Ndx") }));
+    QCOMPARE(foxproDriver().files(file),
+             QStringList({ file, dir.filePath("cust.fpt"), dir.filePath("CUST.CDX"), dir.filePath("cust.Ndx"),
+                           dir.filePath("cust.IDX") }));
     QVERIFY(dbaseDriver().files(dir.filePath(QStringLiteral("none.dbf"))).isEmpty());
 
     // A memo file in another letter case is found when the table opens.

@@ -8,6 +8,7 @@
 #include "engine/formats/paradox/ParadoxDriver.h"
 #include "engine/formats/paradox/ParadoxHeader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -46,6 +47,7 @@ private slots:
     void longIntegerRefusesWhatItCannotHold();
     void recordsAcrossBlocks();
     void blobs();
+    void createRemovesOldCompanions();
     void autoIncrement();
     void emptyTable();
     void writerLockAndReadOnly();
@@ -266,6 +268,34 @@ void TestParadoxWrite::recordsAcrossBlocks()
             QCOMPARE(recordText(*w, i), model[i]);
     }
     QCOMPARE(QFileInfo(p).size(), size);
+}
+
+// A new table of an old name takes none of the old table's index, blob or
+// validity files; files of other tables beside it stay.
+void TestParadoxWrite::createRemovesOldCompanions()
+{
+    const QString p = path(QStringLiteral("Parts.db"));
+    const QStringList old { "Parts.MB",  "PARTS.PX",  "Parts.X01", "parts.y0a",
+                            "Parts.XG0", "Parts.YG1", "Parts.VAL" };
+    const QStringList others { "Parts2.X01", "Parts.X1", "Parts.XGG0", "Parts.txt", "Other.X01" };
+    for (const QString &name : old + others) {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QStringList listed = paradoxDriver().files(p);
+    listed.sort(Qt::CaseInsensitive);
+    QStringList expected;
+    for (const QString &name : old)
+        expected << path(name);
+    expected.sort(Qt::CaseInsensitive);
+    QCOMPARE(listed, expected);
+
+    paradoxDriver().create(p, { FieldDef(QStringLiteral("Name"), FieldType::String, 10) }, {});
+    QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList kept = others;
+    kept << QStringLiteral("Parts.db");
+    kept.sort();
+    QCOMPARE(left, kept);
 }
 
 void TestParadoxWrite::blobs()

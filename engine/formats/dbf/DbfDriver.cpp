@@ -165,7 +165,7 @@ public:
         QStringList out;
         if (QFileInfo(path).isFile())
             out << path;
-        for (const char *ext : { "dbt", "fpt", "mdx", "cdx", "ndx" }) {
+        for (const char *ext : { "dbt", "fpt", "mdx", "cdx", "ndx", "idx" }) {
             const QString found = companionFile(path, { QString::fromLatin1(ext) });
             if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
                 out << found;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace qvx {
 
@@ -234,10 +235,23 @@ public:
         QStringList out;
         if (QFileInfo(path).isFile())
             out << path;
-        for (const char *ext : { "mb", "px" }) {
+        for (const char *ext : { "mb", "px", "val" }) {
             const QString found = companionFile(path, { QString::fromLatin1(ext) });
             if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
                 out << found;
+        }
+        // Secondary indexes: T.Xnn and T.Ynn (nn in hex) for one field,
+        // T.XGn and T.YGn for several, in any letter case.
+        static const QRegularExpression secondary(QStringLiteral("^[XY]([0-9A-F]{2}|G[0-9A-Z])$"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+        const QFileInfo info(path);
+        const QString base = info.completeBaseName();
+        const QStringList entries = info.absoluteDir().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        for (const QString &entry : entries) {
+            const qsizetype dot = entry.lastIndexOf(u'.');
+            if (dot == base.size() && entry.startsWith(base, Qt::CaseInsensitive)
+                && secondary.match(entry.mid(dot + 1)).hasMatch())
+                out << info.absoluteDir().filePath(entry);
         }
         return out;
     }
