@@ -68,6 +68,16 @@ QString keptCodePage(const DataSet &from, int tableType)
     }
 }
 
+// A keyed Paradox table written as Paradox keeps its primary key (the
+// fields keep their order, so the key stays the leading fields).
+int keptKeyFields(const DataSet &from, int tableType)
+{
+    const auto *table = dynamic_cast<const Table *>(&from);
+    if (tableType != Table::Paradox || !table || !table->isOpen())
+        return 0;
+    return table->info().keyFields;
+}
+
 void writePacket(DataSet &from, const QString &path, PacketFormat format, const std::function<void()> &step)
 {
     ClientDataSet packet;
@@ -355,6 +365,7 @@ void writeTable(DataSet &from, const QString &path, const WriteTarget &target,
     CreateOptions options { target.version, target.codePage };
     if (options.codePage.isEmpty())
         options.codePage = keptCodePage(from, target.tableType);
+    options.keyFields = keptKeyFields(from, target.tableType);
     table.setCreateOptions(options);
 
     const TableDriver &driver = Table::driverFor(target.tableType);

@@ -19,6 +19,7 @@ struct TableInfo {
     int versionByte = 0;
     QString codePage; // the converter name in use, e.g. "IBM437"
     qint64 recordCount = 0;
+    int keyFields = 0; // Paradox: how many leading fields are the primary key
 };
 
 // Options for creating a table. Zero / empty means "the driver decides".

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -111,6 +112,7 @@ private slots:
     void failedWriteNamesTheFile();
     void staleTempFileIsRemoved_data();
     void staleTempFileIsRemoved();
+    void keyedParadoxStaysKeyed();
 };
 
 void TestTableWriter::heldTableIsNotReplacedOrDeleted_data()
@@ -389,4 +391,61 @@ void TestTableWriter::staleTempFileIsRemoved()
 }
 
 QTEST_GUILESS_MAIN(TestTableWriter)
+// A keyed Paradox table written as Paradox is keyed on the same fields, its
+// records in key order; written as dBASE it simply loses the key.
+void TestTableWriter::keyedParadoxStaysKeyed()
+{
+    QTemporaryDir dir;
+    const QString keyed = dir.filePath(QStringLiteral("keyed.db"));
+    {
+        Table t;
+        t.setTableName(keyed);
+        addFields(t, false);
+        CreateOptions options;
+        options.keyFields = 1;
+        t.setCreateOptions(options);
+        t.createTable();
+        t.open();
+        for (int seq : { 30, 10, 20 }) {
+            t.append();
+            t.setValue(0, seq);
+            t.setValue(1, QStringLiteral("row %1").arg(seq));
+            t.post();
+        }
+    }
+    Table source;
+    source.setTableName(keyed);
+    source.setReadOnly(true);
+    source.open();
+    QCOMPARE(source.info().keyFields, 1);
+
+    const QString copy = dir.filePath(QStringLiteral("copy.db"));
+    writeDataSet(source, copy, *writeTargetForFileName(copy));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("copy.px"))));
+    Table out;
+    out.setTableName(copy);
+    out.open();
+    QCOMPARE(out.info().keyFields, 1);
+    QList<qint64> order;
+    for (out.first(); !out.eof(); out.next())
+        order << out.integer(0);
+    QCOMPARE(order, QList<qint64>({ 10, 20, 30 }));
+    // Still keyed when written to: a new record goes to its key's place.
+    out.append();
+    out.setValue(0, 15);
+    out.setValue(1, QStringLiteral("row 15"));
+    out.post();
+    out.first();
+    out.next();
+    QCOMPARE(out.integer(0), 15);
+
+    const QString flat = dir.filePath(QStringLiteral("flat.dbf"));
+    writeDataSet(source, flat, *writeTargetForFileName(flat));
+    Table dbf;
+    dbf.setTableName(flat);
+    dbf.open();
+    QCOMPARE(dbf.recordCount(), 3);
+    QCOMPARE(dbf.info().keyFields, 0);
+}
+
 #include "tst_tablewriter.moc"

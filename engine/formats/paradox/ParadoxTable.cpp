@@ -108,6 +108,7 @@ TableInfo ParadoxTable::info() const
     info.versionByte = m_header.fileVersion;
     info.codePage = m_codec.name();
     info.recordCount = recordCount();
+    info.keyFields = m_header.keyFields;
     return info;
 }
 
