@@ -5,6 +5,8 @@
 // The peers live in tests/interop/ (dbf_peer.py, dbf_peer.pl). They print one
 // JSON object per live record, with values tagged by kind: null, true/false,
 // "text", {"n": "12.5"}, {"d": "2001-02-03"}, {"dt": "...T...", ms}, {"x": hex}.
+#include "tst_dbf_helpers.h"
+
 #include "engine/EngineError.h"
 #include "engine/Table.h"
 #include "engine/Value.h"
@@ -278,6 +280,8 @@ private slots:
     void theirsInOurs();
     void oursInTheirs_data();
     void oursInTheirs();
+    void looseFilesReadAlike_data();
+    void looseFilesReadAlike();
 };
 
 // ---------------------------------------------------------------------------
@@ -589,4 +593,108 @@ void TestInteropDbf::oursInTheirs()
 }
 
 QTEST_GUILESS_MAIN(TestInteropDbf)
+// ---------------------------------------------------------------------------
+// Files other programs write a little differently from the format's rules,
+// read alike in ours and in dbfread (which reads the records the file holds,
+// up to its end mark, whatever the header's count says).
+
+namespace {
+
+// A dBASE IV memo file holding one memo at block 1.
+QByteArray dbt4Memo(const QByteArray &memo)
+{
+    QByteArray out("\x02\x00\x00\x00", 4);
+    out += QByteArray(16, '\0') + QByteArray("\x00\x02", 2);
+    out = out.leftJustified(512, '\0');
+    QByteArray block("\xFF\xFF\x08\x00", 4);
+    const quint32 length = quint32(memo.size() + 8);
+    for (int i = 0; i < 4; ++i)
+        block += char((length >> (8 * i)) & 0xFF);
+    return out + (block + memo).leftJustified(512, '\0');
+}
+
+dbftest::DbfBytes threeRecords(std::uint8_t version)
+{
+    return dbftest::DbfBytes(version)
+        .field("NAME", 'C', 6)
+        .field("QTY", 'N', 5)
+        .record("alpha     1")
+        .record("beta     22")
+        .record("gamma   333");
+}
+
+} // namespace
+
+void TestInteropDbf::looseFilesReadAlike_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QByteArray>("memo"); // a .dbt, or null
+    QTest::addColumn<int>("records"); // what both must read
+    QTest::addColumn<QString>("peer");
+
+    QTest::newRow("version 0x05") << threeRecords(0x05).bytes() << QByteArray() << 3 << "dbfread";
+    QByteArray lf = threeRecords(0x03).bytes();
+    lf[32 + 2 * 32] = '\n';
+    QTest::newRow("descriptors end with 0x0A") << lf << QByteArray() << 3 << "dbfread";
+
+    QTest::newRow("header count 0") << threeRecords(0x03).claimedCount(0).bytes() << QByteArray() << 3
+                                    << "dbfread";
+    QTest::newRow("header count 1") << threeRecords(0x03).claimedCount(1).bytes() << QByteArray() << 3
+                                    << "dbfread";
+    QTest::newRow("header count past the end mark")
+        << threeRecords(0x03).claimedCount(9).bytes() + QByteArray(40, '\0') << QByteArray() << 3
+        << "dbfread";
+
+    const QByteArray withMemo = dbftest::DbfBytes(0x84)
+                                    .field("NAME", 'C', 6)
+                                    .field("NOTE", 'M', 10)
+                                    .record("alpha          1")
+                                    .record("beta            ")
+                                    .bytes();
+    // dbfread counts a dBASE IV memo's length without its 8-byte header and
+    // reads 8 bytes too many: DBD::XBase reads these right.
+    QTest::newRow("version 0x84 with a dBASE IV memo") << withMemo << dbt4Memo("memo text") << 2 << "xbase";
+}
+
+void TestInteropDbf::looseFilesReadAlike()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QByteArray, memo);
+    QFETCH(int, records);
+    QFETCH(QString, peer);
+    if (!peers().has(peer))
+        QSKIP(qPrintable(peer + " is not installed"));
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    auto put = [&](const QString &name, const QByteArray &bytes) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    QVERIFY(put(QStringLiteral("t.dbf"), table));
+    if (!memo.isNull())
+        QVERIFY(put(QStringLiteral("t.dbt"), memo));
+
+    QList<QJsonObject> expected;
+    const QString path = dir.filePath(QStringLiteral("t.dbf"));
+    QVERIFY(runPeer(peer,
+                    peer == QLatin1String("xbase") ? QStringList { "read-xbase", path, "cp1252" }
+                                                   : QStringList { "read-dbfread", path },
+                    expected));
+    QCOMPARE(expected.size(), records);
+
+    Table ours;
+    ours.setTableName(dir.filePath(QStringLiteral("t.dbf")));
+    ours.setReadOnly(true);
+    try {
+        ours.open();
+    } catch (const EngineError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+    Rules rules;
+    rules.peerSeesNulls = false;
+    const QStringList faults = compareRows(ours.fields(), readAll(ours), expected, rules);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+}
+
 #include "tst_interop_dbf.moc"
