@@ -2,7 +2,8 @@
 //
 // Input: one mode byte, then the data file. Mode bits 0-1 pick the schema
 // (delimited, undelimited, tab-separated with a quote delimiter, fixed);
-// bit 2 opens the table read-only (else it is also written to); bits 3-4
+// bit 2 opens the table read-only (else it is also written to, record by
+// record and then in a batch rolled back and one committed); bits 3-4
 // pick the forms of dates, times and numbers.
 #pragma once
 
@@ -87,11 +88,47 @@ inline Fault asciiDataInput(const std::uint8_t *data, std::size_t size)
             const auto *table = dynamic_cast<const ascii::AsciiTable *>(t.get());
             if (!table)
                 return "a text table opens as some other kind of table";
-            const QByteArray written = table->dataFile().readBytes(0, table->dataFile().size());
-            auto again = openAscii(std::make_unique<MemoryFile>(written, QStringLiteral("fuzz.txt")), schema,
-                                   QStringLiteral("fuzz.sch"), true, forms);
-            if (again->recordCount() != t->recordCount())
+            const auto rescans = [&] {
+                const QByteArray written = table->dataFile().readBytes(0, table->dataFile().size());
+                auto again = openAscii(std::make_unique<MemoryFile>(written, QStringLiteral("fuzz.txt")),
+                                       schema, QStringLiteral("fuzz.sch"), true, forms);
+                return again->recordCount() == t->recordCount();
+            };
+            if (!rescans())
                 return "what was written does not scan to the records the table holds";
+
+            // The same changes in a batch: dropped, the file is as it was;
+            // committed, it scans to what the batch held.
+            const QByteArray before = table->dataFile().readBytes(0, table->dataFile().size());
+            for (const bool commit : { false, true }) {
+                t->beginBatch();
+                try {
+                    const qint64 n = t->recordCount();
+                    if (n > 0) {
+                        t->read(n - 1, rec);
+                        t->update(n - 1, rec);
+                        t->insert(0, rec);
+                        t->remove(n);
+                        t->insert(n, rec);
+                        t->remove(0);
+                        for (qint64 i = 0; i < t->recordCount(); ++i)
+                            t->read(i, rec);
+                    }
+                } catch (const EngineError &) {
+                }
+                const qint64 held = t->recordCount();
+                if (!commit) {
+                    t->rollbackBatch();
+                    if (table->dataFile().readBytes(0, table->dataFile().size()) != before)
+                        return "a batch rolled back changed the file";
+                    continue;
+                }
+                t->commitBatch();
+                if (t->recordCount() != held)
+                    return "a committed batch lost or gained records";
+                if (!rescans())
+                    return "what a batch wrote does not scan to the records the table holds";
+            }
         }
     } catch (const EngineError &) {
     }

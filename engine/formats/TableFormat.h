@@ -128,6 +128,14 @@ public:
     virtual qint64 update(qint64 index, const Record &rec) = 0;
     virtual qint64 insert(qint64 before, const Record &rec) = 0; // returns the new index
     virtual void remove(qint64 index) = 0;
+    // A batch of changes that reach the file all together or not at all (an
+    // SQL statement's): after beginBatch(), update/insert/remove may wait
+    // in memory, reads see them, commitBatch() writes them and
+    // rollbackBatch() drops them. A format that writes each change at once
+    // leaves these as they are.
+    virtual void beginBatch() { }
+    virtual void commitBatch() { }
+    virtual void rollbackBatch() { }
     // A stable identity for a record (its physical position for most files).
     virtual qint64 bookmark(qint64 index) const { return index; }
     virtual qint64 indexOfBookmark(qint64 bookmark) const

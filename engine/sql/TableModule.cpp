@@ -799,8 +799,16 @@ int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
         }
         const FieldDefs &fields = t.fields();
         Record rec(fields.size());
-        for (std::size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i)
-            rec[i] = coerceValue(fromSqlite(argv[i + 2]), fields[i]);
+        for (std::size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i) {
+            // An integer for a floating-point field goes to the table as it
+            // is: a text table writes all its digits, and the others make
+            // the double themselves.
+            if (valueKind(fields[i].type) == ValueKind::Double
+                && sqlite3_value_type(argv[i + 2]) == SQLITE_INTEGER)
+                rec[i] = qint64(sqlite3_value_int64(argv[i + 2]));
+            else
+                rec[i] = coerceValue(fromSqlite(argv[i + 2]), fields[i]);
+        }
         if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
             if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
                 throw EngineError(QStringLiteral("A record number cannot be given to a new record"));
@@ -823,6 +831,50 @@ int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
     return SQLITE_OK;
 }
 
+// A write statement reaches each table's file all together or not at all.
+// SQLite begins a transaction on every table a statement writes; it syncs
+// and commits it when the statement (or the transaction around it)
+// succeeds, and rolls it back when it fails. Tables that can (text tables)
+// keep the changes in memory meanwhile, so the file is written once, in
+// sync, where a failure still rolls everything back.
+int beginTransaction(sqlite3_vtab *vtab)
+{
+    try {
+        static_cast<VTable *>(vtab)->table->beginBatch();
+    } catch (const std::exception &e) {
+        setError(vtab, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+int syncTransaction(sqlite3_vtab *vtab)
+{
+    try {
+        static_cast<VTable *>(vtab)->table->commitBatch();
+    } catch (const std::exception &e) {
+        setError(vtab, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+int commitTransaction(sqlite3_vtab *)
+{
+    return SQLITE_OK; // written in sync
+}
+
+int rollbackTransaction(sqlite3_vtab *vtab)
+{
+    try {
+        static_cast<VTable *>(vtab)->table->rollbackBatch();
+    } catch (const std::exception &e) {
+        setError(vtab, QString::fromUtf8(e.what()));
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
 const sqlite3_module kModule = {
     /* iVersion */ 1,
     /* xCreate */ connect,
@@ -838,10 +890,10 @@ const sqlite3_module kModule = {
     /* xColumn */ column,
     /* xRowid */ rowid,
     /* xUpdate */ update,
-    /* xBegin */ nullptr,
-    /* xSync */ nullptr,
-    /* xCommit */ nullptr,
-    /* xRollback */ nullptr,
+    /* xBegin */ beginTransaction,
+    /* xSync */ syncTransaction,
+    /* xCommit */ commitTransaction,
+    /* xRollback */ rollbackTransaction,
     /* xFindFunction */ nullptr,
     /* xRename */ nullptr,
     /* xSavepoint */ nullptr,

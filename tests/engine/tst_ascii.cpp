@@ -53,6 +53,10 @@ private slots:
     void lineBreakEndings();
     void malformedData_data();
     void malformedData();
+    void unreadableValues_data();
+    void unreadableValues();
+    void otherForms_data();
+    void otherForms();
     void unclosedFixtureFailsOnOpen();
     void missingSchema();
     void schemaFuzzInputs_data();
@@ -307,8 +311,6 @@ void TestAscii::malformedData_data()
     QTest::addColumn<int>("badRecord"); // -1: opening fails
     QTest::addColumn<QString>("error");
 
-    const QByteArray fixed = "[T]\nFiletype=FIXED\nField1=N,NUMBER,6,0,0\nField2=D,DATE,10,0,6\n"
-                             "Field3=B,BOOL,1,0,16\nField4=T,TIME,8,0,17\n";
     QTest::newRow("unclosed delimiter") << kTwoFields << QByteArray("1,\"a\"\r\n2,\"b\r\n3,c\r\n") << -1
                                         << "t.txt: line 2: a delimited value is never closed";
     QTest::newRow("text after delimiter") << kTwoFields << QByteArray("1,\"a\"\r\n2,\"b\"x\r\n") << 1
@@ -317,20 +319,6 @@ void TestAscii::malformedData_data()
                                      << "t.txt: line 1: more values than the 2 fields of the schema";
     QTest::newRow("too few values") << kTwoFields << QByteArray("1,\"x\ny\"\r\n5\r\n") << 1
                                     << "t.txt: line 3: 1 values where the schema has 2 fields";
-    QTest::newRow("bad integer") << kTwoFields << QByteArray("1x,a\r\n") << 0
-                                 << "t.txt: line 1: field ID: \"1x\" is not a valid LONGINT value";
-    QTest::newRow("integer overflow")
-        << kTwoFields << QByteArray("4294967296,a\r\n") << 0
-        << "t.txt: line 1: field ID: \"4294967296\" is not a valid LONGINT value";
-    QTest::newRow("NUMBER out of range") << fixed << QByteArray("999999          \r\n") << 0
-                                         << "t.txt: line 1: field N: \"999999\" is not a valid NUMBER value";
-    QTest::newRow("bad date")
-        << fixed << QByteArray("\r\n     12026-13-01\r\n") << 1
-        << "t.txt: line 2: field D: \"2026-13-01\" is not a valid DATE value (yyyy-MM-dd)";
-    QTest::newRow("bad bool") << fixed << QByteArray("                X\r\n") << 0
-                              << "t.txt: line 1: field B: \"X\" is not a valid BOOL value";
-    QTest::newRow("bad time") << fixed << QByteArray("                 25:00:00\r\n") << 0
-                              << "t.txt: line 1: field T: \"25:00:00\" is not a valid TIME value (hh:mm:ss)";
 }
 
 void TestAscii::malformedData()
@@ -348,6 +336,139 @@ void TestAscii::malformedData()
     } catch (const EngineError &e) {
         QCOMPARE(e.message(), error);
     }
+}
+
+void TestAscii::unreadableValues_data()
+{
+    QTest::addColumn<QByteArray>("schema");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("record");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("warning");
+
+    const QByteArray fixed = "[T]\nFiletype=FIXED\nField1=N,NUMBER,6,0,0\nField2=D,DATE,10,0,6\n"
+                             "Field3=B,BOOL,1,0,16\nField4=T,TIME,8,0,17\n";
+    QTest::newRow("bad integer") << kTwoFields << QByteArray("1x,a\r\n") << 0 << 0
+                                 << "record 1, field ID: \"1x\" is not a valid LONGINT value";
+    QTest::newRow("integer overflow") << kTwoFields << QByteArray("2,b\r\n4294967296,a\r\n") << 1 << 0
+                                      << "record 2, field ID: \"4294967296\" is not a valid LONGINT value";
+    QTest::newRow("NUMBER out of range") << fixed << QByteArray("999999          \r\n") << 0 << 0
+                                         << "record 1, field N: \"999999\" is not a valid NUMBER value";
+    QTest::newRow("bad date") << fixed << QByteArray("\r\n     12026-13-01\r\n") << 1 << 1
+                              << "record 2, field D: \"2026-13-01\" is not a valid DATE value (yyyy-MM-dd)";
+    QTest::newRow("date in no form")
+        << fixed << QByteArray("     131.31.2024\r\n") << 0 << 1
+        << "record 1, field D: \"31.31.2024\" is not a valid DATE value (yyyy-MM-dd)";
+    QTest::newRow("bad bool") << fixed << QByteArray("                X\r\n") << 0 << 2
+                              << "record 1, field B: \"X\" is not a valid BOOL value";
+    QTest::newRow("bad time") << fixed << QByteArray("                 25:00:00\r\n") << 0 << 3
+                              << "record 1, field T: \"25:00:00\" is not a valid TIME value (hh:mm:ss)";
+}
+
+// A value no form reads is null, the record's other values are read, the
+// reading goes on, and the table says which value it was.
+void TestAscii::unreadableValues()
+{
+    QFETCH(QByteArray, schema);
+    QFETCH(QByteArray, data);
+    QFETCH(int, record);
+    QFETCH(int, field);
+    QFETCH(QString, warning);
+    auto t = openMemory(schema, data);
+    QVERIFY(t->warnings().isEmpty());
+    Record r;
+    t->read(record, r);
+    QVERIFY(r[std::size_t(field)].isNull());
+    QCOMPARE(t->warnings(), QStringList { warning });
+    for (qint64 i = 0; i < t->recordCount(); ++i)
+        t->read(i, r);
+    t->read(record, r);
+    QCOMPARE(t->warnings(), QStringList { warning }); // named once
+    // The good value beside the bad one.
+    const QByteArray good = "[T]\nFiletype=VARYING\nField1=A,DATE,10,0,0\nField2=B,LONGINT,11,0,0\n";
+    auto u = openMemory(good, "31.31.2024,7\r\n");
+    u->read(0, r);
+    QVERIFY(r[0].isNull());
+    QCOMPARE(r[1], QVariant(7));
+}
+
+void TestAscii::otherForms_data()
+{
+    QTest::addColumn<QByteArray>("forms"); // date|time|number settings, ';' between
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("value");
+
+    const QDate day(2024, 3, 9);
+    const QDateTime stamp(day, QTime(13, 5), Qt::UTC);
+    const QByteArray iso; // the default forms: yyyy-mm-dd, '.' decimals
+    const QByteArray dmy = "SEPARATOR=.;MODE=1||DECIMALSEPARATOR=,;THOUSANDSEPARATOR=.";
+    const QByteArray mdy = "SEPARATOR=/;MODE=0||";
+    QTest::newRow("m/d/yyyy") << iso << QByteArray("DATE") << "3/9/2024" << QVariant(day);
+    QTest::newRow("mm/dd/yy") << iso << QByteArray("DATE") << "03/09/24" << QVariant(day);
+    QTest::newRow("d.m.yyyy") << iso << QByteArray("DATE") << "9.3.2024" << QVariant(day);
+    QTest::newRow("d.m.yy") << iso << QByteArray("DATE") << "9.3.24" << QVariant(day);
+    QTest::newRow("yyyymmdd") << iso << QByteArray("DATE") << "20240309" << QVariant(day);
+    QTest::newRow("yyyy/mm/dd") << iso << QByteArray("DATE") << "2024/03/09" << QVariant(day);
+    QTest::newRow("ISO under d.m.y") << dmy << QByteArray("DATE") << "2024-03-09" << QVariant(day);
+    QTest::newRow("own order first: d/m/y") << dmy << QByteArray("DATE") << "9/3/2024" << QVariant(day);
+    QTest::newRow("own order first: m-d-y") << mdy << QByteArray("DATE") << "3-9-2024" << QVariant(day);
+    QTest::newRow("ISO under m/d/y") << mdy << QByteArray("DATE") << "2024-03-09" << QVariant(day);
+    QTest::newRow("time with dots") << iso << QByteArray("TIME") << "13.05.00" << QVariant(QTime(13, 5));
+    QTest::newRow("twelve hours") << iso << QByteArray("TIME") << "1:05 pm" << QVariant(QTime(13, 5));
+    QTest::newRow("tenths of a second")
+        << iso << QByteArray("TIME") << "13:05:00.5" << QVariant(QTime(13, 5, 0, 500));
+    QTest::newRow("timestamp with T")
+        << iso << QByteArray("TIMESTAMP") << "2024-03-09T13:05:00" << QVariant(stamp);
+    QTest::newRow("timestamp m/d/yyyy")
+        << iso << QByteArray("TIMESTAMP") << "3/9/2024 1:05 PM" << QVariant(stamp);
+    QTest::newRow("timestamp d.m.yy, dotted time")
+        << iso << QByteArray("TIMESTAMP") << "9.3.24 13.05" << QVariant(stamp);
+    QTest::newRow("timestamp date alone")
+        << dmy << QByteArray("TIMESTAMP") << "2024-03-09" << QVariant(QDateTime(day, QTime(0, 0), Qt::UTC));
+    QTest::newRow("own number form") << dmy << QByteArray("FLOAT") << "-1.234,5" << QVariant(-1234.5);
+    QTest::newRow("C number under comma decimals")
+        << dmy << QByteArray("FLOAT") << "1234.5" << QVariant(1234.5);
+    QTest::newRow("C integer under dot thousands")
+        << dmy << QByteArray("LONGINT") << "1234" << QVariant(1234);
+    QTest::newRow("thousands only in groups of three")
+        << dmy << QByteArray("FLOAT") << "12.34" << QVariant(12.34);
+    QTest::newRow("19-digit INT64") << iso << QByteArray("INT64") << "-1234567890123456789"
+                                    << QVariant(qint64(-1234567890123456789LL));
+    QTest::newRow("BCD digit for digit") << iso << QByteArray("BCD") << "1234567890123456.78"
+                                         << QVariant(QStringLiteral("1234567890123456.78"));
+    QTest::newRow("BCD in the own form")
+        << dmy << QByteArray("BCD") << "-1.234.567,50" << QVariant(QStringLiteral("-1234567.5"));
+    QTest::newRow("BCD in C form") << dmy << QByteArray("BCD") << "0.25" << QVariant(QStringLiteral("0.25"));
+}
+
+// Values written in forms other than the table's read all the same, the
+// table's own form first where two could read them.
+void TestAscii::otherForms()
+{
+    QFETCH(QByteArray, forms);
+    QFETCH(QByteArray, type);
+    QFETCH(QString, text);
+    QFETCH(QVariant, value);
+    QList<QByteArray> parts = forms.split('|');
+    parts.resize(3);
+    const auto lines = [](const QByteArray &part) {
+        QStringList out;
+        for (const QByteArray &setting : part.split(';'))
+            if (!setting.isEmpty())
+                out << QString::fromLatin1(setting);
+        return out;
+    };
+    const TextForms textForms = ascii::textFormsFromConfig(lines(parts[0]), lines(parts[1]), lines(parts[2]));
+    const QByteArray schema = "[T]\nFiletype=VARYING\nDelimiter=\"\nSeparator=;\nField1=V," + type
+        + ",24,2,0\nField2=N,LONGINT,5,0,0\n";
+    auto t = openAscii(std::make_unique<MemoryFile>(text.toLatin1() + ";1\r\n", QStringLiteral("t.txt")),
+                       schema, QStringLiteral("t.sch"), true, textForms);
+    Record r;
+    t->read(0, r);
+    QVERIFY2(t->warnings().isEmpty(), qPrintable(t->warnings().join(u'\n')));
+    QCOMPARE(r[0].typeId(), value.typeId());
+    QCOMPARE(r[0], value);
 }
 
 void TestAscii::unclosedFixtureFailsOnOpen()

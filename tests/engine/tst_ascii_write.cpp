@@ -3,12 +3,15 @@
 // refusals, the bytes of the file after each change, the writer lock, and
 // the same through qvx::Table.
 #include "engine/EngineError.h"
+#include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/formats/ascii/AsciiDriver.h"
+#include "engine/formats/ascii/AsciiTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +68,15 @@ private slots:
     void throughTable();
     void sessionForms_data();
     void sessionForms();
+    void exactNumbers_data();
+    void exactNumbers();
+    void valuesKeptAsTheyStood_data();
+    void valuesKeptAsTheyStood();
+    void batch();
+    void oneRewritePerStatement_data();
+    void oneRewritePerStatement();
+    void failedStatementChangesNothing_data();
+    void failedStatementChangesNothing();
 
 private:
     QTemporaryDir m_dir;
@@ -106,7 +118,7 @@ void TestAsciiWrite::roundTrip_data()
     both("float exact", FieldType::Float, 24, 0, 1.0 / 3, 1.0 / 3);
     both("negative float", FieldType::Float, 24, 0, -1e-300, -1e-300);
     both("currency as float", FieldType::Currency, 0, 4, 1234.5678, 1234.5678);
-    both("decimal as float", FieldType::BCD, 12, 2, QStringLiteral("-12.50"), -12.5);
+    both("decimal", FieldType::BCD, 12, 2, QStringLiteral("-12.50"), QStringLiteral("-12.5"));
     both("small integer", FieldType::SmallInt, 0, 0, -32768, -32768);
     both("integer", FieldType::Integer, 0, 0, 2147483647, 2147483647);
     both("word as integer", FieldType::Word, 0, 0, 65535, 65535);
@@ -579,6 +591,314 @@ void TestAsciiWrite::sessionForms()
         QCOMPARE(back, rec);
         table.close();
     }
+}
+
+void TestAsciiWrite::exactNumbers_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QByteArray>("text"); // as the file holds it
+    QTest::addColumn<QVariant>("back");
+
+    const qint64 big = 1234567890123456789LL;
+    const qint64 nines = -999999999999999999LL;
+    QTest::newRow("19-digit INT64") << int(FieldType::LargeInt) << 0 << 0 << QVariant(big)
+                                    << QByteArray("1234567890123456789") << QVariant(big);
+    QTest::newRow("-999999999999999999 INT64") << int(FieldType::LargeInt) << 0 << 0 << QVariant(nines)
+                                               << QByteArray("-999999999999999999") << QVariant(nines);
+    QTest::newRow("19-digit integer to FLOAT") << int(FieldType::Float) << 0 << 0 << QVariant(big)
+                                               << QByteArray("1234567890123456789") << QVariant(double(big));
+    QTest::newRow("-999999999999999999 to FLOAT")
+        << int(FieldType::Float) << 0 << 0 << QVariant(nines) << QByteArray("-999999999999999999")
+        << QVariant(double(nines));
+    QTest::newRow("integer to FLOAT with decimals")
+        << int(FieldType::Float) << 12 << 2 << QVariant(5) << QByteArray("5.00") << QVariant(5.0);
+    QTest::newRow("whole double without exponent") << int(FieldType::Float) << 0 << 0 << QVariant(-1e18)
+                                                   << QByteArray("-1000000000000000000") << QVariant(-1e18);
+    QTest::newRow("BCD 1234567890123456.78")
+        << int(FieldType::BCD) << 20 << 2 << QVariant(QStringLiteral("1234567890123456.78"))
+        << QByteArray("1234567890123456.78") << QVariant(QStringLiteral("1234567890123456.78"));
+    QTest::newRow("BCD 20 nines") << int(FieldType::BCD) << 20 << 0
+                                  << QVariant(QStringLiteral("-99999999999999999999"))
+                                  << QByteArray("-99999999999999999999")
+                                  << QVariant(QStringLiteral("-99999999999999999999"));
+    QTest::newRow("BCD padded to its decimals")
+        << int(FieldType::BCD) << 10 << 2 << QVariant(QStringLiteral("7.5")) << QByteArray("7.50")
+        << QVariant(QStringLiteral("7.5"));
+    QTest::newRow("BCD digits past its decimals kept")
+        << int(FieldType::BCD) << 10 << 2 << QVariant(QStringLiteral("0.125")) << QByteArray("0.125")
+        << QVariant(QStringLiteral("0.125"));
+}
+
+// Numbers reach the file digit for digit, in VARYING and FIXED tables.
+void TestAsciiWrite::exactNumbers()
+{
+    QFETCH(int, type);
+    QFETCH(int, size);
+    QFETCH(int, decimals);
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, text);
+    QFETCH(QVariant, back);
+    for (const bool fixed : { false, true }) {
+        const QString file = path(QStringLiteral("exact.txt"));
+        createAsciiTable(file, { FieldDef(QStringLiteral("V"), FieldType(type), size, decimals) },
+                         layout(fixed));
+        asciiDriver().open(file, false)->insert(0, { value });
+        QCOMPARE(fileBytes(file).trimmed(), text);
+        Record r;
+        asciiDriver().open(file, true)->read(0, r);
+        QCOMPARE(r[0].typeId(), back.typeId());
+        QCOMPARE(r[0], back);
+    }
+}
+
+void TestAsciiWrite::valuesKeptAsTheyStood_data()
+{
+    QTest::addColumn<QByteArray>("schema");
+    QTest::addColumn<QByteArray>("line"); // the record before
+    QTest::addColumn<int>("field"); // the field changed
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray varying = "[T]\nFiletype=VARYING\nDelimiter=\"\nSeparator=,\nField1=N,CHAR,10,0,0\n"
+                               "Field2=D,DATE,10,0,0\nField3=F,FLOAT,24,0,0\n";
+    const QByteArray fixed = "[T]\nFiletype=FIXED\nField1=N,CHAR,6,0,0\nField2=D,DATE,10,0,6\n"
+                             "Field3=F,FLOAT,20,0,16\n";
+    QTest::newRow("unreadable date") << varying << QByteArray("\"Ann\",31.31.2024,1") << 0
+                                     << QVariant(QStringLiteral("Bob")) << QByteArray("\"Bob\",31.31.2024,1");
+    QTest::newRow("date in another form")
+        << varying << QByteArray("\"Ann\",3/9/2024,1") << 0 << QVariant(QStringLiteral("Bob"))
+        << QByteArray("\"Bob\",3/9/2024,1");
+    QTest::newRow("more digits than a double holds")
+        << varying << QByteArray("\"Ann\",2024-03-09,1234567890123456789") << 0
+        << QVariant(QStringLiteral("Bob")) << QByteArray("\"Bob\",2024-03-09,1234567890123456789");
+    QTest::newRow("a whole number a double cannot tell apart")
+        << varying << QByteArray("\"Ann\",2024-03-09,1234567890123456800") << 2
+        << QVariant(qint64(1234567890123456789LL)) << QByteArray("\"Ann\",2024-03-09,1234567890123456789");
+    QTest::newRow("undelimited text") << varying << QByteArray("Ann,2024-03-09,1.50") << 1
+                                      << QVariant(QDate(2024, 3, 10)) << QByteArray("Ann,2024-03-10,1.50");
+    QTest::newRow("the unreadable value itself changed")
+        << varying << QByteArray("\"Ann\",31.31.2024,1") << 1 << QVariant(QDate(2024, 3, 10))
+        << QByteArray("\"Ann\",2024-03-10,1");
+    QTest::newRow("fixed: unreadable date")
+        << fixed << QByteArray("Ann   99/99/9999  1.5000            ") << 0 << QVariant(QStringLiteral("Bob"))
+        << QByteArray("Bob   99/99/9999  1.5000            ");
+    QTest::newRow("fixed: value changed beside it")
+        << fixed << QByteArray("Ann   99/99/9999  1.5000            ") << 2 << QVariant(2.25)
+        << QByteArray("Ann   99/99/9999                2.25");
+}
+
+// A change writes the values it changes; the others stay as they stood in
+// the file, even those that read as null because no form reads them.
+void TestAsciiWrite::valuesKeptAsTheyStood()
+{
+    QFETCH(QByteArray, schema);
+    QFETCH(QByteArray, line);
+    QFETCH(int, field);
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, after);
+    const QByteArray other = "\"Cy\",2024-01-02,3\r\n";
+    auto t = openAscii(std::make_unique<MemoryFile>(line + "\r\n" + other, QStringLiteral("t.txt")), schema,
+                       QStringLiteral("t.sch"), false);
+    const auto *table = dynamic_cast<const ascii::AsciiTable *>(t.get());
+    QVERIFY(table);
+    Record r;
+    t->read(0, r);
+    r[std::size_t(field)] = value;
+    t->update(0, r);
+    QCOMPARE(table->dataFile().readBytes(0, table->dataFile().size()), after + "\r\n" + other);
+    // Writing back what was read changes nothing.
+    t->read(0, r);
+    t->update(0, r);
+    QCOMPARE(table->dataFile().readBytes(0, table->dataFile().size()), after + "\r\n" + other);
+}
+
+// Changes in a batch are seen by reads at once, reach the file in one
+// rewrite on commit, and leave it as it was on rollback.
+void TestAsciiWrite::batch()
+{
+    const QByteArray schema = "[T]\nFiletype=VARYING\nDelimiter=\"\nSeparator=,\nField1=N,CHAR,10,0,0\n";
+    const QByteArray before = "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\""; // the last line has no break
+    auto t = openAscii(std::make_unique<MemoryFile>(before, QStringLiteral("t.txt")), schema,
+                       QStringLiteral("t.sch"), false);
+    const auto *table = dynamic_cast<const ascii::AsciiTable *>(t.get());
+    QVERIFY(table);
+    const auto names = [&] {
+        QStringList out;
+        Record r;
+        for (qint64 i = 0; i < t->recordCount(); ++i) {
+            t->read(i, r);
+            out << r[0].toString();
+        }
+        return out.join(u' ');
+    };
+    const auto bytes = [&] { return table->dataFile().readBytes(0, table->dataFile().size()); };
+    for (const bool commit : { false, true }) {
+        const qint64 rewrites = ascii::AsciiTable::rewriteCount();
+        t->beginBatch();
+        t->update(1, { QStringLiteral("B") });
+        t->remove(0);
+        t->insert(3, { QStringLiteral("e") });
+        t->insert(1, { QStringLiteral("x") });
+        t->update(1, { QStringLiteral("X") }); // a new record changed again
+        t->remove(2); // "c"
+        t->insert(0, { QStringLiteral("y") });
+        t->remove(4); // "e", a new record
+        QCOMPARE(names(), QStringLiteral("y B X d"));
+        QCOMPARE(t->recordCount(), 4);
+        QCOMPARE(bytes(), before);
+        if (commit) {
+            t->commitBatch();
+            // "d" stays the last record, still without a line break.
+            QCOMPARE(bytes(), QByteArray("\"y\"\r\n\"B\"\r\n\"X\"\r\n\"d\""));
+            QCOMPARE(ascii::AsciiTable::rewriteCount(), rewrites + 1);
+            QCOMPARE(names(), QStringLiteral("y B X d"));
+        } else {
+            t->rollbackBatch();
+            QCOMPARE(bytes(), before);
+            QCOMPARE(ascii::AsciiTable::rewriteCount(), rewrites);
+            QCOMPARE(names(), QStringLiteral("a b c d"));
+        }
+    }
+    // A record after the last one that lacked its line break gets one
+    // between them.
+    t->beginBatch();
+    t->insert(4, { QStringLiteral("z") });
+    t->commitBatch();
+    QCOMPARE(bytes(), QByteArray("\"y\"\r\n\"B\"\r\n\"X\"\r\n\"d\"\r\n\"z\"\r\n"));
+    QCOMPARE(names(), QStringLiteral("y B X d z"));
+
+    // Without a batch each change is written at once.
+    const qint64 rewrites = ascii::AsciiTable::rewriteCount();
+    t->remove(0);
+    t->remove(0);
+    QCOMPARE(bytes(), QByteArray("\"X\"\r\n\"d\"\r\n\"z\"\r\n"));
+    QCOMPARE(ascii::AsciiTable::rewriteCount(), rewrites + 2);
+}
+
+namespace {
+
+// A text table of ID, NAME and N with records 1..count, on disk.
+QString makeNumbers(const QString &dir, int count)
+{
+    const QString file = QDir(dir).filePath(QStringLiteral("numbers.txt"));
+    createAsciiTable(file,
+                     { FieldDef(QStringLiteral("ID"), FieldType::Integer),
+                       FieldDef(QStringLiteral("NAME"), FieldType::String, 10),
+                       FieldDef(QStringLiteral("N"), FieldType::Integer) },
+                     layout(false));
+    QByteArray data;
+    for (int i = 1; i <= count; ++i)
+        data += QByteArray::number(i) + ",\"n" + QByteArray::number(i) + "\"," + QByteArray::number(i)
+            + "\r\n";
+    writeFile(file, data);
+    return file;
+}
+
+QStringList hiddenFiles(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression(QStringLiteral("^\\.")));
+}
+
+} // namespace
+
+void TestAsciiWrite::oneRewritePerStatement_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("changed"); // -1: not compared
+    QTest::addColumn<QString>("check"); // a query over the table after it
+    QTest::addColumn<QString>("expected"); // its one value
+    QTest::addColumn<int>("rewrites");
+
+    QTest::newRow("update every record") << "UPDATE numbers SET N = N * 2, NAME = \"m\" || ID" << 300
+                                         << "SELECT SUM(N) || \" \" || MAX(NAME) FROM numbers"
+                                         << "90300 m99" << 1;
+    QTest::newRow("delete every other record")
+        << "DELETE FROM numbers WHERE ID % 2 = 0" << 150 << "SELECT COUNT(*) || \" \" || SUM(ID) FROM numbers"
+        << "150 22500" << 1;
+    QTest::newRow("delete every record") << "DELETE FROM numbers" << 300 << "SELECT COUNT(*) FROM numbers"
+                                         << "0" << 1;
+    QTest::newRow("insert many records") << "INSERT INTO numbers SELECT ID + 300, NAME, N FROM numbers" << 300
+                                         << "SELECT COUNT(*) || \" \" || MAX(ID) FROM numbers"
+                                         << "600 600" << 1;
+    QTest::newRow("statements in a transaction")
+        << "BEGIN; UPDATE numbers SET N = 0 WHERE ID <= 100; DELETE FROM numbers WHERE ID > 200; COMMIT" << -1
+        << "SELECT COUNT(*) || \" \" || SUM(N) FROM numbers"
+        << "200 15050" << 1;
+    QTest::newRow("no record matched")
+        << "UPDATE numbers SET N = 0 WHERE ID > 1000" << 0 << "SELECT SUM(N) FROM numbers"
+        << "45150" << 0;
+}
+
+// An SQL statement writes a text table's file once, however many records
+// it changes (a statement used to rewrite the file for every record).
+void TestAsciiWrite::oneRewritePerStatement()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, changed);
+    QFETCH(QString, check);
+    QFETCH(QString, expected);
+    QFETCH(int, rewrites);
+    QTemporaryDir dir;
+    makeNumbers(dir.path(), 300);
+    const qint64 rewritesBefore = ascii::AsciiTable::rewriteCount();
+    Query q;
+    q.setDirectory(dir.path());
+    q.setSQLText(sql);
+    const qint64 count = q.execSQL();
+    if (changed >= 0)
+        QCOMPARE(count, changed);
+    QCOMPARE(ascii::AsciiTable::rewriteCount(), rewritesBefore + rewrites);
+    QCOMPARE(hiddenFiles(dir.path()), QStringList());
+    q.setSQLText(check);
+    q.open();
+    QCOMPARE(q.text(0), expected);
+}
+
+void TestAsciiWrite::failedStatementChangesNothing_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("error"); // part of the message
+
+    QTest::newRow("value too wide at record 250")
+        << "UPDATE numbers SET NAME = CASE WHEN ID = 250 THEN \"far too long\" ELSE \"x\" END"
+        << "does not fit in 10 characters";
+    QTest::newRow("not a number at record 200")
+        << "UPDATE numbers SET N = CASE WHEN ID = 200 THEN \"many\" ELSE 1 END"
+        << "many";
+    QTest::newRow("insert failing part way")
+        << "INSERT INTO numbers SELECT ID + 300, CASE WHEN ID = 120 THEN \"far too long\" ELSE NAME END, N "
+           "FROM numbers"
+        << "does not fit in 10 characters";
+    QTest::newRow("delete then a failing update")
+        << "BEGIN; DELETE FROM numbers WHERE ID < 100; UPDATE numbers SET N = \"x\" WHERE ID = 299; COMMIT"
+        << "'x'";
+}
+
+// A statement that fails part way leaves the file byte for byte as it was,
+// with nothing beside it.
+void TestAsciiWrite::failedStatementChangesNothing()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString file = makeNumbers(dir.path(), 300);
+    const QByteArray before = fileBytes(file);
+    const qint64 rewrites = ascii::AsciiTable::rewriteCount();
+    Query q;
+    q.setDirectory(dir.path());
+    q.setSQLText(sql);
+    try {
+        q.execSQL();
+        QFAIL("the statement ran");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(error), qPrintable(e.message()));
+    }
+    QCOMPARE(fileBytes(file), before);
+    QCOMPARE(ascii::AsciiTable::rewriteCount(), rewrites);
+    QCOMPARE(hiddenFiles(dir.path()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestAsciiWrite)

@@ -1,9 +1,12 @@
 #include "AsciiData.h"
 
 #include "../../EngineError.h"
+#include "../../Value.h"
 
 #include <QDateTime>
+#include <QLocale>
 
+#include <cmath>
 #include <limits>
 
 namespace qvx::ascii {
@@ -37,8 +40,10 @@ QByteArray plainNumber(const QString &text, const TextForms &forms)
     bool inFraction = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
+        // A thousands separator stands before a group of three digits.
         if (!forms.thousandSeparator.isNull() && c == forms.thousandSeparator && !inFraction && i > 0
-            && i + 1 < text.size() && text[i - 1].isDigit() && text[i + 1].isDigit())
+            && i + 3 < text.size() && text[i - 1].isDigit() && text[i + 1].isDigit() && text[i + 2].isDigit()
+            && text[i + 3].isDigit() && (i + 4 == text.size() || !text[i + 4].isDigit()))
             continue;
         if (c == forms.decimalSeparator) {
             inFraction = true;
@@ -80,16 +85,16 @@ QString formNumber(QString plain, const TextForms &forms)
     return (negative ? QStringLiteral("-") : QString()) + whole + rest;
 }
 
-qint64 parseInteger(const QString &text, const SchemaField &f, const TextForms &forms, qint64 low,
-                    qint64 high)
+// A whole number in the forms; nothing for anything else or out of range.
+std::optional<qint64> readInteger(const QString &text, const TextForms &forms, qint64 low, qint64 high)
 {
-    bool ok = false;
     const QByteArray plain = plainNumber(text, forms);
-    const qint64 n = plain.contains('.') ? 0 : plain.toLongLong(&ok, 10);
+    if (plain.contains('.') || plain.contains('e') || plain.contains('E'))
+        return {};
+    bool ok = false;
+    const qint64 n = plain.toLongLong(&ok, 10);
     if (!ok || n < low || n > high)
-        fieldFail(f,
-                  QStringLiteral("\"%1\" is not a valid %2 value")
-                      .arg(text.left(40), QString::fromLatin1(f.typeName)));
+        return {};
     return n;
 }
 
@@ -116,15 +121,17 @@ int fullYear(int year, int digits)
     return year < 50 ? 2000 + year : 1900 + year;
 }
 
-// A date in the table's form from text[i..]; i ends after it.
-QDate parseDate(const QString &text, qsizetype &i, const TextForms &forms)
+// A date in the given order with the given separator from text[i..], its
+// year of four digits, or of two when shortYear; i ends after it.
+QDate parseDate(const QString &text, qsizetype &i, TextForms::DateOrder order, QChar separator,
+                bool shortYear)
 {
     int parts[3] = {};
     int yearDigits = 0;
-    const int yearPart = forms.dateOrder == TextForms::DateOrder::YearMonthDay ? 0 : 2;
+    const int yearPart = order == TextForms::DateOrder::YearMonthDay ? 0 : 2;
     for (int k = 0; k < 3; ++k) {
         if (k > 0) {
-            if (i >= text.size() || text[i] != forms.dateSeparator)
+            if (i >= text.size() || text[i] != separator)
                 return {};
             ++i;
         }
@@ -134,9 +141,11 @@ QDate parseDate(const QString &text, qsizetype &i, const TextForms &forms)
         if (k == yearPart)
             yearDigits = digits;
     }
+    if (yearDigits != 4 && !(shortYear && yearDigits == 2))
+        return {};
     const int year = fullYear(parts[yearPart], yearDigits);
     int month = 0, day = 0;
-    switch (forms.dateOrder) {
+    switch (order) {
     case TextForms::DateOrder::MonthDayYear:
         month = parts[0];
         day = parts[1];
@@ -153,25 +162,86 @@ QDate parseDate(const QString &text, qsizetype &i, const TextForms &forms)
     return QDate(year, month, day);
 }
 
-// A time "h:mm[:ss[.zzz]]", with " AM"/" PM" in the twelve-hour form (either
-// form is read), from text[i..]; i ends after it.
-QTime parseTime(const QString &text, qsizetype &i)
+// "yyyymmdd" from text[i..]; i ends after it.
+QDate parseCompactDate(const QString &text, qsizetype &i)
+{
+    int value = 0, digits = 0;
+    qsizetype j = i;
+    if (!digitRun(text, j, 8, value, &digits) || digits != 8)
+        return {};
+    const QDate d(value / 10000, value / 100 % 100, value % 100);
+    if (d.isValid())
+        i = j;
+    return d;
+}
+
+struct DateForm {
+    TextForms::DateOrder order;
+    QChar separator;
+    bool shortYear; // two digits of year are read too
+};
+
+// The date forms a value is tried in, in turn: the table's own first, then
+// the common ones (yyyymmdd is tried last, apart from these). Away from the
+// table's own form a year first has four digits: "03/09/24" is far more
+// often March 9 than 2003-09-24.
+std::vector<DateForm> dateForms(const TextForms &forms)
+{
+    using Order = TextForms::DateOrder;
+    const bool shortYear = forms.dateOrder != Order::YearMonthDay;
+    return { { forms.dateOrder, forms.dateSeparator, true },
+             { Order::YearMonthDay, u'-', false },
+             { forms.dateOrder, u'/', shortYear },
+             { forms.dateOrder, u'.', shortYear },
+             { forms.dateOrder, u'-', shortYear },
+             { Order::MonthDayYear, u'/', true },
+             { Order::DayMonthYear, u'.', true } };
+}
+
+// The first date form that reads a date at the start of text and leaves a
+// rest that `rest` accepts (given the rest's start).
+template<typename Rest>
+bool readDate(const QString &text, const TextForms &forms, QDate &out, const Rest &rest)
+{
+    for (const DateForm &form : dateForms(forms)) {
+        qsizetype i = 0;
+        const QDate d = parseDate(text, i, form.order, form.separator, form.shortYear);
+        if (d.isValid() && rest(i)) {
+            out = d;
+            return true;
+        }
+    }
+    qsizetype i = 0;
+    const QDate d = parseCompactDate(text, i);
+    if (d.isValid() && rest(i)) {
+        out = d;
+        return true;
+    }
+    return false;
+}
+
+// A time "h:mm[:ss[.f]]" (separator ':' or another), with " AM"/" PM" in
+// the twelve-hour form (either form is read), from text[i..]; i ends after
+// it. A fraction of a second has one to three digits.
+QTime parseTime(const QString &text, qsizetype &i, QChar separator = u':')
 {
     int h = 0, m = 0, sec = 0, ms = 0;
-    if (!digitRun(text, i, 2, h) || i >= text.size() || text[i] != u':')
+    if (!digitRun(text, i, 2, h) || i >= text.size() || text[i] != separator)
         return {};
     ++i;
     int digits = 0;
     if (!digitRun(text, i, 2, m, &digits) || digits != 2)
         return {};
-    if (i < text.size() && text[i] == u':') {
+    if (i < text.size() && text[i] == separator) {
         ++i;
         if (!digitRun(text, i, 2, sec, &digits) || digits != 2)
             return {};
         if (i < text.size() && text[i] == u'.') {
             ++i;
-            if (!digitRun(text, i, 3, ms, &digits) || digits != 3)
+            if (!digitRun(text, i, 3, ms, &digits))
                 return {};
+            for (; digits < 3; ++digits)
+                ms *= 10;
         }
     }
     qsizetype j = i;
@@ -185,6 +255,18 @@ QTime parseTime(const QString &text, qsizetype &i)
         i = j + 2;
     }
     return QTime(h, m, sec, ms);
+}
+
+// A time that is all of text[from..], with ':' or '.' between its parts.
+QTime readTime(const QString &text, qsizetype from)
+{
+    for (const QChar separator : { u':', u'.' }) {
+        qsizetype i = from;
+        const QTime t = parseTime(text, i, separator);
+        if (t.isValid() && i == text.size())
+            return t;
+    }
+    return {};
 }
 
 // The three parts of a date in the form's order, with its separator.
@@ -231,6 +313,52 @@ QString timeText(const QTime &t, const TextForms &forms)
     return text;
 }
 
+// A number field's value in one set of forms; nothing when text is not one.
+std::optional<QVariant> readNumber(const QString &text, const SchemaField &f, const TextForms &forms)
+{
+    switch (f.def.type) {
+    case FieldType::Float: {
+        bool ok = false;
+        const double d = plainNumber(text, forms).toDouble(&ok);
+        return ok ? std::optional<QVariant>(d) : std::nullopt;
+    }
+    case FieldType::BCD: {
+        const QString d = canonicalDecimal(QString::fromLatin1(plainNumber(text, forms)));
+        return d.isEmpty() ? std::nullopt : std::optional<QVariant>(d);
+    }
+    case FieldType::SmallInt:
+        if (const auto n = readInteger(text, forms, -32768, 32767))
+            return int(*n);
+        return {};
+    case FieldType::Integer:
+        if (const auto n
+            = readInteger(text, forms, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()))
+            return int(*n);
+        return {};
+    case FieldType::LargeInt:
+        if (const auto n = readInteger(text, forms, std::numeric_limits<qint64>::min(),
+                                       std::numeric_limits<qint64>::max()))
+            return *n;
+        return {};
+    default:
+        return {};
+    }
+}
+
+// Numbers as C writes them: '.' before the fraction, no thousands separator.
+const TextForms &plainForms()
+{
+    static const TextForms forms = [] {
+        TextForms f;
+        f.decimalSeparator = u'.';
+        f.thousandSeparator = QChar();
+        return f;
+    }();
+    return forms;
+}
+
+// A field's value from its text, by the table's forms and then the common
+// ones. Throws DataError, naming the table's form, when none reads it.
 QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &forms)
 {
     const auto invalid = [&](const QString &form = QString()) {
@@ -253,21 +381,18 @@ QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &
             + (forms.twelveHour ? QStringLiteral(" AP") : QString());
     };
     switch (f.def.type) {
-    case FieldType::Float: {
-        bool ok = false;
-        const double d = plainNumber(text, forms).toDouble(&ok);
-        if (!ok)
-            invalid();
-        return d;
-    }
+    case FieldType::Float:
+    case FieldType::BCD:
     case FieldType::SmallInt:
-        return int(parseInteger(text, f, forms, -32768, 32767));
     case FieldType::Integer:
-        return int(
-            parseInteger(text, f, forms, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-    case FieldType::LargeInt:
-        return parseInteger(text, f, forms, std::numeric_limits<qint64>::min(),
-                            std::numeric_limits<qint64>::max());
+    case FieldType::LargeInt: {
+        if (auto v = readNumber(text, f, forms))
+            return *v;
+        if (auto v = readNumber(text, f, plainForms()))
+            return *v;
+        invalid();
+        return {};
+    }
     case FieldType::Boolean: {
         const QString t = text.toLower();
         if (t == QLatin1String("t") || t == QLatin1String("true") || t == QLatin1String("y")
@@ -280,31 +405,38 @@ QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &
         return {};
     }
     case FieldType::Date: {
-        qsizetype i = 0;
-        const QDate d = parseDate(text, i, forms);
-        if (!d.isValid() || i != text.size())
+        QDate d;
+        if (!readDate(text, forms, d, [&](qsizetype end) { return end == text.size(); }))
             invalid(dateForm());
         return d;
     }
     case FieldType::Time: {
-        qsizetype i = 0;
-        const QTime t = parseTime(text, i);
-        if (!t.isValid() || i != text.size())
+        const QTime t = readTime(text, 0);
+        if (!t.isValid())
             invalid(timeForm());
         return t;
     }
     case FieldType::DateTime: {
-        qsizetype i = 0;
-        const QDate d = parseDate(text, i, forms);
-        QTime t(0, 0);
-        if (d.isValid() && i < text.size()) {
-            if (text[i] != u' ')
-                invalid(dateForm() + u' ' + timeForm());
-            while (i < text.size() && text[i] == u' ')
+        // The time may be left out (midnight), and may follow a 'T'.
+        QTime t;
+        QDate d;
+        const auto timeAfter = [&](qsizetype i) {
+            if (i == text.size()) {
+                t = QTime(0, 0);
+                return true;
+            }
+            if (text[i] == u'T') {
                 ++i;
-            t = parseTime(text, i);
-        }
-        if (!d.isValid() || !t.isValid() || i != text.size())
+            } else {
+                if (text[i] != u' ')
+                    return false;
+                while (i < text.size() && text[i] == u' ')
+                    ++i;
+            }
+            t = readTime(text, i);
+            return t.isValid();
+        };
+        if (!readDate(text, forms, d, timeAfter))
             invalid(dateForm() + u' ' + timeForm());
         return QDateTime(d, t, Qt::UTC);
     }
@@ -313,14 +445,63 @@ QVariant parseValue(const QString &text, const SchemaField &f, const TextForms &
     }
 }
 
-// The text of a held value of a field that is not text.
+// Decimal text ("-12.5") with at least `decimals` digits after the point
+// ("-12.50" for 2): more are kept, never rounded away.
+QString withDecimals(QString decimal, int decimals)
+{
+    if (decimals <= 0)
+        return decimal;
+    qsizetype point = decimal.indexOf(u'.');
+    if (point < 0) {
+        point = decimal.size();
+        decimal += u'.';
+    }
+    const qsizetype have = decimal.size() - point - 1;
+    if (have < decimals)
+        decimal += QString(decimals - have, u'0');
+    return decimal;
+}
+
+bool isIntegerVariant(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text of a held value of a field that is not text. A FLOAT may also be
+// given a whole number as an integer, which is written digit for digit.
 QString valueText(const QVariant &v, const SchemaField &f, const TextForms &forms)
 {
     switch (f.def.type) {
-    case FieldType::Float:
+    case FieldType::Float: {
+        if (isIntegerVariant(v)) {
+            const QString digits = v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::ULong
+                ? QString::number(v.toULongLong())
+                : QString::number(v.toLongLong());
+            return formNumber(withDecimals(digits, f.decimals), forms);
+        }
+        const double d = v.toDouble();
         if (f.decimals > 0)
-            return formNumber(QString::number(v.toDouble(), 'f', f.decimals), forms);
-        return formNumber(QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest), forms);
+            return formNumber(QString::number(d, 'f', f.decimals), forms);
+        // A whole number is written without an exponent ("1000000", not
+        // "1e+06"), which every reader of number text understands.
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e21)
+            return formNumber(QString::number(d, 'f', QLocale::FloatingPointShortest), forms);
+        return formNumber(QString::number(d, 'g', QLocale::FloatingPointShortest), forms);
+    }
+    case FieldType::BCD:
+        return formNumber(withDecimals(v.toString(), f.decimals), forms);
     case FieldType::SmallInt:
     case FieldType::Integer:
     case FieldType::LargeInt:
@@ -554,17 +735,34 @@ qint64 lineAt(const File &file, qint64 offset)
     return line;
 }
 
-Record decodeRecord(const QByteArray &line, const Schema &s, const TextCodec &codec, const TextForms &forms)
+Record decodeRecord(const QByteArray &line, const Schema &s, const TextCodec &codec, const TextForms &forms,
+                    std::vector<BadValue> *bad, std::vector<RawValue> *raw)
 {
     Record rec(s.fields.size());
+    if (raw) {
+        raw->clear();
+        raw->resize(s.fields.size());
+    }
     if (line.isEmpty())
         return rec; // a record of nulls
+
+    // One value that no form reads costs that value, not the record.
+    const auto parse = [&](std::size_t i, const QString &text) {
+        try {
+            rec[i] = parseValue(text, s.fields[i], forms);
+        } catch (const DataError &e) {
+            if (bad)
+                bad->push_back({ int(i), e.what });
+        }
+    };
 
     if (s.fixed) {
         const QString text = codec.decode(line);
         for (std::size_t i = 0; i < s.fields.size(); ++i) {
             const SchemaField &f = s.fields[i];
             const QString value = text.mid(f.offset, f.width);
+            if (raw)
+                (*raw)[i].columns = value;
             if (isText(f)) {
                 qsizetype end = value.size();
                 while (end > 0 && value[end - 1] == u' ')
@@ -574,12 +772,12 @@ Record decodeRecord(const QByteArray &line, const Schema &s, const TextCodec &co
             }
             const QString trimmed = value.trimmed();
             if (!trimmed.isEmpty())
-                rec[i] = parseValue(trimmed, f, forms);
+                parse(i, trimmed);
         }
         return rec;
     }
 
-    const std::vector<RawValue> values = splitVarying(line, s);
+    std::vector<RawValue> values = splitVarying(line, s);
     if (values.size() < s.fields.size())
         fail(QStringLiteral("%1 values where the schema has %2 fields")
                  .arg(values.size())
@@ -594,13 +792,19 @@ Record decodeRecord(const QByteArray &line, const Schema &s, const TextCodec &co
         }
         const QString trimmed = codec.decode(v.bytes).trimmed();
         if (!trimmed.isEmpty())
-            rec[i] = parseValue(trimmed, f, forms);
+            parse(i, trimmed);
     }
+    if (raw)
+        *raw = std::move(values);
     return rec;
 }
 
-QByteArray encodeRecord(const Record &rec, const Schema &s, const TextCodec &codec, const TextForms &forms)
+QByteArray encodeRecord(const Record &rec, const Schema &s, const TextCodec &codec, const TextForms &forms,
+                        const KeptValues *kept)
 {
+    const auto keptValue = [&](std::size_t i) -> const RawValue * {
+        return kept && i < kept->size() && (*kept)[i] ? &*(*kept)[i] : nullptr;
+    };
     QByteArray out;
     if (s.fixed) {
         int length = 0;
@@ -609,6 +813,10 @@ QByteArray encodeRecord(const Record &rec, const Schema &s, const TextCodec &cod
         QString line(length, u' ');
         for (std::size_t i = 0; i < s.fields.size(); ++i) {
             const SchemaField &f = s.fields[i];
+            if (const RawValue *k = keptValue(i)) {
+                line.replace(f.offset, k->columns.size(), k->columns);
+                continue;
+            }
             const QVariant &v = i < rec.size() ? rec[i] : QVariant();
             if (v.isNull())
                 continue;
@@ -641,6 +849,18 @@ QByteArray encodeRecord(const Record &rec, const Schema &s, const TextCodec &cod
         const SchemaField &f = s.fields[i];
         if (i > 0)
             out += s.separator;
+        if (const RawValue *k = keptValue(i)) {
+            if (k->delimited)
+                out += s.delimiter;
+            for (char c : k->bytes) {
+                if (k->delimited && c == s.delimiter)
+                    out += c;
+                out += c;
+            }
+            if (k->delimited)
+                out += s.delimiter;
+            continue;
+        }
         const QVariant &v = i < rec.size() ? rec[i] : QVariant();
         if (v.isNull())
             continue;

@@ -12,6 +12,7 @@
 #include <QStringEncoder>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace qvx::ascii {
@@ -20,9 +21,15 @@ namespace qvx::ascii {
 // (TableFormat.h) the driver is given when the table is opened. Reading
 // accepts more than writing gives: a date's parts with or without leading
 // zeros and with two or four digits of year, a time with or without seconds
-// and milliseconds. Writing never loses a value: seconds and milliseconds
-// that are not zero are written even when the format leaves them out, and a
-// year outside 1950..2049 keeps four digits.
+// and milliseconds. Files come from many programs, so a value that is not
+// in the table's forms is then read by the common ones: a date as
+// yyyy-mm-dd, in the forms' order with '/', '.' or '-' between its parts,
+// as m/d/yyyy, d.m.yyyy or yyyymmdd; a time with '.' between its parts and
+// a timestamp with 'T' before its time; a number in plain C form. Writing
+// never loses a value: seconds and milliseconds that are not zero are
+// written even when the format leaves them out, a year outside 1950..2049
+// keeps four digits, integers are written digit for digit and decimals
+// (BCD) with every digit they hold.
 using qvx::TextForms;
 
 // The forms the "NAME=value" lines of the three format sections give;
@@ -58,16 +65,30 @@ std::vector<qint64> scanRecords(const File &file, const Schema &schema);
 // The line (from 1) on which the byte at offset lies.
 qint64 lineAt(const File &file, qint64 offset);
 
-// One value of a VARYING record as it stands in the file.
+// One value of a record as it stands in the file.
 struct RawValue {
-    QByteArray bytes; // delimiters removed, doubled delimiters made single
+    QByteArray bytes; // VARYING: delimiters removed, doubled delimiters made single
     bool delimited = false;
+    QString columns; // FIXED: the field's columns, padding and all
+};
+
+// A value no form reads: it reads as null, and this says why.
+struct BadValue {
+    int field = 0;
+    QString what; // "field D: \"31.31.2024\" is not a valid DATE value (yyyy-MM-dd)"
 };
 
 // The record's values in field order (its line break already removed).
-// An empty line is a record of nulls. Throws DataError.
+// An empty line is a record of nulls. A value that cannot be read is null
+// and is added to bad when given; raw, when given, gets every value as it
+// stands. Throws DataError for a record that cannot be split into values.
 Record decodeRecord(const QByteArray &line, const Schema &schema, const TextCodec &codec,
-                    const TextForms &forms);
+                    const TextForms &forms, std::vector<BadValue> *bad = nullptr,
+                    std::vector<RawValue> *raw = nullptr);
+
+// Values to write back as they stand (from decodeRecord's raw), by field;
+// an empty one is written from the record.
+using KeptValues = std::vector<std::optional<RawValue>>;
 
 // A record's line, with its CR LF. Values must already be coerced to the
 // fields' types. Throws DataError "field X: ..." when a value cannot be
@@ -75,7 +96,8 @@ Record decodeRecord(const QByteArray &line, const Schema &schema, const TextCode
 // CHAR longer than its width, or (with no delimiter) a value holding the
 // separator or a line break. Text values are always delimited when the
 // table has a delimiter, so that an empty text ("") differs from null.
+// A kept value is written as it stood, whatever the record holds there.
 QByteArray encodeRecord(const Record &rec, const Schema &schema, const TextCodec &codec,
-                        const TextForms &forms);
+                        const TextForms &forms, const KeptValues *kept = nullptr);
 
 } // namespace qvx::ascii

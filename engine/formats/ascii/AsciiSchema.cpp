@@ -23,8 +23,12 @@ constexpr TypeName kTypes[] = {
     { "CHAR", FieldType::String },     { "FLOAT", FieldType::Float },    { "NUMBER", FieldType::SmallInt },
     { "LONGINT", FieldType::Integer }, { "INT64", FieldType::LargeInt }, { "BOOL", FieldType::Boolean },
     { "DATE", FieldType::Date },       { "TIME", FieldType::Time },      { "TIMESTAMP", FieldType::DateTime },
-    { "MEMO", FieldType::Memo },
+    { "MEMO", FieldType::Memo },       { "BCD", FieldType::BCD },
 };
+
+// A BCD column's width holds a sign and a decimal point beside the digits.
+constexpr int kBcdSignAndPoint = 2;
+constexpr int kMaxBcdDigits = 64;
 
 [[noreturn]] void lineError(const QString &path, int line, const QString &what)
 {
@@ -41,6 +45,9 @@ FieldDef defFor(const QString &name, const QByteArray &typeName, int width, int 
             return FieldDef(name, t.type, width);
         case FieldType::Float:
             return FieldDef(name, t.type, 0, decimals);
+        case FieldType::BCD:
+            return FieldDef(name, t.type, std::clamp(width - kBcdSignAndPoint, 1, kMaxBcdDigits),
+                            std::min(decimals, kMaxBcdDigits));
         default:
             return FieldDef(name, t.type);
         }
@@ -354,9 +361,15 @@ Schema schemaForFields(const FieldDefs &fields, const Schema &layout, const QStr
                 fail(QStringLiteral("a memo cannot be in a FIXED table; use VARYING"));
             f.typeName = "MEMO";
             break;
+        case FieldType::BCD:
+            // Held as decimal text: its digits go to the file as they are.
+            f.typeName = "BCD";
+            f.decimals = std::clamp(def.decimals, 0, kMaxBcdDigits);
+            f.width = (def.size > 0 ? std::clamp(std::max(def.size, f.decimals), 1, kMaxBcdDigits) : 20)
+                + kBcdSignAndPoint;
+            break;
         case FieldType::Float:
         case FieldType::Currency:
-        case FieldType::BCD:
             f.typeName = "FLOAT";
             f.decimals = std::clamp(def.decimals, 0, 15);
             f.width = def.size > 0 && def.size <= 64 ? std::max(def.size, f.decimals + 2) : 24;

@@ -10,6 +10,11 @@
 //   Field1=CUSTNO,LONGINT,11,00,00     Name,Type,Width,Decimals,Offset; N = 1..n
 //   Field2=NAME,CHAR,30,00,11
 //
+// Types: CHAR, MEMO (VARYING only), FLOAT (a double, written with Decimals
+// digits after the point when that is not 0), BCD (an exact decimal of
+// Width - 2 digits, Decimals of them after the point), NUMBER (16 bits),
+// LONGINT (32 bits), INT64, BOOL, DATE, TIME and TIMESTAMP.
+//
 // Keys are matched in any letter case, with spaces around '=' and ','. A
 // separator or delimiter may be written as #nnn (decimal byte) or ^X
 // (control character X - 64, so ^I is a tab).
