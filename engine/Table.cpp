@@ -163,6 +163,24 @@ TableInfo Table::info() const
     return m_open->info();
 }
 
+void Table::beginBatch()
+{
+    if (m_open)
+        m_open->beginBatch();
+}
+
+void Table::commitBatch()
+{
+    if (m_open)
+        m_open->commitBatch();
+}
+
+void Table::rollbackBatch()
+{
+    if (m_open)
+        m_open->rollbackBatch();
+}
+
 QStringList Table::warnings() const
 {
     return m_open ? m_open->warnings() : QStringList();

@@ -52,6 +52,12 @@ public:
     void createTable(); // replaces an existing table of that name; not while open
 
     TableInfo info() const; // of the open table
+    // Changes made between beginBatch() and commitBatch() may wait in memory
+    // and reach the files together (a text table is then written once);
+    // rollbackBatch() drops them. Tables written change by change ignore it.
+    void beginBatch();
+    void commitBatch();
+    void rollbackBatch();
     QStringList warnings() const; // what the open table read around (OpenTable::warnings)
     QString displayName() const override;
 

@@ -383,7 +383,10 @@ void writeTable(DataSet &from, const QString &path, const WriteTarget &target,
     try {
         table.createTable();
         table.open();
+        // A text table would otherwise be written again for every record.
+        table.beginBatch();
         copyPlanned(from, table, plans, step);
+        table.commitBatch();
         table.close();
     } catch (const EngineError &e) {
         // Name the target, not the temporary folder nobody will see.

@@ -7,6 +7,7 @@
 #include "engine/EngineError.h"
 #include "engine/Table.h"
 #include "engine/TableWriter.h"
+#include "engine/formats/ascii/AsciiTable.h"
 #include "engine/io/File.h"
 
 #include <QDir>
@@ -113,6 +114,7 @@ private slots:
     void staleTempFileIsRemoved_data();
     void staleTempFileIsRemoved();
     void keyedParadoxStaysKeyed();
+    void textTableIsWrittenOnce();
 };
 
 void TestTableWriter::heldTableIsNotReplacedOrDeleted_data()
@@ -446,6 +448,25 @@ void TestTableWriter::keyedParadoxStaysKeyed()
     dbf.open();
     QCOMPARE(dbf.recordCount(), 3);
     QCOMPARE(dbf.info().keyFields, 0);
+}
+
+// Writing a text table does not rewrite the file for every record.
+void TestTableWriter::textTableIsWrittenOnce()
+{
+    QTemporaryDir dir;
+    ClientDataSet source;
+    fillSource(source, false, 300, 1);
+    const QString path = dir.filePath(QStringLiteral("out.txt"));
+    const qint64 before = ascii::AsciiTable::rewriteCount();
+    writeDataSet(source, path, *writeTargetForFileName(path));
+    QVERIFY2(ascii::AsciiTable::rewriteCount() - before <= 1,
+             qPrintable(QString::number(ascii::AsciiTable::rewriteCount() - before)));
+    Table out;
+    out.setTableName(path);
+    out.open();
+    QCOMPARE(out.recordCount(), 300);
+    out.last();
+    QCOMPARE(out.text(1), QStringLiteral("new 299"));
 }
 
 #include "tst_tablewriter.moc"
