@@ -17,7 +17,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
+#include <string_view>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +33,17 @@ namespace {
 // The table type a module argument of "packet" stands for.
 constexpr int kPacketType = -1;
 
+// The records of one column by value, for lookups by =: the 64-bit hash of
+// each value of the column's own class (numbers for a numeric column, text
+// for a text column) with its record, sorted. A lookup gives the records
+// whose hash matches, plus those holding a value of another class, in
+// record order; SQLite checks every row it is given, so a hash collision
+// costs a row, never a wrong answer.
+struct ColumnIndex {
+    std::vector<std::pair<std::uint64_t, qint64>> byHash;
+    std::vector<qint64> others;
+};
+
 struct VTable : sqlite3_vtab {
     std::unique_ptr<OpenTable> table;
     QString path;
@@ -40,6 +54,10 @@ struct VTable : sqlite3_vtab {
     // holds the removed rowids (sorted), moves each record an update moved.
     std::vector<qint64> removed;
     std::vector<std::pair<qint64, qint64>> moves;
+    // Lookup indexes of columns a join constrains with =, built by the first
+    // lookup of a statement (a connection lives for one statement) and
+    // dropped by any change to the table.
+    std::map<int, ColumnIndex> indexes;
 };
 
 // Where the record a scan saw at rowid is now; -1 when it was removed.
@@ -334,6 +352,57 @@ void planOrderedLimit(const FieldDefs &fields, sqlite3_index_info *info, QByteAr
     info->estimatedRows = std::max<qint64>(limitValue, 1);
 }
 
+// Can a lookup index serve = on this column? Text and numbers can;
+// bytes cannot.
+bool indexable(const FieldDefs &fields, int column)
+{
+    return column >= 0 && std::size_t(column) < fields.size()
+        && valueKind(fields[std::size_t(column)].type) != ValueKind::Bytes;
+}
+
+// Whether SQLite compares the column's values as text (TEXT affinity) or
+// as numbers (INTEGER, REAL or NUMERIC affinity): see declaredType().
+bool textColumn(const FieldDef &f)
+{
+    switch (valueKind(f.type)) {
+    case ValueKind::Int:
+    case ValueKind::Int64:
+    case ValueKind::Bool:
+    case ValueKind::Double:
+    case ValueKind::Decimal:
+        return false;
+    default:
+        return true;
+    }
+}
+
+std::uint64_t mix(std::uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+// The hash of a number as = sees it: 2 and 2.0 are one value.
+std::optional<std::uint64_t> numberHash(int type, qint64 integer, double real)
+{
+    if (type == SQLITE_INTEGER)
+        return mix(std::uint64_t(integer));
+    if (type != SQLITE_FLOAT || std::isnan(real))
+        return std::nullopt;
+    if (real >= -9223372036854775808.0 && real < 9223372036854775808.0 && real == std::trunc(real))
+        return mix(std::uint64_t(qint64(real)));
+    std::uint64_t bits;
+    std::memcpy(&bits, &real, sizeof bits);
+    return mix(bits ^ 0x5555555555555555ull);
+}
+
+std::uint64_t textHash(std::string_view text)
+{
+    return mix(std::hash<std::string_view>()(text));
+}
+
 int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
 {
     // Every plan is a full scan: the cost is the rows it visits, so that the
@@ -350,22 +419,44 @@ int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
     QByteArray plan;
     int argv = 0;
     double selectivity = 1;
+    const FieldDefs &fields = static_cast<VTable *>(vtab)->table->fields();
+    int lookup = -1; // an = whose value comes from another table
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto &c = info->aConstraint[i];
         if (!c.usable || c.iColumn < 0
             || (c.op != SQLITE_INDEX_CONSTRAINT_EQ && c.op != SQLITE_INDEX_CONSTRAINT_LIKE))
             continue;
         sqlite3_value *rhs = nullptr;
-        if (sqlite3_vtab_rhs_value(info, i, &rhs) != SQLITE_OK || !rhs)
+        if (sqlite3_vtab_rhs_value(info, i, &rhs) != SQLITE_OK || !rhs) {
+            if (lookup < 0 && c.op == SQLITE_INDEX_CONSTRAINT_EQ && indexable(fields, c.iColumn)
+                && QByteArrayView(sqlite3_vtab_collation(info, i)).compare("BINARY", Qt::CaseInsensitive) == 0)
+                lookup = i;
             continue;
+        }
         info->aConstraintUsage[i].argvIndex = ++argv;
         info->aConstraintUsage[i].omit = 0;
         plan += (c.op == SQLITE_INDEX_CONSTRAINT_LIKE ? 'L' : 'E') + QByteArray::number(c.iColumn) + ',';
         selectivity *= c.op == SQLITE_INDEX_CONSTRAINT_EQ ? 0.01 : 0.25;
     }
+    if (lookup >= 0) {
+        // Looked up by value in the column's index: the index is built once
+        // per statement (one scan), after which a lookup costs about the
+        // rows it finds. The scan's own checks are dropped: SQLite checks
+        // every constraint of the rows it is given.
+        plan = 'H' + QByteArray::number(info->aConstraint[lookup].iColumn) + ',';
+        for (int i = 0; i < info->nConstraint; ++i)
+            info->aConstraintUsage[i].argvIndex = 0;
+        info->aConstraintUsage[lookup].argvIndex = 1;
+        info->aConstraintUsage[lookup].omit = 0;
+        info->estimatedRows = 4;
+        info->estimatedCost = 20 + std::log2(double(rows));
+        info->idxStr = sqlite3_mprintf("%s", plan.constData());
+        info->needToFreeIdxStr = 1;
+        return SQLITE_OK;
+    }
     info->estimatedRows = std::max<qint64>(qint64(double(rows) * selectivity), 1);
     info->estimatedCost = double(rows);
-    planOrderedLimit(static_cast<VTable *>(vtab)->table->fields(), info, plan, argv);
+    planOrderedLimit(fields, info, plan, argv);
     if (!plan.isEmpty()) {
         info->idxStr = sqlite3_mprintf("%s", plan.constData());
         info->needToFreeIdxStr = 1;
@@ -578,6 +669,64 @@ std::vector<qint64> orderedRecords(const OpenTable &t, const std::vector<OrderTe
     return out;
 }
 
+// Reads the column of every record into its lookup index.
+ColumnIndex buildIndex(const OpenTable &t, int column)
+{
+    ColumnIndex index;
+    const bool text = textColumn(t.fields()[std::size_t(column)]);
+    SqlValue v;
+    for (qint64 i = 0; t.hasRecord(i); ++i) {
+        readValue(t, i, column, v);
+        if (v.type == SQLITE_NULL)
+            continue; // = is never true for NULL
+        std::optional<std::uint64_t> hash;
+        if (text && v.type == SQLITE_TEXT)
+            hash = textHash(v.text);
+        else if (!text)
+            hash = numberHash(v.type, v.integer, v.real);
+        if (hash)
+            index.byHash.emplace_back(*hash, i);
+        else
+            index.others.push_back(i);
+    }
+    std::sort(index.byHash.begin(), index.byHash.end());
+    return index;
+}
+
+// The records whose column may equal value, in record order; nullopt when
+// the index cannot tell (a value SQLite would first convert to the
+// column's class), and every record must be scanned.
+std::optional<std::vector<qint64>> lookUp(VTable &v, int column, sqlite3_value *value)
+{
+    const int type = sqlite3_value_type(value);
+    if (type == SQLITE_NULL)
+        return std::vector<qint64>();
+    const bool text = textColumn(v.table->fields()[std::size_t(column)]);
+    std::optional<std::uint64_t> hash;
+    if (text && type == SQLITE_TEXT)
+        hash = textHash(std::string_view(reinterpret_cast<const char *>(sqlite3_value_text(value)),
+                                         std::size_t(sqlite3_value_bytes(value))));
+    else if (!text && (type == SQLITE_INTEGER || type == SQLITE_FLOAT))
+        hash = numberHash(type, sqlite3_value_int64(value), sqlite3_value_double(value));
+    if (!hash) {
+        if (!text && type == SQLITE_FLOAT)
+            return std::vector<qint64>(); // NaN equals nothing
+        return std::nullopt;
+    }
+    auto it = v.indexes.find(column);
+    if (it == v.indexes.end())
+        it = v.indexes.emplace(column, buildIndex(*v.table, column)).first;
+    const ColumnIndex &index = it->second;
+    std::vector<qint64> out = index.others;
+    auto range = std::equal_range(index.byHash.begin(), index.byHash.end(), std::pair(*hash, qint64(-1)),
+                                  [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (auto at = range.first; at != range.second; ++at)
+        out.push_back(at->second);
+    if (!index.others.empty())
+        std::sort(out.begin(), out.end());
+    return out;
+}
+
 int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3_value **argv)
 {
     auto *c = static_cast<Cursor *>(cursor);
@@ -594,6 +743,8 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
     c->position = 0;
     std::vector<OrderTerm> terms;
     qint64 keep = 0;
+    int lookupColumn = -1;
+    sqlite3_value *lookupValue = nullptr;
     for (const QByteArray &part : parts) {
         if (part.startsWith('O') && part.size() >= 3) {
             terms.push_back({ part.mid(1, part.size() - 2).toInt(), part.back() == 'd' });
@@ -603,6 +754,11 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
             continue;
         if (part == "N" || part == "F") {
             keep += std::max<qint64>(sqlite3_value_int64(argv[arg++]), 0);
+            continue;
+        }
+        if (part[0] == 'H') {
+            lookupColumn = part.mid(1).toInt();
+            lookupValue = argv[arg++];
             continue;
         }
         Filter f;
@@ -629,6 +785,15 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
         c->filters.push_back(std::move(f));
     }
     try {
+        if (lookupColumn >= 0 && std::size_t(lookupColumn) < v->table->fields().size()) {
+            std::optional<std::vector<qint64>> found = lookUp(*v, lookupColumn, lookupValue);
+            if (found) {
+                c->ordering = true;
+                c->ordered = std::move(*found);
+                c->index = c->ordered.empty() ? -1 : c->ordered.front();
+                return SQLITE_OK;
+            }
+        }
         if (!terms.empty()) {
             c->ordering = true;
             c->ordered = orderedRecords(*v->table, terms, std::min(keep, kMaxOrderedRows));
@@ -781,6 +946,7 @@ int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
 {
     auto &v = *static_cast<VTable *>(vtab);
     OpenTable &t = *v.table;
+    v.indexes.clear(); // they would point at records as they were
     try {
         auto indexOf = [&](sqlite3_value *id) {
             const qint64 index = currentIndex(v, sqlite3_value_int64(id));
