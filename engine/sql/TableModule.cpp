@@ -20,10 +20,10 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <string_view>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvx::sql {
@@ -429,7 +429,8 @@ int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
         sqlite3_value *rhs = nullptr;
         if (sqlite3_vtab_rhs_value(info, i, &rhs) != SQLITE_OK || !rhs) {
             if (lookup < 0 && c.op == SQLITE_INDEX_CONSTRAINT_EQ && indexable(fields, c.iColumn)
-                && QByteArrayView(sqlite3_vtab_collation(info, i)).compare("BINARY", Qt::CaseInsensitive) == 0)
+                && QByteArrayView(sqlite3_vtab_collation(info, i)).compare("BINARY", Qt::CaseInsensitive)
+                    == 0)
                 lookup = i;
             continue;
         }
