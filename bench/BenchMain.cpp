@@ -211,7 +211,7 @@ int usage()
                  "       qvx_bench scan-c <file>\n"
                  "       qvx_bench load-xml <file>\n"
                  "       qvx_bench read-xml <file>\n"
-                 "       qvx_bench sql-ours|sql-native <dir> <table> <0-3>\n"
+                 "       qvx_bench sql-ours|sql-native <dir> <table> <0-4>\n"
                  "       qvx_bench first-row <dir> <table>\n"
                  "       qvx_bench convert <dir> <table> <new table>\n");
     return 2;
@@ -225,6 +225,8 @@ const char *const kStatements[] = {
     "SELECT PAID, count(*), sum(AMOUNT) FROM T GROUP BY PAID",
     "SELECT NAME, AMOUNT FROM T ORDER BY AMOUNT DESC, NAME LIMIT 100",
     "SELECT NAME FROM T WHERE QTY = 4711",
+    // A join on = with an expression: the inner table is looked up by value.
+    "SELECT count(*), sum(b.QTY) FROM T a JOIN T b ON b.AMOUNT = a.AMOUNT + 1 WHERE a.QTY < 40",
 };
 
 int runSqlOurs(const QString &dir, const QString &table, int n)
