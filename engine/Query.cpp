@@ -197,7 +197,7 @@ sqlite3 *Query::openConnection(const sql::Rewrite &rewrite, bool writable,
     // Case and order of text beyond ASCII.
     sql::registerFunctions(db);
     // Text tables read and write the forms of the query's session.
-    sql::registerTableModule(db, textFormsOf(m_session ? m_session : Session::defaultSession()));
+    sql::registerTableModule(db, textFormsOf(m_session ? m_session : Session::defaultSession()), m_inputCodePage);
     for (const sql::TableRef &ref : rewrite.tables) {
         if (ref.use == sql::TableRef::Use::Create) {
             if (created)

@@ -45,6 +45,9 @@ public:
     // and the session that resolves ":ALIAS:table" (default: the default one).
     void setDirectory(const QString &dir) { m_directory = dir; }
     void setSession(Session *session) { m_session = session; }
+    // The code page dBASE and Paradox tables of the query read text in
+    // (OpenOptions::codePage); empty lets each table decide.
+    void setInputCodePage(const QString &codePage) { m_inputCodePage = codePage; }
 
     // Runs the text as statements; returns how many records they changed.
     qint64 execSQL();
@@ -105,6 +108,7 @@ private:
     QStringList m_lines;
     QString m_directory;
     Session *m_session = nullptr;
+    QString m_inputCodePage;
     std::vector<std::pair<QString, QString>> m_created; // SQL name -> path, for CREATE TABLE
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;

@@ -196,6 +196,7 @@ FieldDefs Table::doOpen()
     OpenOptions options;
     options.readOnly = readOnlyRequested();
     options.textForms = textFormsOf(m_session ? m_session : Session::defaultSession());
+    options.codePage = m_inputCodePage;
     m_open = driver().open(filePath(), options);
     return m_open->fields();
 }

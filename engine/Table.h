@@ -50,6 +50,11 @@ public:
     const FieldDefs &fieldDefs() const { return m_fieldDefs; }
     void setCreateOptions(const CreateOptions &options) { m_createOptions = options; }
     void createTable(); // replaces an existing table of that name; not while open
+    // The code page to read the table's text in, over what the table names
+    // (OpenOptions::codePage); empty lets the table decide. Takes effect at
+    // the next open.
+    void setInputCodePage(const QString &codePage) { m_inputCodePage = codePage; }
+    QString inputCodePage() const { return m_inputCodePage; }
 
     TableInfo info() const; // of the open table
     // Changes made between beginBatch() and commitBatch() may wait in memory
@@ -89,6 +94,7 @@ private:
     int m_tableType = Default;
     FieldDefs m_fieldDefs;
     CreateOptions m_createOptions;
+    QString m_inputCodePage;
     std::unique_ptr<OpenTable> m_open;
 };
 

@@ -4,6 +4,7 @@
 #include "Value.h"
 #include "formats/dbf/DbfCodePage.h"
 #include "formats/dbf/DbfLayout.h"
+#include "formats/common/CodePage.h"
 #include "formats/paradox/ParadoxTable.h"
 #include "io/File.h"
 
@@ -60,7 +61,8 @@ QString keptCodePage(const DataSet &from, int tableType)
     switch (tableType) {
     case Table::DBase:
     case Table::FoxPro:
-        return dbf::driverForCodePage(codePage) >= 0 ? codePage : QString();
+        // Code pages without a language driver byte go to a .cpg file.
+        return !common::canonicalCodePage(codePage).isEmpty() ? codePage : QString();
     case Table::Paradox:
         return paradox::codePageNumber(codePage) != 0 ? codePage : QString();
     default:

@@ -11,7 +11,7 @@ packages=(
     # fuzzing
     clang libclang-rt-14-dev
     # independent readers and writers of the table formats, for the tests
-    python3 python3-dbf python3-dbfread libdbd-xbase-perl pxlib-dev
+    python3 python3-dbf python3-dbfread libdbd-xbase-perl pxlib-dev gdal-bin
     # the glyphs of the program's commands (a full-colour icon theme)
     tango-icon-theme
     # looking at the program as a user would

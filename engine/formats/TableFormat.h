@@ -18,6 +18,9 @@ struct TableInfo {
     QString format; // "dBASE III+", "dBASE IV", "FoxPro 2.x", "Visual FoxPro", ...
     int versionByte = 0;
     QString codePage; // the converter name in use, e.g. "IBM437"
+    // Where codePage came from: "language driver byte", ".cpg file",
+    // "detected", "default", "option"; empty when the format says nothing.
+    QString codePageSource;
     qint64 recordCount = 0;
     int keyFields = 0; // Paradox: how many leading fields are the primary key
 };
@@ -56,6 +59,10 @@ struct OpenOptions {
     // The forms a text table reads and writes dates, times and numbers in;
     // Table fills in those of its session. Other formats ignore them.
     TextForms textForms;
+    // The code page to read text in, over what the table says (a name
+    // common::canonicalCodePage() accepts); empty lets the table decide.
+    // dBASE and Paradox tables honour it; an unknown name is an EngineError.
+    QString codePage;
 };
 
 // Takes one field's value as SQL sees it, with no QVariant or QString in

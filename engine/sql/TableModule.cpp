@@ -255,7 +255,9 @@ int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_v
         if (!packet) {
             OpenOptions options;
             options.readOnly = mode == QLatin1String("ro");
-            options.textForms = *static_cast<const TextForms *>(aux);
+            const auto &moduleOptions = *static_cast<const ModuleOptions *>(aux);
+            options.textForms = moduleOptions.forms;
+            options.codePage = moduleOptions.codePage;
             vtab->table = Table::driverFor(type).open(path, options);
         }
     } catch (const std::exception &e) {
@@ -1085,12 +1087,13 @@ bool parseDeclaredType(const char *declared, int &typeCode, int &size, int &deci
     return a && b && c;
 }
 
-void registerTableModule(sqlite3 *db, const TextForms &forms)
+void registerTableModule(sqlite3 *db, const TextForms &forms, const QString &codePage)
 {
     // The module keeps its own copy; SQLite deletes it with the connection
     // (or at once when registering fails).
-    const auto deleteForms = [](void *p) { delete static_cast<TextForms *>(p); };
-    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, new TextForms(forms), deleteForms) != SQLITE_OK)
+    const auto deleteOptions = [](void *p) { delete static_cast<ModuleOptions *>(p); };
+    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, new ModuleOptions { forms, codePage }, deleteOptions)
+        != SQLITE_OK)
         throw EngineError(
             QStringLiteral("Cannot prepare SQL: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
 }

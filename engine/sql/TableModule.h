@@ -14,10 +14,17 @@ struct sqlite3;
 
 namespace qvx::sql {
 
+// What the module opens its tables with (the aux data of the module).
+struct ModuleOptions {
+    TextForms forms;
+    QString codePage; // OpenOptions::codePage of every table opened
+};
+
 // Registers the module "qvx_table" on a connection; text tables read and
-// write dates, times and numbers in forms. A column's declared type is
+// write dates, times and numbers in forms, and dBASE and Paradox tables read
+// text in codePage when it is not empty. A column's declared type is
 // "<affinity>_Q<type code>_<size>_<decimals>" (see parseDeclaredType).
-void registerTableModule(sqlite3 *db, const TextForms &forms = {});
+void registerTableModule(sqlite3 *db, const TextForms &forms = {}, const QString &codePage = {});
 
 // Reads a declared type written by this module; false for any other.
 bool parseDeclaredType(const char *declared, int &typeCode, int &size, int &decimals);

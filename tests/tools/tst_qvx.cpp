@@ -175,7 +175,7 @@ private slots:
         const Run text = qvxRun({ QStringLiteral("info"), path });
         QCOMPARE(text.exitCode, 0);
         QVERIFY2(text.out.contains("Records:    3\n"), text.out);
-        QVERIFY2(text.out.contains("Code page:  IBM850\n"), text.out);
+        QVERIFY2(text.out.contains("Code page:  IBM850 (language driver byte)\n"), text.out);
         QVERIFY2(text.out.contains("Version:    0x83\n"), text.out);
         QVERIFY2(text.out.contains("Text memo"), text.out);
 
@@ -938,6 +938,116 @@ private slots:
                                                          : v.toString());
         }
         QCOMPARE(got, values);
+    }
+
+    // --input-codepage reads a table's text in the code page named, over
+    // its .cpg file and language driver byte; info tells which code page is
+    // in use and where it came from, and convert writes what was read.
+    void inputCodePage_data()
+    {
+        QTest::addColumn<QByteArray>("value"); // the NAME field's bytes
+        QTest::addColumn<int>("driver");
+        QTest::addColumn<QByteArray>("cpg"); // null: none
+        QTest::addColumn<QStringList>("args"); // IN and OUT stand for the files
+        QTest::addColumn<QString>("codePage"); // of IN for info, of OUT for convert; or "error: ..."
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("text"); // in the output (cat, sql) or OUT (convert)
+        const QByteArray cp1251 = "\xCF\xF0\xE8\xE2\xE5\xF2"; // "Привет"
+        const QByteArray cp866 = "\x8F\xE0\xA8\xA2\xA5\xE2";
+        const QString privet = QStringLiteral("Привет");
+        QTest::newRow("info: .cpg") << cp1251 << 0x03 << QByteArray("1251") << QStringList { "info", "--json", "IN" }
+                                    << "windows-1251" << ".cpg file" << QString();
+        QTest::newRow("info: byte") << cp1251 << 0xC9 << QByteArray() << QStringList { "info", "--json", "IN" }
+                                    << "windows-1251" << "language driver byte" << QString();
+        QTest::newRow("info: detected") << privet.toUtf8() << 0 << QByteArray()
+                                        << QStringList { "info", "--json", "IN" } << "UTF-8" << "detected"
+                                        << QString();
+        QTest::newRow("info: option beats .cpg")
+            << cp866 << 0x03 << QByteArray("1251") << QStringList { "info", "--json", "--input-codepage", "866", "IN" }
+            << "IBM866" << "option" << QString();
+        QTest::newRow("info text") << cp1251 << 0x03 << QByteArray("1251") << QStringList { "info", "IN" }
+                                   << "windows-1251" << ".cpg file" << QString();
+        QTest::newRow("unknown name") << cp1251 << 0x03 << QByteArray()
+                                      << QStringList { "info", "--input-codepage", "klingon-42", "IN" }
+                                      << "error: klingon-42" << QString() << QString();
+        QTest::newRow("cat") << cp1251 << 0x03 << QByteArray()
+                             << QStringList { "cat", "--input-codepage", "cp1251", "IN" } << QString() << QString()
+                             << privet;
+        QTest::newRow("sql") << cp866 << 0x03 << QByteArray()
+                             << QStringList { "sql", "--input-codepage", "IBM866", "SELECT NAME FROM \"IN\"" }
+                             << QString() << QString() << privet;
+        QTest::newRow("convert keeps the option's code page")
+            << cp1251 << 0x03 << QByteArray() << QStringList { "convert", "--input-codepage", "1251", "IN", "OUT" }
+            << "windows-1251" << QString() << privet;
+        QTest::newRow("convert keeps the .cpg's code page")
+            << cp1251 << 0x03 << QByteArray("ANSI 1251") << QStringList { "convert", "--to", "dbase4", "IN", "OUT" }
+            << "windows-1251" << QString() << privet;
+        QTest::newRow("convert of UTF-8 writes a .cpg")
+            << privet.toUtf8() << 0 << QByteArray() << QStringList { "convert", "IN", "OUT" } << "UTF-8"
+            << QString() << privet;
+    }
+    void inputCodePage()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, driver);
+        QFETCH(QByteArray, cpg);
+        QFETCH(QStringList, args);
+        QFETCH(QString, codePage);
+        QFETCH(QString, source);
+        QFETCH(QString, text);
+        const QString dir = m_dir.filePath(QStringLiteral("icp-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(dir));
+        const QString in = dir + QStringLiteral("/s.dbf");
+        const QString out = dir + QStringLiteral("/t.dbf");
+        QByteArray bytes(32, '\0');
+        bytes[0] = 0x03;
+        bytes[4] = 1; // one record
+        bytes[8] = char(32 + 32 + 1); // header length
+        bytes[10] = char(1 + 20); // record length
+        bytes[29] = char(driver);
+        QByteArray field(32, '\0');
+        field.replace(0, 4, "NAME");
+        field[11] = 'C';
+        field[12] = 1;
+        field[16] = 20;
+        bytes += field + '\x0D' + ' ' + value.leftJustified(20, ' ') + '\x1A';
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        if (!cpg.isNull()) {
+            QFile c(dir + QStringLiteral("/s.cpg"));
+            QVERIFY(c.open(QIODevice::WriteOnly));
+            c.write(cpg);
+        }
+        for (QString &a : args)
+            a.replace(QLatin1String("IN"), in).replace(QLatin1String("OUT"), out);
+        const Run r = qvxRun(args);
+        if (codePage.startsWith(u"error: ")) {
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(QString::fromUtf8(r.err).contains(codePage.mid(7)), r.err);
+            return;
+        }
+        QVERIFY2(r.exitCode == 0, r.err);
+        const QString command = args.first();
+        if (command == u"info" && args.contains(QStringLiteral("--json"))) {
+            const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+            QCOMPARE(o.value("codePage").toString(), codePage);
+            QCOMPARE(o.value("codePageSource").toString(), source);
+        } else if (command == u"info") {
+            QVERIFY2(r.out.contains(QStringLiteral("Code page:  %1 (%2)\n").arg(codePage, source).toUtf8()), r.out);
+        } else if (command == u"convert") {
+            const Run info = qvxRun({ QStringLiteral("info"), QStringLiteral("--json"), out });
+            const QJsonObject o = QJsonDocument::fromJson(info.out).object();
+            QCOMPARE(o.value("codePage").toString(), codePage);
+            const bool wroteCpg = QFile::exists(dir + QStringLiteral("/t.cpg"));
+            QCOMPARE(wroteCpg, codePage == u"UTF-8");
+            const std::vector<Record> back = readTable(out);
+            QCOMPARE(back.size(), std::size_t(1));
+            QCOMPARE(back[0][0].toString(), text);
+        } else {
+            QVERIFY2(QString::fromUtf8(r.out).contains(text), r.out);
+        }
     }
 
     // Usage mistakes exit 2 with the usage; faults in files exit 1 with one

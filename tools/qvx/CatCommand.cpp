@@ -17,7 +17,9 @@ int runCat(const QStringList &args)
     const QCommandLineOption formatOption(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"),
                                           QStringLiteral("jsonl"));
     const QCommandLineOption limitOption(QStringLiteral("limit"), QString(), QStringLiteral("N"));
-    parser.addOptions({ formatOption, limitOption });
+    const QCommandLineOption inputCodePage(QStringLiteral("input-codepage"), QString(),
+                                           QStringLiteral("NAME"));
+    parser.addOptions({ formatOption, limitOption, inputCodePage });
     const QString path = parseArguments(parser, args, 1, 1).first();
 
     const RecordFormat format = recordFormat(parser.value(formatOption));
@@ -31,7 +33,7 @@ int runCat(const QStringList &args)
                 QStringLiteral("--limit needs a whole number, not '%1'").arg(parser.value(limitOption)));
     }
 
-    Source source(path);
+    Source source(path, parser.value(inputCodePage));
     DataSet &data = source.data();
     Output out;
     namingFile(path, [&] { writeRecords(data, format, limit, out); });

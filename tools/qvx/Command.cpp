@@ -7,13 +7,17 @@ namespace qvx::tool {
 const std::vector<Command> &commands()
 {
     static const std::vector<Command> list = {
-        { QStringLiteral("info"), QStringLiteral("[--json] FILE"), runInfo },
-        { QStringLiteral("cat"), QStringLiteral("[--format=jsonl|csv] [--limit N] FILE"), runCat },
+        { QStringLiteral("info"), QStringLiteral("[--json] [--input-codepage NAME] FILE"), runInfo },
+        { QStringLiteral("cat"),
+          QStringLiteral("[--format=jsonl|csv] [--limit N] [--input-codepage NAME] FILE"), runCat },
         { QStringLiteral("convert"),
-          QStringLiteral("[--to dbase3|dbase4|foxpro|vfp|paradox|ascii|xml|cds] [--codepage NAME] IN OUT"), runConvert },
+          QStringLiteral("[--to dbase3|dbase4|foxpro|vfp|paradox|ascii|xml|cds] [--codepage NAME] "
+                         "[--input-codepage NAME] IN OUT"),
+          runConvert },
         { QStringLiteral("aliases"), QStringLiteral("[--json]"), runAliases },
         { QStringLiteral("sql"),
-          QStringLiteral("[--alias NAME=DIR]... [--dir DIR] [--format=jsonl|csv] (STATEMENT | -f FILE)"),
+          QStringLiteral("[--alias NAME=DIR]... [--dir DIR] [--format=jsonl|csv] [--input-codepage NAME] "
+                         "(STATEMENT | -f FILE)"),
           runSql },
     };
     return list;

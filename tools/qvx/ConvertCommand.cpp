@@ -67,7 +67,9 @@ int runConvert(const QStringList &args)
     QCommandLineParser parser;
     const QCommandLineOption toOption(QStringLiteral("to"), QString(), QStringLiteral("FORMAT"));
     const QCommandLineOption codePageOption(QStringLiteral("codepage"), QString(), QStringLiteral("NAME"));
-    parser.addOptions({ toOption, codePageOption });
+    const QCommandLineOption inputCodePage(QStringLiteral("input-codepage"), QString(),
+                                           QStringLiteral("NAME"));
+    parser.addOptions({ toOption, codePageOption, inputCodePage });
     const QStringList paths = parseArguments(parser, args, 2, 2);
     const QString &inPath = paths[0];
     const QString &outPath = paths[1];
@@ -77,7 +79,7 @@ int runConvert(const QStringList &args)
     if (!codePage.isEmpty() && target.tableType == Table::Default)
         throw UsageError(QStringLiteral("--codepage applies to dbf targets only"));
 
-    Source source(inPath);
+    Source source(inPath, parser.value(inputCodePage));
     Progress progress(QStringLiteral("qvx: converting %1").arg(source.path()), source.data().recordCount());
     const QStringList notes
         = writeDataSet(source.data(), outPath,

@@ -23,8 +23,11 @@ void printText(Output &out, const QString &path, const SourceInfo &info, const F
     out << QStringLiteral("File:       %1\n").arg(path);
     out << QStringLiteral("Format:     %1\n").arg(info.format);
     out << QStringLiteral("Version:    %1\n").arg(versionText(info));
-    out << QStringLiteral("Code page:  %1\n")
-               .arg(info.codePage.isEmpty() ? QStringLiteral("-") : info.codePage);
+    out << QStringLiteral("Code page:  %1%2\n")
+               .arg(info.codePage.isEmpty() ? QStringLiteral("-") : info.codePage,
+                    info.codePage.isEmpty() || info.codePageSource.isEmpty()
+                        ? QString()
+                        : QStringLiteral(" (%1)").arg(info.codePageSource));
     out << QStringLiteral("Records:    %1\n").arg(info.recordCount);
     out << QStringLiteral("Fields:     %1\n").arg(fields.size());
 
@@ -51,6 +54,8 @@ void printJson(Output &out, const QString &path, const SourceInfo &info, const F
         << ",\"version\":" << (info.version ? QByteArray::number(*info.version) : QByteArrayLiteral("null"))
         << ",\"codePage\":"
         << (info.codePage.isEmpty() ? QByteArrayLiteral("null") : jsonString(info.codePage))
+        << ",\"codePageSource\":"
+        << (info.codePageSource.isEmpty() ? QByteArrayLiteral("null") : jsonString(info.codePageSource))
         << ",\"recordCount\":" << QByteArray::number(info.recordCount) << ",\"fields\":[";
     bool firstField = true;
     for (const FieldDef &f : fields) {
@@ -70,10 +75,12 @@ int runInfo(const QStringList &args)
 {
     QCommandLineParser parser;
     const QCommandLineOption json(QStringLiteral("json"));
-    parser.addOption(json);
+    const QCommandLineOption inputCodePage(QStringLiteral("input-codepage"), QString(),
+                                           QStringLiteral("NAME"));
+    parser.addOptions({ json, inputCodePage });
     const QString path = parseArguments(parser, args, 1, 1).first();
 
-    Source source(path);
+    Source source(path, parser.value(inputCodePage));
     SourceInfo info;
     namingFile(path, [&] { info = source.info(); });
     Output out;

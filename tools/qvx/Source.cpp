@@ -29,7 +29,7 @@ bool looksLikeXml(QByteArray head)
 
 } // namespace
 
-Source::Source(const QString &path) : m_path(path)
+Source::Source(const QString &path, const QString &inputCodePage) : m_path(path)
 {
     namingFile(path, [&] {
         const QFileInfo fi(path);
@@ -39,6 +39,7 @@ Source::Source(const QString &path) : m_path(path)
             table->setDatabaseName(fi.absolutePath());
             table->setTableName(fi.fileName());
             table->setReadOnly(true);
+            table->setInputCodePage(inputCodePage);
             table->open();
             m_data = std::move(table);
             return;
@@ -65,6 +66,7 @@ SourceInfo Source::info() const
         out.format = ti.format;
         out.version = ti.versionByte;
         out.codePage = ti.codePage;
+        out.codePageSource = ti.codePageSource;
     } else {
         out.format = m_packetFormat;
     }

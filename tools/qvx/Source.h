@@ -17,13 +17,16 @@ struct SourceInfo {
     QString format;
     std::optional<int> version; // the version byte of a table file
     QString codePage; // empty when the format has none
+    QString codePageSource; // where codePage came from ("option", ".cpg file", ...)
     qint64 recordCount = 0;
 };
 
 class Source {
 public:
-    // Opens the file read-only. Throws EngineError naming the file.
-    explicit Source(const QString &path);
+    // Opens the file read-only, a dBASE or Paradox table's text in
+    // inputCodePage when that is not empty. Throws EngineError naming the
+    // file.
+    explicit Source(const QString &path, const QString &inputCodePage = {});
     ~Source();
 
     DataSet &data() { return *m_data; }

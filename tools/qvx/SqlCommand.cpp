@@ -22,7 +22,9 @@ int runSql(const QStringList &args)
     const QCommandLineOption formatOption(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"),
                                           QStringLiteral("jsonl"));
     const QCommandLineOption fileOption(QStringLiteral("f"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({ aliasOption, dirOption, formatOption, fileOption });
+    const QCommandLineOption inputCodePage(QStringLiteral("input-codepage"), QString(),
+                                           QStringLiteral("NAME"));
+    parser.addOptions({ aliasOption, dirOption, formatOption, fileOption, inputCodePage });
     const QStringList positional = parseArguments(parser, args, 0, 1);
     const RecordFormat format = recordFormat(parser.value(formatOption));
 
@@ -46,6 +48,7 @@ int runSql(const QStringList &args)
                                 { QStringLiteral("PATH=") + alias.mid(eq + 1) });
     }
     query.setSession(&session);
+    query.setInputCodePage(parser.value(inputCodePage));
     if (parser.isSet(dirOption))
         query.setDirectory(parser.value(dirOption));
 

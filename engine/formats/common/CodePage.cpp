@@ -11,7 +11,8 @@ namespace {
 // The code pages the formats know, by their canonical converter names. A
 // dBASE table names one by its language driver byte (dbf/DbfCodePage.cpp,
 // whose bytes name these and only these), a Paradox table by its number.
-constexpr std::array<const char *, 26> kCodePages {
+constexpr std::array<const char *, 27> kCodePages {
+    "UTF-8",
     "IBM437",
     "IBM850",
     "windows-1252",
@@ -54,9 +55,52 @@ constexpr std::array kAliases {
     Alias { "936", "GBK" },
     Alias { "949", "windows-949" },
     Alias { "950", "Big5" },
+    Alias { "65001", "UTF-8" },
+    Alias { "utf8", "UTF-8" },
 };
 
 } // namespace
+
+bool isValidUtf8(QByteArrayView bytes, bool allowCutEnd)
+{
+    const auto *p = reinterpret_cast<const std::uint8_t *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const std::uint8_t b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int more = 0;
+        std::uint32_t cp = 0;
+        if (b >= 0xC2 && b <= 0xDF) {
+            more = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3;
+            cp = b & 0x07;
+        } else {
+            return false;
+        }
+        qsizetype j = 1;
+        for (; j <= more && i + j < n; ++j) {
+            if ((p[i + j] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + j] & 0x3F);
+        }
+        if (j <= more) // the bytes end inside a character
+            return allowCutEnd;
+        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += more + 1;
+    }
+    return true;
+}
 
 QString defaultCodePage()
 {
@@ -100,6 +144,18 @@ QString canonicalCodePage(const QString &codePage)
     for (const Alias &a : kAliases)
         if (name.compare(QLatin1String(a.alias), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(a.codePage);
+    // "ISO-8859-5", "iso8859-5", "ISO_8859_5", when the converters have it.
+    QString iso = name.toUpper();
+    iso.remove(QLatin1Char('-')).remove(QLatin1Char('_'));
+    if (iso.startsWith(QLatin1String("ISO8859"))) {
+        bool ok = false;
+        const int part = iso.mid(7).toInt(&ok);
+        if (ok && part >= 1 && part <= 16) {
+            const QString candidate = QStringLiteral("ISO-8859-%1").arg(part);
+            if (QStringDecoder(candidate.toLatin1().constData()).isValid())
+                return candidate;
+        }
+    }
     return {};
 }
 
@@ -110,6 +166,9 @@ TextCodec::TextCodec(const QString &codePage)
 {
     if (!m_decoder.isValid() || !m_encoder.isValid())
         throw EngineError(QStringLiteral("The code page %1 is not available").arg(codePage));
+    m_isUtf8 = codePage.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0;
+    if (m_isUtf8)
+        return;
     QByteArray all(256, Qt::Uninitialized);
     for (int b = 0; b < 256; ++b)
         all[b] = char(b);
@@ -144,6 +203,22 @@ TextCodec::TextCodec(const QString &codePage)
 bool TextCodec::toUtf8(const char *bytes, qsizetype length, std::string &buffer, const char *&data,
                        qsizetype &size) const
 {
+    if (m_isUtf8) {
+        // Valid bytes are passed as they are; a value cut inside a character
+        // by its field width (or otherwise broken) goes through the decoder,
+        // which puts U+FFFD where bytes make no character.
+        if (isValidUtf8(QByteArrayView(bytes, length))) {
+            data = bytes;
+            size = length;
+            return true;
+        }
+        m_decoder.resetState();
+        const QByteArray fixed = QString(m_decoder.decode(QByteArrayView(bytes, length))).toUtf8();
+        buffer.assign(fixed.constData(), std::size_t(fixed.size()));
+        data = buffer.data();
+        size = qsizetype(buffer.size());
+        return true;
+    }
     if (!m_isSingleByte)
         return false;
     qsizetype i = 0;

@@ -4,6 +4,7 @@
 #include "DbfHeader.h"
 #include "DbfMemo.h"
 #include "DbfTable.h"
+#include "../common/CodePage.h"
 
 #include "../../EngineError.h"
 
@@ -54,6 +55,7 @@ public:
         const OpenMode mode = readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
         std::unique_ptr<File> dbf = openDiskFile(path, mode);
         Header header = readHeader(*dbf);
+        CodePageChoice codePage = chooseCodePage(path, *dbf, header, options.codePage);
 
         std::unique_ptr<File> memo;
         if (header.needsMemo()) {
@@ -75,12 +77,21 @@ public:
         if (readOnly)
             lock.reset();
         return std::make_unique<DbfTable>(std::move(dbf), std::move(memo), std::move(header), reason,
-                                          std::move(lock));
+                                          std::move(lock), std::move(codePage));
     }
 
     void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override
     {
-        const TablePlan plan = planTable(fields, options, m_family, path);
+        // A code page no language driver byte names (UTF-8, ISO-8859-x) is
+        // named by a .cpg file beside the table, which readers put first.
+        CreateOptions byteOptions = options;
+        QString cpgName;
+        if (!options.codePage.isEmpty() && driverForCodePage(options.codePage) < 0) {
+            cpgName = common::canonicalCodePage(options.codePage);
+            if (!cpgName.isEmpty())
+                byteOptions.codePage.clear();
+        }
+        const TablePlan plan = planTable(fields, byteOptions, m_family, path);
         // Replacing a table that a writer has open would pull it from under it.
         std::unique_ptr<WriterLock> lock;
         if (QFileInfo::exists(path))
@@ -122,6 +133,15 @@ public:
                     && QFileInfo(old).absoluteFilePath() == QFileInfo(memoPath).absoluteFilePath()))
                 continue;
             QFile::remove(old);
+        }
+        if (!cpgName.isEmpty()) {
+            const QFileInfo info(path);
+            const QString ext = !info.suffix().isEmpty() && info.suffix() == info.suffix().toUpper()
+                ? QStringLiteral("CPG")
+                : QStringLiteral("cpg");
+            AtomicFileWriter cpg(info.dir().filePath(info.completeBaseName() + u'.' + ext));
+            cpg.file().writeBytes(0, cpgName.toLatin1() + '\n');
+            cpg.commit();
         }
     }
 
@@ -165,7 +185,7 @@ public:
         QStringList out;
         if (QFileInfo(path).isFile())
             out << path;
-        for (const char *ext : { "dbt", "fpt", "mdx", "cdx", "ndx", "idx" }) {
+        for (const char *ext : { "dbt", "fpt", "mdx", "cdx", "ndx", "idx", "cpg" }) {
             const QString found = companionFile(path, { QString::fromLatin1(ext) });
             if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
                 out << found;
@@ -194,13 +214,14 @@ const TableDriver &foxproDriver()
 std::unique_ptr<OpenTable> openDbf(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, bool readOnly)
 {
     Header header = readHeader(*dbf);
+    CodePageChoice codePage = chooseCodePage(QString(), *dbf, header, QString());
     QString reason;
     if (readOnly)
         reason = QStringLiteral("the table is open read-only");
     else if (header.hasIndexFlag())
         reason = indexReason(header);
     return std::make_unique<dbf::DbfTable>(std::move(dbf), std::move(memo), std::move(header), reason,
-                                           nullptr);
+                                           nullptr, std::move(codePage));
 }
 
 } // namespace qvx

@@ -35,13 +35,15 @@ std::uint32_t fptTypeFor(char type)
 } // namespace
 
 DbfTable::DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header header,
-                   QString readOnlyReason, std::unique_ptr<WriterLock> lock)
+                   QString readOnlyReason, std::unique_ptr<WriterLock> lock, CodePageChoice codePage)
     : m_file(std::move(dbf)),
       m_header(std::move(header)),
       m_readOnlyReason(std::move(readOnlyReason)),
       m_lock(std::move(lock)),
-      m_codec(codePageForDriver(m_header.languageDriver))
+      m_codec(codePage.codePage),
+      m_codePageSource(codePage.source)
 {
+    m_warnings << codePage.warnings;
     m_columns = buildColumns(m_header, m_codec, m_nullFlags);
     for (const Column &c : m_columns)
         m_fields.push_back(c.def);
@@ -173,6 +175,7 @@ TableInfo DbfTable::info() const
     info.format = variantName(m_header.variant);
     info.versionByte = m_header.version;
     info.codePage = m_codec.name();
+    info.codePageSource = codePageSourceName(m_codePageSource);
     info.recordCount = recordCount();
     return info;
 }

@@ -2,6 +2,7 @@
 // deleted) records, and written in place.
 #pragma once
 
+#include "DbfCodePage.h"
 #include "DbfHeader.h"
 #include "DbfMemo.h"
 #include "DbfValues.h"
@@ -18,8 +19,9 @@ class DbfTable : public OpenTable {
 public:
     // readOnlyReason, when not empty, makes the table read-only and is the
     // text of the error a write raises. lock is held while the table is open.
+    // codePage is what its text reads in (chooseCodePage()).
     DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header header, QString readOnlyReason,
-             std::unique_ptr<WriterLock> lock);
+             std::unique_ptr<WriterLock> lock, CodePageChoice codePage);
     ~DbfTable() override;
 
     const FieldDefs &fields() const override { return m_fields; }
@@ -96,6 +98,7 @@ private:
     QString m_readOnlyReason;
     std::unique_ptr<WriterLock> m_lock;
     common::TextCodec m_codec;
+    CodePageSource m_codePageSource;
     std::vector<Column> m_columns;
     FieldDefs m_fields;
     int m_nullFlags = -1; // descriptor index of _NullFlags

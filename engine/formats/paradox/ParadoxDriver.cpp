@@ -150,6 +150,12 @@ public:
         const OpenMode mode = readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
         std::unique_ptr<File> db = openDiskFile(path, mode);
         Header header = readHeader(*db);
+        QString codePage;
+        if (!options.codePage.trimmed().isEmpty()) {
+            codePage = common::canonicalCodePage(options.codePage);
+            if (codePage.isEmpty())
+                throw EngineError(path, QStringLiteral("unknown code page \"%1\"").arg(options.codePage));
+        }
         std::unique_ptr<File> mb;
         if (header.hasBlobs()) {
             const QString mbPath = companionFile(path, { QStringLiteral("mb") });
@@ -186,7 +192,7 @@ public:
             pxPath.clear();
         }
         return std::make_unique<ParadoxTable>(std::move(db), std::move(mb), std::move(header), reason,
-                                              std::move(lock), std::move(px), pxPath);
+                                              std::move(lock), std::move(px), pxPath, codePage);
     }
 
     void create(const QString &path, const FieldDefs &fields, const CreateOptions &options) const override

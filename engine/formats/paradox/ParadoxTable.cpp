@@ -54,12 +54,13 @@ int codePageNumber(const QString &name)
 
 ParadoxTable::ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, Header header,
                            QString readOnlyReason, std::unique_ptr<WriterLock> lock, std::unique_ptr<File> px,
-                           QString pxPath)
+                           QString pxPath, QString codePage)
     : m_file(std::move(db)),
       m_header(std::move(header)),
       m_readOnlyReason(std::move(readOnlyReason)),
       m_lock(std::move(lock)),
-      m_codec(codePageName(m_header.codePage)),
+      m_codec(codePage.isEmpty() ? codePageName(m_header.codePage) : codePage),
+      m_codePageOverridden(!codePage.isEmpty()),
       m_px(std::move(px)),
       m_pxPath(std::move(pxPath))
 {
@@ -107,6 +108,7 @@ TableInfo ParadoxTable::info() const
     info.format = versionName(m_header.fileVersion);
     info.versionByte = m_header.fileVersion;
     info.codePage = m_codec.name();
+    info.codePageSource = m_codePageOverridden ? QStringLiteral("option") : QStringLiteral("header");
     info.recordCount = recordCount();
     info.keyFields = m_header.keyFields;
     return info;

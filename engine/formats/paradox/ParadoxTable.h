@@ -23,7 +23,8 @@ public:
     // is null the index is made at pxPath on the first write (in memory
     // when pxPath is empty).
     ParadoxTable(std::unique_ptr<File> db, std::unique_ptr<File> mb, Header header, QString readOnlyReason,
-                 std::unique_ptr<WriterLock> lock, std::unique_ptr<File> px = nullptr, QString pxPath = {});
+                 std::unique_ptr<WriterLock> lock, std::unique_ptr<File> px = nullptr, QString pxPath = {},
+                 QString codePage = {}); // codePage, a converter name, overrides the header's
     ~ParadoxTable() override;
 
     const FieldDefs &fields() const override { return m_fields; }
@@ -95,6 +96,7 @@ private:
     QString m_readOnlyReason;
     std::unique_ptr<WriterLock> m_lock;
     common::TextCodec m_codec;
+    bool m_codePageOverridden = false;
     FieldDefs m_fields;
 
     mutable int m_lastUsableBlock = 0; // the highest block number the file has room for
