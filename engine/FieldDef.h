@@ -60,7 +60,8 @@ enum class Alignment : std::uint8_t { Left, Right, Center };
 //   SmallInt, Integer, Word, AutoInc       int
 //   LargeInt                               qint64
 //   Boolean                                bool
-//   Float, Currency                        double
+//   Float, Currency                        double (a Currency whose digits a double
+//                                          cannot hold: canonical decimal text)
 //   BCD                                    QString, canonical decimal text ("-12.50")
 //   Date / Time                            QDate / QTime
 //   DateTime                               QDateTime in Qt::UTC, read as wall-clock time

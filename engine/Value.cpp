@@ -204,12 +204,29 @@ QVariant coerceValue(const QVariant &v, const FieldDef &field)
         }
         return v.toBool();
     case ValueKind::Double:
+        // A currency given as text keeps its digits when a double would
+        // lose some (the dbf currency is an exact scaled integer).
+        if (field.type == FieldType::Currency && v.typeId() == QMetaType::QString) {
+            const QString dec = canonicalDecimal(shown(v).trimmed());
+            if (!dec.isEmpty() && QString::number(dec.toDouble(), 'f', QLocale::FloatingPointShortest) != dec)
+                return dec;
+        }
         return toDouble(v);
     case ValueKind::Decimal: {
         QString text;
-        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
-            text = QString::number(v.toDouble(), 'f', field.decimals > 0 ? field.decimals : 15);
-        else
+        // Every digit the double has, so that a field's encoder sees the
+        // digits that do not fit instead of a rounded value; only binary
+        // noise past 15 significant digits (a computed 149998499.99999997)
+        // is rounded to the field's scale.
+        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+            const double d = v.toDouble();
+            text = QString::number(d, 'f', QLocale::FloatingPointShortest);
+            if (field.decimals >= 0 && std::isfinite(d)) {
+                const QString atScale = canonicalDecimal(QString::number(d, 'f', field.decimals));
+                if (!atScale.isEmpty() && atScale == canonicalDecimal(QString::number(d, 'g', 15)))
+                    text = atScale;
+            }
+        } else
             text = shown(v);
         const QString dec = canonicalDecimal(text);
         if (dec.isEmpty())
@@ -238,6 +255,8 @@ QString valueToText(const QVariant &v, FieldType type)
     case ValueKind::Bool:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case ValueKind::Double:
+        if (v.typeId() == QMetaType::QString) // a currency held as exact text
+            return v.toString();
         return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
     case ValueKind::Date:
         return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));

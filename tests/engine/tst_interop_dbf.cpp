@@ -167,6 +167,11 @@ QString mismatch(const QVariant &ours, FieldType type, const QJsonValue &peer, c
     }
     case ValueKind::Double: {
         bool ok = false;
+        // A currency with more digits than a double holds is its exact text.
+        if (ours.typeId() == QMetaType::QString)
+            return canonicalDecimal(ours.toString()) == canonicalDecimal(tagged.value(QLatin1String("n")).toString())
+                ? QString()
+                : diff;
         const double n = tagged.value(QLatin1String("n")).toString().toDouble(&ok);
         return ok && ours.typeId() == QMetaType::Double && sameDouble(ours.toDouble(), n) ? QString() : diff;
     }

@@ -52,6 +52,9 @@ QString plainValue(const QVariant &value, FieldType type)
     case ValueKind::Int64:
         return QString::number(value.toLongLong());
     case ValueKind::Double:
+        // A currency whose digits a double cannot hold is held as its text.
+        if (value.typeId() == QMetaType::QString)
+            return value.toString();
         return doubleText(value.toDouble());
     case ValueKind::Decimal:
         return value.toString();
@@ -83,7 +86,8 @@ QByteArray jsonValue(const QVariant &value, FieldType type)
         return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
     if (isJsonNumber(kind)) {
         // JSON has no NaN or infinity; a string keeps what the value was.
-        if (kind == ValueKind::Double && !std::isfinite(value.toDouble()))
+        if (kind == ValueKind::Double && value.typeId() != QMetaType::QString
+            && !std::isfinite(value.toDouble()))
             return jsonString(plainValue(value, type));
         return plainValue(value, type).toLatin1();
     }

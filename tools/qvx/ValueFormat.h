@@ -3,7 +3,9 @@
 //
 //   strings, memos        the text
 //   integers              decimal digits
-//   float, currency       shortest text that reads back as the same double
+//   float, currency       shortest text that reads back as the same double;
+//                         a currency held as text (more digits than a double
+//                         holds) as that text
 //   BCD                   the decimal text as held ("-12.5")
 //   booleans              true / false
 //   date, time, datetime  YYYY-MM-DD, hh:mm:ss[.zzz], YYYY-MM-DDThh:mm:ss[.zzz]

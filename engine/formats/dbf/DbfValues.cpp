@@ -20,6 +20,63 @@ namespace qvx::dbf {
 
 namespace {
 
+// The exact decimal text of a VFP currency (an integer scaled by 10^4).
+QString currencyText(qint64 scaled)
+{
+    const bool negative = scaled < 0;
+    // The magnitude as unsigned, so that the minimum has one too.
+    const std::uint64_t magnitude
+        = negative ? std::uint64_t(0) - std::uint64_t(scaled) : std::uint64_t(scaled);
+    QString text = QString::number(magnitude / 10000);
+    const std::uint64_t frac = magnitude % 10000;
+    if (frac != 0) {
+        QString digits = QString::number(frac).rightJustified(4, u'0');
+        while (digits.endsWith(u'0'))
+            digits.chop(1);
+        text += u'.' + digits;
+    }
+    return negative ? u'-' + text : text;
+}
+
+// A currency as held: the double when it prints as the same digits, else
+// the decimal text, so that no currency loses a digit on its way out.
+QVariant currencyValue(qint64 scaled)
+{
+    const QString text = currencyText(scaled);
+    const double d = text.toDouble();
+    if (QString::number(d, 'f', QLocale::FloatingPointShortest) == text)
+        return d;
+    return text;
+}
+
+// Decimal text to a currency's scaled integer; false when it is no number,
+// has a non-zero digit past the fourth decimal, or is out of range.
+bool currencyToScaled(const QString &input, qint64 &out)
+{
+    const QString text = canonicalDecimal(input);
+    if (text.isEmpty())
+        return false;
+    const bool negative = text.startsWith(u'-');
+    const QStringView body = QStringView(text).mid(negative ? 1 : 0);
+    const qsizetype point = body.indexOf(u'.');
+    const QStringView intPart = point < 0 ? body : body.left(point);
+    QStringView frac = point < 0 ? QStringView() : body.mid(point + 1);
+    while (frac.size() > 4 && frac.endsWith(u'0'))
+        frac.chop(1);
+    if (frac.size() > 4 || intPart.size() > 15)
+        return false;
+    std::uint64_t magnitude = 0;
+    for (QChar ch : intPart)
+        magnitude = magnitude * 10 + std::uint64_t(ch.unicode() - u'0');
+    for (int i = 0; i < 4; ++i)
+        magnitude = magnitude * 10 + (i < frac.size() ? std::uint64_t(frac[i].unicode() - u'0') : 0);
+    const std::uint64_t limit = std::uint64_t(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
+    if (magnitude > limit)
+        return false;
+    out = negative ? qint64(std::uint64_t(0) - magnitude) : qint64(magnitude);
+    return true;
+}
+
 constexpr qint64 kMsPerDay = 86400000;
 
 std::uint64_t le64(const char *p)
@@ -301,6 +358,18 @@ QString numberText(const Column &c, const QVariant &value, const QString &path)
     } else {
         const QString canonical
             = value.typeId() == QMetaType::QString ? value.toString() : QString::number(value.toLongLong());
+        // Digits past the field's decimals are refused, not rounded away;
+        // trailing zeros there lose nothing.
+        const qsizetype point = canonical.indexOf(u'.');
+        if (point >= 0) {
+            const QStringView extra = QStringView(canonical).mid(point + 1 + decimals);
+            for (QChar ch : extra)
+                if (ch != u'0')
+                    fieldError(path, c,
+                               QStringLiteral("the value %1 has more than %2 decimals")
+                                   .arg(canonical)
+                                   .arg(decimals));
+        }
         text = fixedDecimal(canonical, decimals);
     }
     if (text.size() > width)
@@ -461,7 +530,7 @@ QVariant decodeValue(const Column &c, const char *p, bool varLength, const commo
             return {};
         }
     case 'Y':
-        return double(qint64(le64(p))) / 10000.0;
+        return currencyValue(qint64(le64(p)));
     case 'T': {
         const std::uint32_t day = le32(p);
         const std::uint32_t ms = le32(p + 4);
@@ -640,10 +709,14 @@ void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLengt
         *p = value.toBool() ? 'T' : 'F';
         return;
     case 'Y': {
-        const double scaled = std::round(value.toDouble() * 10000.0);
-        if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18)
-            fieldError(path, c, QStringLiteral("the amount %1 is too large").arg(value.toDouble()));
-        putLe64(p, std::uint64_t(qint64(scaled)));
+        // Scaled by 10^4 from the decimal text, never through a double.
+        const QString text = value.typeId() == QMetaType::QString
+            ? value.toString()
+            : QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+        qint64 scaled = 0;
+        if (!currencyToScaled(text, scaled))
+            fieldError(path, c, QStringLiteral("the amount %1 does not fit in a currency field").arg(text));
+        putLe64(p, std::uint64_t(scaled));
         return;
     }
     case 'T': {
@@ -655,9 +728,15 @@ void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLengt
         putLe32(p + 4, std::uint32_t(dt.time().msecsSinceStartOfDay()));
         return;
     }
-    case 'I':
-        putLe32(p, std::uint32_t(std::int32_t(value.toInt())));
+    case 'I': {
+        bool ok = false;
+        const qint64 n = value.toLongLong(&ok);
+        if (!ok || n < std::numeric_limits<std::int32_t>::min()
+            || n > std::numeric_limits<std::int32_t>::max())
+            fieldError(path, c, QStringLiteral("the value %1 is out of range").arg(value.toString()));
+        putLe32(p, std::uint32_t(std::int32_t(n)));
         return;
+    }
     case 'B':
         putLe64(p, std::bit_cast<std::uint64_t>(value.toDouble()));
         return;
@@ -805,9 +884,13 @@ bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &code
     case 'I':
         sink.integer(std::int32_t(le32(p)));
         return true;
-    case 'Y':
-        sink.real(double(qint64(le64(p))) / 10000.0);
+    case 'Y': {
+        const QVariant v = currencyValue(qint64(le64(p)));
+        if (v.typeId() != QMetaType::Double)
+            return false; // decodeValue() gives the exact text
+        sink.real(v.toDouble());
         return true;
+    }
     case 'B':
         sink.real(std::bit_cast<double>(le64(p)));
         return true;
