@@ -2,6 +2,13 @@
 
 namespace qvx {
 
+FieldDef fieldFromSize(const QString &name, FieldType type, int size)
+{
+    if (type == FieldType::BCD)
+        return FieldDef(name, type, 0, size);
+    return FieldDef(name, type, size);
+}
+
 FieldType fieldTypeFromCode(int code)
 {
     return code >= 0 && code <= 29 ? static_cast<FieldType>(code) : FieldType::Unknown;

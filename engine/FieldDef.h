@@ -100,6 +100,13 @@ struct FieldDef {
 
 using FieldDefs = std::vector<FieldDef>;
 
+// A field defined by a type and one size, as a list of new fields gives
+// it. For a BCD field the size is its number of decimal places, which is
+// what a Paradox # field stores; the driver chooses the width (a dBASE or
+// FoxPro BCD becomes N(20, size)), so a BCD field of size 2 holds 12.34.
+// Other types take the size as their size.
+FieldDef fieldFromSize(const QString &name, FieldType type, int size);
+
 // One record's values, in field order.
 using Record = std::vector<QVariant>;
 

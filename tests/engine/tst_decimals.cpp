@@ -146,6 +146,30 @@ private slots:
         QCOMPARE(valueToText(t->readField(0, 0), held.type), expected);
     }
 
+    // A BCD field defined by one size, as a list of new fields gives it,
+    // takes the size as its decimal places in every format.
+    void bcdFromOneSize_data()
+    {
+        QTest::addColumn<QString>("driver");
+        QTest::newRow("paradox #") << "paradox";
+        QTest::newRow("dBASE") << "dbase";
+        QTest::newRow("FoxPro") << "foxpro";
+    }
+    void bcdFromOneSize()
+    {
+        QFETCH(QString, driver);
+        QTemporaryDir dir;
+        const QString path = fileFor(dir, driver);
+        driverNamed(driver).create(
+            path, fieldsFor(driver, fieldFromSize(QStringLiteral("AMT"), FieldType::BCD, 2)), {});
+        auto t = driverNamed(driver).open(path, {});
+        QCOMPARE(t->fields()[0].decimals, 2);
+        t->insert(0, recordFor(*t, QStringLiteral("-12345678.34")));
+        QCOMPARE(valueToText(t->readField(0, 0), t->fields()[0].type), QStringLiteral("-12345678.34"));
+        QVERIFY_THROWS_EXCEPTION(EngineError, t->insert(1, recordFor(*t, QStringLiteral("12.345"))));
+        QCOMPARE(fieldFromSize(QStringLiteral("S"), FieldType::String, 12).size, 12);
+    }
+
     // Numeric text as other programs write it reads as the number it says,
     // whatever the declared decimals.
     void numericText_data()
