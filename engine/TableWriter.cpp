@@ -2,9 +2,9 @@
 
 #include "Table.h"
 #include "Value.h"
+#include "formats/common/CodePage.h"
 #include "formats/dbf/DbfCodePage.h"
 #include "formats/dbf/DbfLayout.h"
-#include "formats/common/CodePage.h"
 #include "formats/paradox/ParadoxTable.h"
 #include "io/File.h"
 
@@ -368,6 +368,8 @@ void writeTable(DataSet &from, const QString &path, const WriteTarget &target,
     if (options.codePage.isEmpty())
         options.codePage = keptCodePage(from, target.tableType);
     options.keyFields = keptKeyFields(from, target.tableType);
+    if (const auto *source = dynamic_cast<const Table *>(&from); source && source->isOpen())
+        options.varyingFields = source->info().varyingFields;
     table.setCreateOptions(options);
 
     const TableDriver &driver = Table::driverFor(target.tableType);

@@ -23,6 +23,8 @@ struct TableInfo {
     QString codePageSource;
     qint64 recordCount = 0;
     int keyFields = 0; // Paradox: how many leading fields are the primary key
+    // Visual FoxPro: the character fields stored with varying length (V).
+    QStringList varyingFields {};
 };
 
 // Options for creating a table. Zero / empty means "the driver decides".
@@ -32,6 +34,9 @@ struct CreateOptions {
     QString codePage; // a converter name such as "IBM850" or "windows-1252"
     // Paradox: the first keyFields fields are the primary key (0: unkeyed).
     int keyFields = 0;
+    // Visual FoxPro: the String fields to store with varying length (V)
+    // instead of padded (C), by name.
+    QStringList varyingFields {};
 };
 
 // How dates, times and numbers are written as text: the date, time and

@@ -115,6 +115,7 @@ private slots:
     void staleTempFileIsRemoved();
     void keyedParadoxStaysKeyed();
     void textTableIsWrittenOnce();
+    void varyingCharactersStayVarying();
 };
 
 void TestTableWriter::heldTableIsNotReplacedOrDeleted_data()
@@ -467,6 +468,49 @@ void TestTableWriter::textTableIsWrittenOnce()
     QCOMPARE(out.recordCount(), 300);
     out.last();
     QCOMPARE(out.text(1), QStringLiteral("new 299"));
+}
+
+// A Visual FoxPro table's varying-length character fields stay varying when
+// it is written as Visual FoxPro again, trailing spaces and all.
+void TestTableWriter::varyingCharactersStayVarying()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("v.dbf"));
+    {
+        Table t;
+        t.setTableName(source);
+        t.setTableType(Table::FoxPro);
+        t.addFieldDef(QStringLiteral("NAME"), FieldType::String, 20);
+        t.addFieldDef(QStringLiteral("CODE"), FieldType::String, 5);
+        CreateOptions options;
+        options.version = 0x30;
+        options.varyingFields = { QStringLiteral("name") };
+        t.setCreateOptions(options);
+        t.createTable();
+        t.open();
+        t.append();
+        t.setValue(0, QStringLiteral("ends in spaces  "));
+        t.setValue(1, QStringLiteral("ab"));
+        t.post();
+    }
+    Table from;
+    from.setTableName(source);
+    from.setReadOnly(true);
+    from.open();
+    QCOMPARE(from.info().varyingFields, QStringList { QStringLiteral("NAME") });
+
+    const QString copy = dir.filePath(QStringLiteral("copy.dbf"));
+    WriteTarget target = *writeTargetForFileName(copy);
+    target.tableType = Table::FoxPro;
+    target.version = 0x30;
+    writeDataSet(from, copy, target);
+    Table out;
+    out.setTableName(copy);
+    out.setTableType(Table::FoxPro);
+    out.open();
+    QCOMPARE(out.info().varyingFields, QStringList { QStringLiteral("NAME") });
+    QCOMPARE(out.text(0), QStringLiteral("ends in spaces  "));
+    QCOMPARE(out.text(1), QStringLiteral("ab"));
 }
 
 #include "tst_tablewriter.moc"

@@ -186,7 +186,7 @@ void checkNames(const FieldDefs &fields, const QString &path)
 
 // Lays the table out in one variant; returns an empty string, or why it
 // cannot hold the fields.
-QString tryVariant(const FieldDefs &fields, Variant v, TablePlan &plan)
+QString tryVariant(const FieldDefs &fields, Variant v, const QStringList &varying, TablePlan &plan)
 {
     const int maxFields = v == Variant::DBase3 ? 128 : 255;
     if (int(fields.size()) > maxFields)
@@ -202,6 +202,9 @@ QString tryVariant(const FieldDefs &fields, Variant v, TablePlan &plan)
         const QString why = mapField(f, v, n);
         if (!why.isEmpty())
             return QStringLiteral("field %1: %2").arg(f.name, why);
+        if (vfp && n.type == 'C' && !(n.flags & kFieldBinary) && n.length <= kMaxCharWidth
+            && varying.contains(f.name, Qt::CaseInsensitive))
+            n.type = 'V';
         FieldDescriptor d;
         d.name = f.name.toLatin1();
         d.type = n.type;
@@ -319,7 +322,7 @@ TablePlan planTable(const FieldDefs &fields, const CreateOptions &options, Famil
     TablePlan plan;
     QString why;
     for (Variant v : candidates) {
-        why = tryVariant(fields, v, plan);
+        why = tryVariant(fields, v, options.varyingFields, plan);
         if (why.isEmpty()) {
             plan.header.languageDriver = std::uint8_t(driver);
             return plan;

@@ -177,6 +177,9 @@ TableInfo DbfTable::info() const
     info.codePage = m_codec.name();
     info.codePageSource = codePageSourceName(m_codePageSource);
     info.recordCount = recordCount();
+    for (const Column &c : m_columns)
+        if (c.desc.type == 'V' && !c.desc.isBinary())
+            info.varyingFields << c.def.name;
     return info;
 }
 
