@@ -462,30 +462,13 @@ QString withDecimals(QString decimal, int decimals)
     return decimal;
 }
 
-bool isIntegerVariant(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The text of a held value of a field that is not text. A FLOAT may also be
 // given a whole number as an integer, which is written digit for digit.
 QString valueText(const QVariant &v, const SchemaField &f, const TextForms &forms)
 {
     switch (f.def.type) {
     case FieldType::Float: {
-        if (isIntegerVariant(v)) {
+        if (isWholeNumber(v)) {
             const QString digits = v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::ULong
                 ? QString::number(v.toULongLong())
                 : QString::number(v.toLongLong());
@@ -576,6 +559,23 @@ std::vector<RawValue> splitVarying(const QByteArray &line, const Schema &s)
 }
 
 } // namespace
+
+bool isWholeNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
 
 const TextForms &defaultTextForms()
 {

@@ -97,6 +97,9 @@ using KeptValues = std::vector<std::optional<RawValue>>;
 // separator or a line break. Text values are always delimited when the
 // table has a delimiter, so that an empty text ("") differs from null.
 // A kept value is written as it stood, whatever the record holds there.
+// An integer of any width (which a FLOAT field writes digit for digit).
+bool isWholeNumber(const QVariant &v);
+
 QByteArray encodeRecord(const Record &rec, const Schema &schema, const TextCodec &codec,
                         const TextForms &forms, const KeptValues *kept = nullptr);
 

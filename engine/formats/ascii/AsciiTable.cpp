@@ -16,24 +16,6 @@ constexpr qsizetype kMaxWarnings = 100;
 
 std::atomic<qint64> g_rewrites { 0 };
 
-// Integers of any width, which a FLOAT writes digit for digit.
-bool isWholeNumber(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 // The records of a batch, in order. An entry >= 0 is a record of the data
