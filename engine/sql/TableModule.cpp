@@ -1006,10 +1006,11 @@ int update(sqlite3_vtab *vtab, int argc, sqlite3_value **argv, sqlite3_int64 *)
 // succeeds, and rolls it back when it fails. Tables that can (text tables)
 // keep the changes in memory meanwhile, so the file is written once, in
 // sync, where a failure still rolls everything back.
-int beginTransaction(sqlite3_vtab *vtab)
+// Runs one step of the open table's batch, telling SQLite of a failure.
+int batchStep(sqlite3_vtab *vtab, void (OpenTable::*step)())
 {
     try {
-        static_cast<VTable *>(vtab)->table->beginBatch();
+        (static_cast<VTable *>(vtab)->table.get()->*step)();
     } catch (const std::exception &e) {
         setError(vtab, QString::fromUtf8(e.what()));
         return SQLITE_ERROR;
@@ -1017,15 +1018,14 @@ int beginTransaction(sqlite3_vtab *vtab)
     return SQLITE_OK;
 }
 
+int beginTransaction(sqlite3_vtab *vtab)
+{
+    return batchStep(vtab, &OpenTable::beginBatch);
+}
+
 int syncTransaction(sqlite3_vtab *vtab)
 {
-    try {
-        static_cast<VTable *>(vtab)->table->commitBatch();
-    } catch (const std::exception &e) {
-        setError(vtab, QString::fromUtf8(e.what()));
-        return SQLITE_ERROR;
-    }
-    return SQLITE_OK;
+    return batchStep(vtab, &OpenTable::commitBatch);
 }
 
 int commitTransaction(sqlite3_vtab *)
@@ -1035,13 +1035,7 @@ int commitTransaction(sqlite3_vtab *)
 
 int rollbackTransaction(sqlite3_vtab *vtab)
 {
-    try {
-        static_cast<VTable *>(vtab)->table->rollbackBatch();
-    } catch (const std::exception &e) {
-        setError(vtab, QString::fromUtf8(e.what()));
-        return SQLITE_ERROR;
-    }
-    return SQLITE_OK;
+    return batchStep(vtab, &OpenTable::rollbackBatch);
 }
 
 const sqlite3_module kModule = {
@@ -1092,7 +1086,8 @@ void registerTableModule(sqlite3 *db, const TextForms &forms, const QString &cod
     // The module keeps its own copy; SQLite deletes it with the connection
     // (or at once when registering fails).
     const auto deleteOptions = [](void *p) { delete static_cast<ModuleOptions *>(p); };
-    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, new ModuleOptions { forms, codePage }, deleteOptions)
+    if (sqlite3_create_module_v2(db, "qvx_table", &kModule, new ModuleOptions { forms, codePage },
+                                 deleteOptions)
         != SQLITE_OK)
         throw EngineError(
             QStringLiteral("Cannot prepare SQL: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
