@@ -136,6 +136,8 @@ const CommandSpec commandTable[] = {
     { cmd::ViewSheet.data(), "View", "View Sheet", "Sheet", "", "" },
     { cmd::ViewHTML.data(), "View", "View HTML", "View HTML", "", "" },
     { cmd::ViewDetails.data(), "View", "View Details", "View Details", "", "" },
+    { cmd::ChooseCodePage.data(), "View", "Code Page...",
+      "Code Page|Reads the table's text in another code page", "", "" },
 };
 
 // A separate menu item standing for a command: it shows the command's glyph
@@ -374,6 +376,8 @@ void TMainForm::buildMenus()
                               QStringLiteral("ViewResultHTML"), true);
     ViewResultDetails = menuItem(ViewTableMenu, cmd::ViewDetails, QStringLiteral("Details"),
                                  QStringLiteral("ViewResultDetails"), true);
+    ViewTableMenu->addSeparator();
+    menuItem(ViewTableMenu, cmd::ChooseCodePage);
     ControlBarsMenu
         = named(ViewMenu->addMenu(QStringLiteral("Control Bars")), QStringLiteral("ControlBarsMenu"));
     ViewSystemBarItem = menuItem(ControlBarsMenu, cmd::ViewSystemControlBar, {}, {}, true);

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 
 using qvx::DocumentKind;
 using qvx::FileFilter;
@@ -92,6 +93,9 @@ template<class Form> Form *TMainForm::openChild(const DocumentSource &source)
 {
     auto *form = new Form(*this, *TableData);
     addChild(form);
+    // The window became active before it had a document; which commands it
+    // answers may depend on the document, opened or not.
+    const auto refresh = qScopeGuard([this] { updateChildCommands(activeChild()); });
     form->open(source);
     return form;
 }

@@ -18,11 +18,11 @@ namespace {
 // The commands a child window may answer. The frame runs them on the
 // active child; with none active they do nothing.
 const QLatin1String routedCommands[] = {
-    qvx::cmd::Bold,           qvx::cmd::Italic,          qvx::cmd::Underline,     qvx::cmd::LeftAlign,
-    qvx::cmd::CenterAlign,    qvx::cmd::RightAlign,      qvx::cmd::FontName,      qvx::cmd::FontSize,
-    qvx::cmd::FontColor,      qvx::cmd::BgColor,         qvx::cmd::ViewMemo,      qvx::cmd::ViewPicture,
-    qvx::cmd::ConvertToExcel, qvx::cmd::ConvertToHTML,   qvx::cmd::ViewTableMemo, qvx::cmd::ViewTablePicture,
-    qvx::cmd::ViewDetails,    qvx::cmd::SaveTableToFile,
+    qvx::cmd::Bold,           qvx::cmd::Italic,          qvx::cmd::Underline,      qvx::cmd::LeftAlign,
+    qvx::cmd::CenterAlign,    qvx::cmd::RightAlign,      qvx::cmd::FontName,       qvx::cmd::FontSize,
+    qvx::cmd::FontColor,      qvx::cmd::BgColor,         qvx::cmd::ViewMemo,       qvx::cmd::ViewPicture,
+    qvx::cmd::ConvertToExcel, qvx::cmd::ConvertToHTML,   qvx::cmd::ViewTableMemo,  qvx::cmd::ViewTablePicture,
+    qvx::cmd::ViewDetails,    qvx::cmd::SaveTableToFile, qvx::cmd::ChooseCodePage,
 };
 
 } // namespace

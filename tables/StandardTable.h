@@ -17,6 +17,18 @@ public:
     qvx::Table BDETable;
 
     qvx::ui::DocumentSource document() const override;
+    // Besides the commands of every table window: ChooseCodePage, for a
+    // dBASE, FoxPro or Paradox table.
+    bool answers(const QString &command) const override;
+    void runCommand(const QString &command) override;
+
+    // Asks which code page to read the table's text in and reopens the
+    // table in it (pending edits stored first); the choice is remembered
+    // for the file and used whenever it is opened again. The file itself is
+    // not changed.
+    void ChooseCodePage();
+    // The code page remembered for a table file; empty when none is.
+    static QString rememberedCodePage(const QString &path);
 
 protected:
     // The database (a folder or an alias) and table name; the engine picks

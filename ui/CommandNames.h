@@ -97,5 +97,7 @@ inline constexpr QLatin1String ViewTablePicture("ViewTablePicture");
 inline constexpr QLatin1String ViewSheet("ViewSheet");
 inline constexpr QLatin1String ViewHTML("ViewHTML");
 inline constexpr QLatin1String ViewDetails("ViewDetails");
+// Reads the active table in another code page (a table window's own command).
+inline constexpr QLatin1String ChooseCodePage("ChooseCodePage");
 
 } // namespace qvx::cmd

@@ -219,6 +219,8 @@ void TestMainWindow::commandTable_data()
         { "ViewSheet", "View", "View Sheet", "Sheet", "", true },
         { "ViewHTML", "View", "View HTML", "View HTML", "", true },
         { "ViewDetails", "View", "View Details", "View Details", "", true },
+        { "ChooseCodePage", "View", "Code Page...", "Code Page|Reads the table's text in another code page", "",
+          true },
     };
     for (const Row &r : rows)
         QTest::newRow(r.name) << QString::fromLatin1(r.name) << QString::fromLatin1(r.category)
@@ -246,7 +248,7 @@ void TestMainWindow::commandTable()
 
 void TestMainWindow::categoriesAndCount()
 {
-    QCOMPARE(form->ActionList->commands().size(), 72);
+    QCOMPARE(form->ActionList->commands().size(), 73);
     QCOMPARE(form->ActionList->categories(),
              QStringList({ "Tables", "Edit", "Print", "Tools", "Window", "Search", "SQL", "Editors", "Fonts",
                            "View" }));
@@ -281,7 +283,7 @@ void TestMainWindow::menus()
              QStringList({ "&Find...", "F&ind First", "Find &Next", "-", "&Replace" }));
     QCOMPARE(captions(form->ViewMenu), QStringList({ "Table ", "Control Bars" }));
     QCOMPARE(captions(form->ViewTableMenu),
-             QStringList({ "Memo", "Picture", "-", "Sheet", "HTML", "Details" }));
+             QStringList({ "Memo", "Picture", "-", "Sheet", "HTML", "Details", "-", "Code Page..." }));
     for (QAction *item :
          { form->ViewDBMemo, form->ViewDBPicture, form->ViewResultSheet, form->ViewResultHTML,
            form->ViewResultDetails, form->ViewSystemBarItem, form->ViewFontBarItem, form->ViewSQLBarItem })

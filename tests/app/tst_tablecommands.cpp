@@ -6,15 +6,23 @@
 
 #include "app/ClientMenu.h"
 #include "app/Program.h"
+#include "tables/StandardTable.h"
 #include "tables/TableForm.h"
 #include "ui/AlignPanel.h"
 #include "ui/ColorBox.h"
+#include "ui/CommandNames.h"
 #include "ui/ErrorGuard.h"
 
+#include "engine/Table.h"
+
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QFile>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
@@ -39,6 +47,9 @@ private slots:
     void detailsTab();
     void checkMarkFollowsTheCommandNotTheWindow();
     void formattingIsDrawn();
+    void codePageCommandFor_data();
+    void codePageCommandFor();
+    void codePageChoiceRereadsAndIsRemembered();
 
 private:
     std::unique_ptr<AppFixture> files;
@@ -273,3 +284,106 @@ int main(int argc, char **argv)
 }
 
 #include "tst_tablecommands.moc"
+
+void TestTableCommands::codePageCommandFor_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("available");
+    QTest::newRow("dBASE") << QStringLiteral("parts.dbf") << true;
+    QTest::newRow("Paradox") << QStringLiteral("parts.db") << true;
+    QTest::newRow("ASCII") << QStringLiteral("parts.txt") << false;
+    QTest::newRow("XML packet") << QStringLiteral("parts.xml") << false;
+    QTest::newRow("SQL") << QStringLiteral("parts.sql") << false;
+}
+
+// Only tables that name a code page can be read in another.
+void TestTableCommands::codePageCommandFor()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, available);
+    open(file);
+    QCOMPARE(form->command(qvx::cmd::ChooseCodePage)->isEnabled(), available);
+}
+
+// A table written in a DOS Cyrillic code page that does not say so reads as
+// Western text; choosing the code page rereads it, the choice holds when the
+// file is opened again, and the file is never written.
+void TestTableCommands::codePageChoiceRereadsAndIsRemembered()
+{
+    const QString config = files->path(QStringLiteral("config"));
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
+
+    const QString path = files->path(QStringLiteral("cyrillic.dbf"));
+    const QString word = QStringLiteral("\u041F\u0440\u0438\u0432\u0435\u0442");
+    {
+        qvx::Table t;
+        t.setDatabaseName(files->dir());
+        t.setTableName(QStringLiteral("cyrillic.dbf"));
+        t.addFieldDef(QStringLiteral("NAME"), qvx::FieldType::String, 10);
+        qvx::CreateOptions options;
+        options.version = 0x03;
+        options.codePage = QStringLiteral("IBM866");
+        t.setCreateOptions(options);
+        t.createTable();
+        t.open();
+        t.append();
+        t.setText(0, word);
+        t.post();
+    }
+    {
+        // No language driver byte: the table no longer says its code page.
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(29);
+        f.write(QByteArray(1, '\0'));
+    }
+    const auto digest = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1)
+                                           : QByteArray();
+    };
+    const QByteArray before = digest();
+
+    auto *table = qobject_cast<TBDETableForm *>(open(QStringLiteral("cyrillic.dbf")));
+    QVERIFY(table);
+    QVERIFY(table->BDETable.text(0) != word);
+
+    const auto choose = [&](const QString &codePage) {
+        services->modalAnswers.push_back(QDialog::Accepted);
+        services->onModal = [&](QDialog &dialog) {
+            auto *box = dialog.findChild<QComboBox *>(QStringLiteral("CodePageBox"));
+            QVERIFY(box);
+            const int index = box->findData(codePage);
+            QVERIFY(index >= 0);
+            box->setCurrentIndex(index);
+        };
+        run("ChooseCodePage");
+        services->onModal = {};
+    };
+    choose(QStringLiteral("IBM866"));
+    QCOMPARE(services->modalDialogs.last(), QStringLiteral("CodePageDialog"));
+    QVERIFY2(services->errors().isEmpty(), qPrintable(services->errors().join(u'\n')));
+    QCOMPARE(table->BDETable.text(0), word);
+    QCOMPARE(TBDETableForm::rememberedCodePage(path), QStringLiteral("IBM866"));
+
+    // Opened again, the file reads in the code page chosen.
+    form->MDIArea->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    table = qobject_cast<TBDETableForm *>(open(QStringLiteral("cyrillic.dbf")));
+    QCOMPARE(table->BDETable.text(0), word);
+
+    // Cancelling changes nothing; "as the table says" forgets the choice.
+    services->modalAnswers.push_back(QDialog::Rejected);
+    services->onModal = {};
+    run("ChooseCodePage");
+    QCOMPARE(table->BDETable.text(0), word);
+    choose(QString());
+    QVERIFY(table->BDETable.text(0) != word);
+    QVERIFY(TBDETableForm::rememberedCodePage(path).isEmpty());
+
+    form->MDIArea->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(digest(), before);
+}

@@ -102,6 +102,14 @@ bool isValidUtf8(QByteArrayView bytes, bool allowCutEnd)
     return true;
 }
 
+QStringList knownCodePages()
+{
+    QStringList names;
+    for (const char *name : kCodePages)
+        names << QString::fromLatin1(name);
+    return names;
+}
+
 QString defaultCodePage()
 {
     // A table that names no code page was most likely written by a Windows

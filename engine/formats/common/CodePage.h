@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QStringList>
 
 #include <array>
 #include <string>
@@ -20,6 +21,11 @@ QString defaultCodePage();
 // "cp850", "850", "windows-1252", "1252", "UTF-8", "65001", "ISO-8859-5" and the like,
 // in any letter case.
 QString canonicalCodePage(const QString &codePage);
+
+// The canonical names of the code pages the formats know, in the order a
+// list for the user shows them (UTF-8 first, then the DOS, Windows and
+// Macintosh pages).
+QStringList knownCodePages();
 
 // Whether the bytes are UTF-8 (no overlong forms or surrogates). With
 // allowCutEnd, bytes that end inside a character still count, as a text
