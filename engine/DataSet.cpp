@@ -478,6 +478,53 @@ bool DataSet::readRecord(qint64 recNo, Record &rec) const
     return true;
 }
 
+bool DataSet::hasRecord(qint64 recNo) const
+{
+    checkActive();
+    return recNo >= 1 && doHasRecord(recNo - 1);
+}
+
+bool DataSet::readFieldTo(qint64 recNo, int field, FieldSink &sink) const
+{
+    // Called for every value of a whole table: the checks are the cheap ones,
+    // and the source refuses an index that is no record.
+    if (m_state == State::Inactive)
+        checkActive();
+    if (field < 0 || std::size_t(field) >= m_fields.size())
+        this->field(field); // throws
+    const qint64 index = recNo - 1;
+    if (index < 0 || (index == m_index && m_state != State::Browse))
+        return false;
+    return doReadFieldTo(index, field, sink);
+}
+
+QVariant DataSet::readField(qint64 recNo, int field) const
+{
+    checkActive();
+    this->field(field);
+    const qint64 index = recNo - 1;
+    if (index < 0 || !doHasRecord(index))
+        return {};
+    if (index == m_index && m_state != State::Insert)
+        return currentRecord()[std::size_t(field)];
+    return doReadField(index, field);
+}
+
+bool DataSet::doReadFieldTo(qint64 index, int field, FieldSink &sink) const
+{
+    (void)index;
+    (void)field;
+    (void)sink;
+    return false;
+}
+
+QVariant DataSet::doReadField(qint64 index, int field) const
+{
+    Record rec(m_fields.size());
+    doRead(index, rec);
+    return std::size_t(field) < rec.size() ? rec[std::size_t(field)] : QVariant();
+}
+
 void DataSet::loadCurrent() const
 {
     if (m_currentLoaded)

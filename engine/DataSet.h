@@ -19,6 +19,8 @@
 
 namespace qvx {
 
+class FieldSink;
+
 class DataSet {
 public:
     enum class State { Inactive, Browse, Edit, Insert };
@@ -104,6 +106,20 @@ public:
     // (with its unposted edits; a record being inserted is not among them);
     // false when there is no such record.
     bool readRecord(qint64 recNo, Record &rec) const;
+
+    // Whole-table reads (copying, exporting, printing, SQL), value by value
+    // and without a QVariant where the source can help it. Records count
+    // from 1 and are read as they stand, like readRecord().
+    // Is there a record with this number? Need not count every record.
+    bool hasRecord(qint64 recNo) const;
+    // Puts one value of a record into sink, the same value value() gives;
+    // false, having called nothing, when the source leaves that value to
+    // readField() (or the record has unposted edits). The record must be
+    // one hasRecord() finds; for any other the source throws.
+    bool readFieldTo(qint64 recNo, int field, FieldSink &sink) const;
+    // One value of a record, reading as little else as the source allows;
+    // null when there is no such record.
+    QVariant readField(qint64 recNo, int field) const;
     // Does learning the record count mean reading every record? Views then
     // count only as far as they show.
     bool isCountCostly() const { return doCountIsCostly(); }
@@ -144,6 +160,13 @@ protected:
     virtual bool doCountIsCostly() const { return false; }
     // Reads record `index` (0-based) into rec, resized to fieldCount().
     virtual void doRead(qint64 index, Record &rec) const = 0;
+    // One field of record `index`: straight into sink (false, nothing
+    // called, when the source cannot), or as a value. The defaults go
+    // through doRead(). doReadFieldTo() is called without asking
+    // doHasRecord() first: it must throw (or return false) for an index
+    // that is no record.
+    virtual bool doReadFieldTo(qint64 index, int field, FieldSink &sink) const;
+    virtual QVariant doReadField(qint64 index, int field) const;
     // Writes rec over record `index`.
     // Returns where the record is now: a keyed table moves a record whose
     // key changed.

@@ -197,7 +197,8 @@ sqlite3 *Query::openConnection(const sql::Rewrite &rewrite, bool writable,
     // Case and order of text beyond ASCII.
     sql::registerFunctions(db);
     // Text tables read and write the forms of the query's session.
-    sql::registerTableModule(db, textFormsOf(m_session ? m_session : Session::defaultSession()), m_inputCodePage);
+    sql::registerTableModule(db, textFormsOf(m_session ? m_session : Session::defaultSession()),
+                             m_inputCodePage);
     for (const sql::TableRef &ref : rewrite.tables) {
         if (ref.use == sql::TableRef::Use::Create) {
             if (created)
@@ -557,6 +558,17 @@ qint64 Query::doRecordCount() const
 
 void Query::doRead(qint64 index, Record &rec) const
 {
+    rec = rowAt(index);
+}
+
+QVariant Query::doReadField(qint64 index, int field) const
+{
+    const Record &rec = rowAt(index);
+    return std::size_t(field) < rec.size() ? rec[std::size_t(field)] : QVariant();
+}
+
+const Record &Query::rowAt(qint64 index) const
+{
     if (index < m_windowFirst)
         restart(); // behind the window: step from the start again
     while (m_stepped <= index) {
@@ -565,7 +577,7 @@ void Query::doRead(qint64 index, Record &rec) const
     }
     if (index < m_windowFirst)
         throw EngineError(QStringLiteral("There is no record %1 in the result").arg(index + 1));
-    rec = m_window[std::size_t(index - m_windowFirst)];
+    return m_window[std::size_t(index - m_windowFirst)];
 }
 
 } // namespace qvx

@@ -70,11 +70,15 @@ protected:
     qint64 doRecordCount() const override;
     bool doHasRecord(qint64 index) const override;
     void doRead(qint64 index, Record &rec) const override;
+    QVariant doReadField(qint64 index, int field) const override;
     bool doReadOnly() const override { return true; }
     // The row count is known only once every row has been stepped.
     bool doCountIsCostly() const override { return true; }
 
 private:
+    // The stepped row at index, stepping on (or from the start again when
+    // it fell out of the window) as needed; throws when there is none.
+    const Record &rowAt(qint64 index) const;
     // How a result column's values are held: in the type its table column
     // (or an aggregate of one) declares, or in the narrowest kind that holds
     // every value stepped so far, widened as rows arrive (integer, then

@@ -221,6 +221,16 @@ void Table::doRead(qint64 index, Record &rec) const
     m_open->read(index, rec);
 }
 
+bool Table::doReadFieldTo(qint64 index, int field, FieldSink &sink) const
+{
+    return m_open->readFieldTo(index, field, sink);
+}
+
+QVariant Table::doReadField(qint64 index, int field) const
+{
+    return m_open->readField(index, field);
+}
+
 qint64 Table::doUpdate(qint64 index, const Record &rec)
 {
     return m_open->update(index, rec);

@@ -76,6 +76,8 @@ protected:
     qint64 doRecordCount() const override;
     bool doHasRecord(qint64 index) const override;
     void doRead(qint64 index, Record &rec) const override;
+    bool doReadFieldTo(qint64 index, int field, FieldSink &sink) const override;
+    QVariant doReadField(qint64 index, int field) const override;
     qint64 doUpdate(qint64 index, const Record &rec) override;
     qint64 doInsert(qint64 before, const Record &rec) override;
     void doDelete(qint64 index) override;

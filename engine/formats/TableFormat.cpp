@@ -2,11 +2,13 @@
 
 #include "../EngineError.h"
 #include "../io/File.h"
+#include "common/Decimal.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cmath>
+#include <cstdint>
 
 namespace qvx {
 
@@ -57,6 +59,39 @@ void putNumeric(FieldSink &sink, double d)
         sink.integer(qint64(d));
     else
         sink.real(d);
+}
+
+void putDecimal(FieldSink &sink, const char *text, qsizetype length)
+{
+    qsizetype i = 0;
+    const bool negative = length > 0 && text[0] == '-';
+    if (negative)
+        ++i;
+    std::uint64_t m = 0;
+    int digits = 0; // significant digits, leading zeros not counted
+    int scale = 0;
+    bool fraction = false;
+    for (; i < length; ++i) {
+        const char c = text[i];
+        if (c == '.' && !fraction) {
+            fraction = true;
+            continue;
+        }
+        if (c < '0' || c > '9' || digits >= common::kExactDecimalDigits) {
+            sink.text(text, length);
+            return;
+        }
+        if (digits > 0 || c != '0')
+            ++digits;
+        m = m * 10 + std::uint64_t(c - '0');
+        scale += fraction ? 1 : 0;
+    }
+    if (scale > common::kExactDecimalDigits) {
+        sink.text(text, length);
+        return;
+    }
+    const double d = common::scaledToDouble(m, scale);
+    putNumeric(sink, negative && m != 0 ? -d : d);
 }
 
 std::unique_ptr<OpenTable> TableDriver::open(const QString &path, bool readOnly) const

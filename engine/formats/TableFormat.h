@@ -70,8 +70,19 @@ struct OpenOptions {
     QString codePage;
 };
 
+class FieldSink;
+
+// A decimal's canonical text as a NUMERIC column of SQLite holds it: a whole
+// number as an integer, a number of at most 15 significant digits as a
+// double, anything longer as the text itself.
+void putDecimal(FieldSink &sink, const char *text, qsizetype length);
+
 // Takes one field's value as SQL sees it, with no QVariant or QString in
-// between: a scan over a million records calls it for every field used.
+// between: a scan over a million records calls it for every field used. A
+// whole-table reader that needs more than SQL (booleans as such, decimals
+// digit for digit) overrides boolean() and decimal(). Times, date-times and
+// bytes have no form here that both SQL and such readers share: sources
+// leave them to readField().
 class FieldSink {
 public:
     virtual void null() = 0;
@@ -79,6 +90,13 @@ public:
     virtual void real(double v) = 0; // also decimals of up to 15 digits
     // UTF-8, valid only during the call; dates as yyyy-MM-dd.
     virtual void text(const char *utf8, qsizetype length) = 0;
+    // A logical value; SQL takes it as the integer 0 or 1.
+    virtual void boolean(bool v) { integer(v ? 1 : 0); }
+    // A decimal as its exact canonical text ("-12.5", "0.25", "100": what
+    // the data set's value() gives), valid only during the call. SQL takes
+    // it as a NUMERIC: a number when a double holds every digit, else the
+    // text (putDecimal).
+    virtual void decimal(const char *text, qsizetype length) { putDecimal(*this, text, length); }
 
 protected:
     ~FieldSink() = default;

@@ -114,6 +114,47 @@ private slots:
         QVERIFY(!ds.readRecord(4, rec));
     }
 
+    // Whole-table reads by number see records as they stand: the one being
+    // edited through its value, never straight from the file.
+    void wholeTableReadsSeeEdits()
+    {
+        QTemporaryDir dir;
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(QStringLiteral("w.dbf"));
+        t.addFieldDef(QStringLiteral("NAME"), FieldType::String, 10);
+        t.createTable();
+        t.open();
+        for (const char *name : { "one", "two", "three" }) {
+            t.append();
+            t.setText(0, QString::fromLatin1(name));
+            t.post();
+        }
+        struct TextSink final : FieldSink {
+            QString got;
+            void null() override { got = QStringLiteral("null"); }
+            void integer(qint64) override { got = QStringLiteral("integer"); }
+            void real(double) override { got = QStringLiteral("real"); }
+            void text(const char *utf8, qsizetype n) override { got = QString::fromUtf8(utf8, n); }
+        } sink;
+        QVERIFY(t.hasRecord(3));
+        QVERIFY(!t.hasRecord(4));
+        QVERIFY(!t.hasRecord(0));
+        t.setRecNo(2);
+        t.edit();
+        t.setText(0, QStringLiteral("edited"));
+        QVERIFY(!t.readFieldTo(2, 0, sink));
+        QCOMPARE(t.readField(2, 0).toString(), QStringLiteral("edited"));
+        QVERIFY(t.readFieldTo(3, 0, sink));
+        QCOMPARE(sink.got, QStringLiteral("three"));
+        QCOMPARE(t.readField(1, 0).toString(), QStringLiteral("one"));
+        t.post();
+        QVERIFY(t.readFieldTo(2, 0, sink));
+        QCOMPARE(sink.got, QStringLiteral("edited"));
+        QVERIFY(t.readField(9, 0).isNull());
+        QVERIFY_THROWS_EXCEPTION(EngineError, t.readFieldTo(9, 0, sink));
+    }
+
     void linksHearOfDestruction()
     {
         Recorder rec;

@@ -65,7 +65,7 @@ void makeTable(const QString &dir, const QString &name, int type, const FieldDef
 }
 
 // What a field sink was given, as text: "null", "int 5", "real 2.5", "text abc".
-class RecordingSink final : public FieldSink {
+class RecordingSink : public FieldSink {
 public:
     QString got;
     void null() override { got = QStringLiteral("null"); }
@@ -77,6 +77,16 @@ public:
     void text(const char *utf8, qsizetype length) override
     {
         got = QStringLiteral("text ") + QString::fromUtf8(utf8, length);
+    }
+};
+
+// A whole-table reader's sink: booleans and decimals as such.
+class ExactSink final : public RecordingSink {
+public:
+    void boolean(bool v) override { got = v ? QStringLiteral("bool true") : QStringLiteral("bool false"); }
+    void decimal(const char *text, qsizetype length) override
+    {
+        got = QStringLiteral("decimal ") + QString::fromLatin1(text, length);
     }
 };
 
@@ -181,9 +191,9 @@ private slots:
             row("date", {}, FieldDef("D", FieldType::Date), dates, true);
             row("boolean", {}, FieldDef("B", FieldType::Boolean), bools, true);
             row("decimal", {}, FieldDef("M", FieldType::BCD, 12, 2), decimals, true);
-            // More digits than a double holds: text, by the general path.
+            // More digits than a double holds: text.
             row("long decimal", {}, FieldDef("M", FieldType::BCD, 20, 2),
-                { QStringLiteral("123456789012345.67"), QStringLiteral("-1234567890123456.5") }, false);
+                { QStringLiteral("123456789012345.67"), QStringLiteral("-1234567890123456.5") }, true);
         }
         // A fraction smaller than a double's exact scale goes the general way.
         QTest::newRow("Paradox tiny decimal")
@@ -218,7 +228,19 @@ private slots:
                 QVERIFY2(sink.got.isEmpty(), "a field left to readField() reached the sink");
                 continue;
             }
-            QCOMPARE(sink.got, expectedFor(t->readField(i, 0), t->fields()[0].type));
+            const QVariant value = t->readField(i, 0);
+            const FieldType type = t->fields()[0].type;
+            QCOMPARE(sink.got, expectedFor(value, type));
+            // A reader that keeps booleans and decimals as they are gets
+            // the value itself.
+            ExactSink exact;
+            QVERIFY(t->readFieldTo(i, 0, exact));
+            QString wanted = sink.got;
+            if (!value.isNull() && valueKind(type) == ValueKind::Bool)
+                wanted = value.toBool() ? QStringLiteral("bool true") : QStringLiteral("bool false");
+            else if (!value.isNull() && valueKind(type) == ValueKind::Decimal)
+                wanted = QStringLiteral("decimal ") + value.toString();
+            QCOMPARE(exact.got, wanted);
         }
         QCOMPARE(anyFast, fast);
     }

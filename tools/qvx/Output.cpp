@@ -44,7 +44,7 @@ void Output::flush()
 {
     if (!m_buffer.isEmpty())
         std::fwrite(m_buffer.constData(), 1, std::size_t(m_buffer.size()), stdout);
-    m_buffer.clear();
+    m_buffer.resize(0); // the buffer is kept for the next lines
     std::fflush(stdout);
 }
 

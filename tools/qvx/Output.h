@@ -18,6 +18,17 @@ public:
     Output &operator<<(const QString &text);
     Output &operator<<(const QByteArray &utf8);
     Output &operator<<(const char *utf8);
+    // Bytes added as they are, for writers that build a line piece by piece.
+    void append(const char *utf8, qsizetype size)
+    {
+        m_buffer.append(utf8, size);
+        maybeFlush();
+    }
+    void append(char c)
+    {
+        m_buffer.append(c);
+        maybeFlush();
+    }
     void flush();
 
 private:

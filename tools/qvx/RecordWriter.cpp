@@ -3,36 +3,56 @@
 #include "Command.h"
 #include "ValueFormat.h"
 
+#include "engine/formats/TableFormat.h"
+
+#include <charconv>
+#include <cmath>
+
 namespace qvx::tool {
 
 namespace {
 
-// Keys are written in field order, which is why the line is built here and
-// not through QJsonObject (that sorts its keys).
-QByteArray jsonLine(const DataSet &data)
-{
-    QByteArray line = "{";
-    for (int i = 0; i < data.fieldCount(); ++i) {
-        const FieldDef &f = data.field(i);
-        if (i)
-            line += ',';
-        line += jsonString(f.name) + ':' + jsonValue(data.value(i), f.type);
-    }
-    line += "}\n";
-    return line;
-}
+// Values straight from the data set into the line being written, in the
+// forms plainValue() and jsonValue() give, with nothing allocated per value.
+class LineSink final : public FieldSink {
+public:
+    LineSink(QByteArray &line, bool json) : m_line(line), m_json(json) { }
 
-QByteArray csvLine(const DataSet &data)
-{
-    QByteArray line;
-    for (int i = 0; i < data.fieldCount(); ++i) {
-        if (i)
-            line += ',';
-        line += csvField(plainValue(data.value(i), data.field(i).type));
+    void null() override
+    {
+        if (m_json)
+            m_line += "null";
     }
-    line += "\r\n";
-    return line;
-}
+    void integer(qint64 v) override
+    {
+        char buf[24];
+        const auto result = std::to_chars(buf, buf + sizeof buf, v);
+        m_line.append(buf, result.ptr - buf);
+    }
+    void real(double v) override
+    {
+        char buf[kDoubleChars];
+        const int n = doubleChars(v, buf);
+        // JSON has no NaN or infinity; a string keeps what the value was.
+        if (m_json && !std::isfinite(v))
+            appendJsonString(m_line, buf, n);
+        else
+            m_line.append(buf, n);
+    }
+    void text(const char *utf8, qsizetype length) override
+    {
+        if (m_json)
+            appendJsonString(m_line, utf8, length);
+        else
+            appendCsvField(m_line, utf8, length);
+    }
+    void boolean(bool v) override { m_line += v ? "true" : "false"; }
+    void decimal(const char *text, qsizetype length) override { m_line.append(text, length); }
+
+private:
+    QByteArray &m_line;
+    bool m_json;
+};
 
 QByteArray csvHeader(const DataSet &data)
 {
@@ -59,11 +79,36 @@ RecordFormat recordFormat(const QString &name)
 
 void writeRecords(DataSet &data, RecordFormat format, qint64 limit, Output &out)
 {
-    if (format == RecordFormat::Csv)
+    const bool json = format == RecordFormat::JsonLines;
+    if (!json)
         out << csvHeader(data);
-    qint64 written = 0;
-    for (data.first(); !data.eof() && written != limit; data.next(), ++written)
-        out << (format == RecordFormat::Csv ? csvLine(data) : jsonLine(data));
+    // Keys are written in field order, which is why the line is built here
+    // and not through QJsonObject (that sorts its keys).
+    std::vector<QByteArray> keys;
+    for (int i = 0; i < data.fieldCount(); ++i)
+        keys.push_back((i ? "," : "") + jsonString(data.field(i).name) + ':');
+    QByteArray line;
+    LineSink sink(line, json);
+    for (qint64 recNo = 1; recNo - 1 != limit && data.hasRecord(recNo); ++recNo) {
+        line.resize(0);
+        if (json)
+            line += '{';
+        for (int i = 0; i < data.fieldCount(); ++i) {
+            if (json)
+                line += keys[std::size_t(i)];
+            else if (i)
+                line += ',';
+            if (data.readFieldTo(recNo, i, sink))
+                continue;
+            // What the source does not hand out directly (memos, pictures,
+            // times, long decimals) comes as a value.
+            const QVariant v = data.readField(recNo, i);
+            const FieldType type = data.field(i).type;
+            line += json ? jsonValue(v, type) : csvField(plainValue(v, type));
+        }
+        line += json ? "}\n" : "\r\n";
+        out.append(line.constData(), line.size());
+    }
 }
 
 } // namespace qvx::tool

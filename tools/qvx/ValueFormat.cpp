@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace qvx::tool {
 
@@ -17,20 +18,10 @@ QString timeText(const QTime &t)
     return t.toString(t.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
 }
 
-// The shortest digits that read back as the same double, written without an
-// exponent in the range people read plainly (as JavaScript does), so that
-// 100000 stays "100000" and 1e-9 or 1e300 stay short.
 QString doubleText(double d)
 {
-    if (!std::isfinite(d))
-        return d != d ? QStringLiteral("NaN")
-                      : (d > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity"));
-    const double magnitude = std::fabs(d);
-    const bool plain = magnitude == 0 || (magnitude >= 1e-6 && magnitude < 1e21);
-    char buf[400];
-    const auto result = plain ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed)
-                              : std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
-    return QString::fromLatin1(buf, result.ptr - buf);
+    char buf[kDoubleChars];
+    return QString::fromLatin1(buf, doubleChars(d, buf));
 }
 
 bool isJsonNumber(ValueKind kind)
@@ -40,6 +31,25 @@ bool isJsonNumber(ValueKind kind)
 }
 
 } // namespace
+
+// The shortest digits that read back as the same double, written without an
+// exponent in the range people read plainly (as JavaScript does), so that
+// 100000 stays "100000" and 1e-9 or 1e300 stay short.
+int doubleChars(double d, char *buf)
+{
+    const auto copy = [buf](const char *text) {
+        const auto n = int(std::strlen(text));
+        std::memcpy(buf, text, std::size_t(n));
+        return n;
+    };
+    if (!std::isfinite(d))
+        return copy(d != d ? "NaN" : (d > 0 ? "Infinity" : "-Infinity"));
+    const double magnitude = std::fabs(d);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-6 && magnitude < 1e21);
+    const auto result = plain ? std::to_chars(buf, buf + kDoubleChars, d, std::chars_format::fixed)
+                              : std::to_chars(buf, buf + kDoubleChars, d, std::chars_format::scientific);
+    return int(result.ptr - buf);
+}
 
 QString plainValue(const QVariant &value, FieldType type)
 {
@@ -99,51 +109,81 @@ QByteArray jsonString(const QString &text)
     const QByteArray utf8 = text.toUtf8();
     QByteArray out;
     out.reserve(utf8.size() + 2);
+    appendJsonString(out, utf8.constData(), utf8.size());
+    return out;
+}
+
+void appendJsonString(QByteArray &out, const char *utf8, qsizetype size)
+{
     out += '"';
-    for (const char c : utf8) {
+    qsizetype plain = 0; // bytes since the last one escaped, added in one piece
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = utf8[i];
+        const char *escape = nullptr;
         switch (c) {
         case '"':
-            out += "\\\"";
+            escape = "\\\"";
             break;
         case '\\':
-            out += "\\\\";
+            escape = "\\\\";
             break;
         case '\n':
-            out += "\\n";
+            escape = "\\n";
             break;
         case '\r':
-            out += "\\r";
+            escape = "\\r";
             break;
         case '\t':
-            out += "\\t";
+            escape = "\\t";
             break;
         case '\b':
-            out += "\\b";
+            escape = "\\b";
             break;
         case '\f':
-            out += "\\f";
+            escape = "\\f";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(static_cast<unsigned char>(c)));
-                out += buf;
-            } else {
-                out += c;
+            if (static_cast<unsigned char>(c) >= 0x20) {
+                ++plain;
+                continue;
             }
         }
+        out.append(utf8 + i - plain, plain);
+        plain = 0;
+        if (escape) {
+            out += escape;
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(static_cast<unsigned char>(c)));
+            out += buf;
+        }
     }
+    out.append(utf8 + size - plain, plain);
     out += '"';
-    return out;
 }
 
 QByteArray csvField(const QString &text)
 {
-    QByteArray utf8 = text.toUtf8();
-    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') && !utf8.contains('\r'))
-        return utf8;
-    utf8.replace("\"", "\"\"");
-    return '"' + utf8 + '"';
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    appendCsvField(out, utf8.constData(), utf8.size());
+    return out;
+}
+
+void appendCsvField(QByteArray &out, const char *utf8, qsizetype size)
+{
+    const QByteArrayView bytes(utf8, size);
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r')) {
+        out.append(utf8, size);
+        return;
+    }
+    out += '"';
+    for (const char c : bytes) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
 }
 
 } // namespace qvx::tool

@@ -22,11 +22,16 @@
 namespace qvx::tool {
 
 QString plainValue(const QVariant &value, FieldType type);
+// The same text of a double, into buf (at least kDoubleChars bytes); its length.
+inline constexpr int kDoubleChars = 400;
+int doubleChars(double d, char *buf);
 // A JSON value: a number, true/false, null or a string, as UTF-8.
 QByteArray jsonValue(const QVariant &value, FieldType type);
 // A JSON string literal with its quotes.
 QByteArray jsonString(const QString &text);
+void appendJsonString(QByteArray &out, const char *utf8, qsizetype size);
 // One CSV field (RFC 4180): quoted when it holds a comma, quote or line break.
 QByteArray csvField(const QString &text);
+void appendCsvField(QByteArray &out, const char *utf8, qsizetype size);
 
 } // namespace qvx::tool

@@ -3,6 +3,7 @@
 #include "../../EngineError.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace qvx::common {
 
@@ -231,6 +232,12 @@ bool TextCodec::toUtf8(const char *bytes, qsizetype length, std::string &buffer,
         return false;
     qsizetype i = 0;
     if (m_asciiIsSame) {
+        // Eight bytes at a time while none has its high bit set.
+        for (std::uint64_t word = 0; i + 8 <= length; i += 8) {
+            std::memcpy(&word, bytes + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+        }
         while (i < length && std::uint8_t(bytes[i]) < 0x80)
             ++i;
         if (i == length) {

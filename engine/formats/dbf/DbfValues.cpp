@@ -102,6 +102,13 @@ QString fieldName(const Column &c)
 
 QByteArrayView rightTrimmed(const char *p, int len)
 {
+    // Text fields are mostly padding: eight blanks at a time first.
+    constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+    for (std::uint64_t word = 0; len >= 8; len -= 8) {
+        std::memcpy(&word, p + len - 8, 8);
+        if (word != kBlanks && word != 0)
+            break;
+    }
     while (len > 0 && (p[len - 1] == ' ' || p[len - 1] == '\0'))
         --len;
     return QByteArrayView(p, len);
@@ -765,31 +772,6 @@ void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLengt
 
 // ---- Straight to SQL ------------------------------------------------------
 
-bool decimalToSql(const char *text, int length, FieldSink &sink)
-{
-    DecimalParts parts;
-    if (!splitPlainDecimal(text, length, parts))
-        return false;
-    const bool negative = parts.negative;
-    int intBegin = parts.intBegin, fracEnd = parts.fracEnd;
-    const int intEnd = parts.intEnd, fracBegin = parts.fracBegin;
-    while (intBegin < intEnd && text[intBegin] == '0')
-        ++intBegin;
-    while (fracEnd > fracBegin && text[fracEnd - 1] == '0')
-        --fracEnd;
-    // A decimal reaches SQL as text when a double would not hold every digit.
-    if ((intEnd - intBegin) + (fracEnd - fracBegin) > common::kExactDecimalDigits)
-        return false;
-    std::uint64_t m = 0;
-    for (int k = intBegin; k < intEnd; ++k)
-        m = m * 10 + std::uint64_t(text[k] - '0');
-    for (int k = fracBegin; k < fracEnd; ++k)
-        m = m * 10 + std::uint64_t(text[k] - '0');
-    const double d = common::scaledToDouble(m, fracEnd - fracBegin);
-    putNumeric(sink, negative && m != 0 ? -d : d);
-    return true;
-}
-
 bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &codec, std::string &buffer,
                    FieldSink &sink)
 {
@@ -838,7 +820,15 @@ bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &code
             sink.real(d);
             return true;
         }
-        return decimalToSql(p, len, sink);
+        if (len < 290) {
+            char buf[300];
+            const int n = plainDecimalText(p, len, buf);
+            if (n >= 0) {
+                sink.decimal(buf, n);
+                return true;
+            }
+        }
+        return false;
     }
     case 'D': {
         bool blank = true;
@@ -858,7 +848,7 @@ bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &code
         const int y = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
         const int m = digits[4] * 10 + digits[5];
         const int d = digits[6] * 10 + digits[7];
-        if (!QDate(y, m, d).isValid())
+        if (!common::isValidDate(y, m, d))
             return false;
         common::putSqlDate(sink, y, m, d);
         return true;
@@ -869,13 +859,13 @@ bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &code
         case 't':
         case 'Y':
         case 'y':
-            sink.integer(1);
+            sink.boolean(true);
             return true;
         case 'F':
         case 'f':
         case 'N':
         case 'n':
-            sink.integer(0);
+            sink.boolean(false);
             return true;
         default:
             sink.null();

@@ -39,9 +39,6 @@ struct DecimalParts {
     int intBegin = 0, intEnd = 0, fracBegin = 0, fracEnd = 0;
 };
 bool splitPlainDecimal(const char *p, int len, DecimalParts &d);
-// Plain decimal text ("  -012.50") to SQL as a double when it has at most 15
-// significant digits (as the general path does); false, sink untouched, otherwise.
-bool decimalToSql(const char *text, int length, FieldSink &sink);
 
 // Decodes a field that is not a memo. p points at the field's bytes;
 // varLength tells whether its varlength bit is set (V and Q fields).

@@ -400,13 +400,14 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
         sink.real(decodeDouble(p));
         return true;
     case kLogical:
-        sink.integer(std::uint8_t(p[0]) != 0x80 ? 1 : 0);
+        sink.boolean(std::uint8_t(p[0]) != 0x80);
         return true;
     case kBcd: {
-        double d = 0;
-        if (!bcdToDouble(p, d))
+        char buf[40];
+        const int n = bcdText(p, buf);
+        if (n < 0)
             return false;
-        putNumeric(sink, d);
+        sink.decimal(buf, n);
         return true;
     }
     case kDate: {
