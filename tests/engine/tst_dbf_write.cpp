@@ -56,6 +56,7 @@ private slots:
     void textThatDoesNotFit_data();
     void textThatDoesNotFit();
     void appendsAndDeletesKeepFileWhole();
+    void batchWritesRecordsAtOnceAndTheDateAtTheEnd();
     void insertAppends();
     void memoUpdates();
     void failedMemoWriteLeavesRecord();
@@ -592,6 +593,60 @@ void TestDbfWrite::appendsAndDeletesKeepFileWhole()
     QCOMPARE(t->indexOfBookmark(1), -1);
     QCOMPARE(t->insert(0, { 5 }), 3);
     QCOMPARE(headerCount(fileBytes(file)), 6u);
+}
+
+// A bulk statement's changes reach the file record by record, and reads see
+// them at once; only the header's date waits for the end of the batch (or
+// for the table to be closed, if the batch never ends).
+void TestDbfWrite::batchWritesRecordsAtOnceAndTheDateAtTheEnd()
+{
+    const QString file = path(QStringLiteral("batch.dbf"));
+    dbaseDriver().create(file, { FieldDef("N", FieldType::Integer) }, {});
+    {
+        auto t = dbaseDriver().open(file, false);
+        for (int i = 0; i < 3; ++i)
+            t->insert(i, { i });
+    }
+    const auto setOldDate = [&] {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(1);
+        f.write(QByteArray("\x5A\x01\x01", 3)); // 1990-01-01
+    };
+    const auto isOldDate = [&] { return fileBytes(file).mid(1, 3) == QByteArray("\x5A\x01\x01", 3); };
+    const int headerLen = dbf::le16(fileBytes(file).constData() + 8);
+    const int recLen = dbf::le16(fileBytes(file).constData() + 10);
+    for (const bool ends : { true, false }) {
+        setOldDate();
+        auto t = dbaseDriver().open(file, false);
+        const int value = ends ? 41 : 42;
+        QVERIFY(!t->readField(1, 0).isNull()); // the read window now holds the records
+        t->beginBatch();
+        t->update(1, { value });
+        t->remove(2);
+        QCOMPARE(t->readField(1, 0).toInt(), value);
+        QCOMPARE(t->recordCount(), 2);
+        const QByteArray written = fileBytes(file);
+        QVERIFY(written.mid(headerLen + recLen, recLen).contains(QByteArray::number(value)));
+        QCOMPARE(written[headerLen + 2 * recLen], '*');
+        QVERIFY(isOldDate());
+        if (ends) {
+            t->commitBatch();
+            QVERIFY(!isOldDate());
+        } else {
+            t.reset();
+            QVERIFY(!isOldDate());
+        }
+        const QByteArray b = fileBytes(file);
+        const QDate today = QDate::currentDate();
+        QCOMPARE(int(std::uint8_t(b[1])), today.year() - 1900);
+        QCOMPARE(headerCount(b), 3u);
+        // Undelete for the next round.
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(headerLen + 2 * recLen);
+        f.write(" ", 1);
+    }
 }
 
 void TestDbfWrite::insertAppends()

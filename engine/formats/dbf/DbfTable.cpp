@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 namespace qvx::dbf {
 
@@ -155,6 +156,8 @@ DbfTable::~DbfTable()
     if (readOnly())
         return;
     try {
+        if (m_dateStale)
+            touchHeader(); // a batch that never ended
         m_file->sync();
         if (m_memo)
             m_memo->file().sync();
@@ -327,13 +330,6 @@ qint64 DbfTable::indexOfBookmark(qint64 bookmark) const
 }
 
 // ---- Reading ---------------------------------------------------------------
-
-QByteArray DbfTable::readRecord(qint64 physical) const
-{
-    QByteArray rec(m_header.recordLength, Qt::Uninitialized);
-    m_file->readExact(recordOffset(physical), rec.data(), rec.size(), "a record");
-    return rec;
-}
 
 const char *DbfTable::recordBytes(qint64 physical) const
 {
@@ -538,21 +534,58 @@ QByteArray DbfTable::encodeRecord(const Record &rec, const QByteArray &old, bool
     return out;
 }
 
+QDate DbfTable::today()
+{
+    // The local date costs a look at the time zone file; a bulk update asks
+    // for it once per record.
+    const qint64 now = qint64(std::time(nullptr));
+    if (now != m_todayAt) {
+        m_today = QDate::currentDate();
+        m_todayAt = now;
+    }
+    return m_today;
+}
+
 void DbfTable::touchHeader()
 {
     dropWindow();
+    m_dateStale = false;
     m_header.recordCount = std::uint32_t(m_physicalCount);
-    const QByteArray bytes = encodeDateAndCount(m_header.variant, QDate::currentDate(), m_header.recordCount);
+    const QByteArray bytes = encodeDateAndCount(m_header.variant, today(), m_header.recordCount);
     m_file->writeBytes(1, bytes);
+}
+
+void DbfTable::recordChanged()
+{
+    if (m_inBatch)
+        m_dateStale = true;
+    else
+        touchHeader();
+}
+
+void DbfTable::endBatch()
+{
+    m_inBatch = false;
+    if (m_dateStale)
+        touchHeader();
+}
+
+void DbfTable::patchWindow(qint64 physical, qsizetype offset, const char *bytes, qsizetype size)
+{
+    if (physical >= m_windowFirst && physical < m_windowFirst + m_windowCount)
+        std::memcpy(m_window.data() + (physical - m_windowFirst) * m_header.recordLength + offset, bytes,
+                    std::size_t(size));
 }
 
 qint64 DbfTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
     const qint64 physical = physicalOf(index);
-    const QByteArray record = encodeRecord(rec, readRecord(physical), false);
+    const QByteArray record
+        = encodeRecord(rec, QByteArray(recordBytes(physical), m_header.recordLength), false);
     m_file->writeBytes(recordOffset(physical), record);
-    touchHeader();
+    patchWindow(physical, 0, record.constData(), record.size());
+    recordChanged();
     return index;
 }
 
@@ -597,7 +630,8 @@ void DbfTable::remove(qint64 index)
     const qint64 physical = physicalOf(index);
     const char flag = kDeleted;
     m_file->writeAt(recordOffset(physical), &flag, 1);
-    touchHeader();
+    patchWindow(physical, 0, &flag, 1);
+    recordChanged();
     const qint64 block = physical / kBlockRecords;
     for (std::size_t k = std::size_t(block) + 1; k < m_liveBefore.size(); ++k)
         --m_liveBefore[k];

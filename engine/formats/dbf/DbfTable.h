@@ -41,6 +41,12 @@ public:
     // the end: insert() appends wherever it is asked to put the record.
     qint64 insert(qint64 before, const Record &rec) override;
     void remove(qint64 index) override;
+    // Records are written at once, batch or not; within a batch the header's
+    // date of last update is written once, at its end (a record count that
+    // changes is written at once, so the file always counts what it holds).
+    void beginBatch() override { m_inBatch = true; }
+    void commitBatch() override { endBatch(); }
+    void rollbackBatch() override { endBatch(); }
     qint64 bookmark(qint64 index) const override { return physicalOf(index); }
     qint64 indexOfBookmark(qint64 bookmark) const override;
     bool positionalBookmarks() const override { return false; }
@@ -80,16 +86,21 @@ private:
     QByteArray readFlags(qint64 first, qint64 count) const;
     qint64 blockCount() const { return (m_physicalCount + kBlockRecords - 1) / kBlockRecords; }
 
-    QByteArray readRecord(qint64 physical) const;
     // The bytes of a record through a window of neighbouring records read
     // in one go, so that a scan costs one read per window, not per record.
     const char *recordBytes(qint64 physical) const;
     void dropWindow() const { m_windowCount = 0; }
+    // Bytes just written to a record, copied into the window when it holds
+    // that record, so that the next read need not go to the file.
+    void patchWindow(qint64 physical, qsizetype offset, const char *bytes, qsizetype size);
     QVariant decodeColumn(const Column &c, const char *record, const char *nullFlags, qint64 index) const;
     bool bit(const char *nullFlags, int bit) const;
     QByteArray encodeRecord(const Record &rec, const QByteArray &old, bool inserting);
     void checkWritable() const;
     void touchHeader(); // date of last update and record count
+    void recordChanged(); // the header's date, now or at the end of the batch
+    void endBatch();
+    QDate today(); // the date, looked up at most once a second
     [[noreturn]] void fail(const QString &what) const;
 
     std::unique_ptr<File> m_file;
@@ -106,6 +117,10 @@ private:
     bool m_followsFile = true; // false when the header count is not to be trusted
     mutable QStringList m_warnings;
     std::vector<int> m_pendingAutoInc; // descriptors whose next value changed
+    bool m_inBatch = false;
+    bool m_dateStale = false; // a record changed in the batch; the header's date is not written yet
+    QDate m_today;
+    qint64 m_todayAt = -1; // the second m_today was looked up in
 
     // m_liveBefore[k] = live records in blocks 0..k-1, for the blocks scanned
     // so far (so its size is one more than the number of scanned blocks).
