@@ -1,9 +1,12 @@
 #include "ClientDataSet.h"
 
 #include "Value.h"
+#include "formats/TableFormat.h"
+#include "formats/common/SqlDate.h"
 #include "io/File.h"
 #include "packets/Packets.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QtDebug>
@@ -107,10 +110,22 @@ void ClientDataSet::emptyDataSet()
     resync();
 }
 
-void ClientDataSet::loadFromFile(const QString &path)
+namespace {
+
+// Reads the packet in a file. The bytes are copied, not mapped: a mapped
+// file that another program shortens while it is read would end the program
+// with a bus error.
+Packet readPacketFile(const QString &path)
 {
     const std::unique_ptr<File> file = openDiskFile(path, OpenMode::ReadOnly);
-    auto packet = std::make_unique<Packet>(readPacket(file->readBytes(0, file->size()), path));
+    return readPacket(file->readBytes(0, file->size()), path);
+}
+
+} // namespace
+
+void ClientDataSet::loadFromFile(const QString &path)
+{
+    auto packet = std::make_unique<Packet>(readPacketFile(path));
     close();
     m_pendingLoad = std::move(packet);
     auto notLoaded = qScopeGuard([this] { m_pendingLoad.reset(); });
@@ -186,16 +201,19 @@ void ClientDataSet::adopt(Packet &&packet)
     m_nextId = 1;
     m_lookupHint = 0;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        m_rows[i].resize(m_fieldDefs.size());
+        m_rows.resizeRow(i, m_fieldDefs.size());
         m_ids[i] = m_nextId++;
     }
     m_nextAutoInc.assign(m_fieldDefs.size(), 1);
     for (std::size_t i = 0; i < m_fieldDefs.size(); ++i) {
         if (m_fieldDefs[i].type != FieldType::AutoInc)
             continue;
-        for (const Record &row : m_rows) {
-            if (!row[i].isNull())
-                m_nextAutoInc[i] = std::max(m_nextAutoInc[i], row[i].toLongLong() + 1);
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            const RowStore::Cell c = m_rows.cell(r, i);
+            if (c.tag == RowStore::Tag::Int32 || c.tag == RowStore::Tag::Int64)
+                m_nextAutoInc[i] = std::max(m_nextAutoInc[i], c.int64() + 1);
+            else if (c.tag != RowStore::Tag::Null)
+                m_nextAutoInc[i] = std::max(m_nextAutoInc[i], RowStore::decode(c).toLongLong() + 1);
         }
     }
     m_hasData = true;
@@ -217,8 +235,7 @@ FieldDefs ClientDataSet::doOpen()
         // Closed through the base class after a failed write-back: these
         // rows are newer than the file, and still to be written.
     } else if (!m_fileName.isEmpty()) {
-        const std::unique_ptr<File> file = openDiskFile(m_fileName, OpenMode::ReadOnly);
-        adopt(readPacket(file->readBytes(0, file->size()), m_fileName));
+        adopt(readPacketFile(m_fileName));
     } else {
         raise(
             QStringLiteral("Missing data: a client data set needs a file name or field definitions to open"));
@@ -239,7 +256,90 @@ void ClientDataSet::doClose()
 
 void ClientDataSet::doRead(qint64 index, Record &rec) const
 {
-    rec = m_rows[std::size_t(index)];
+    m_rows.read(std::size_t(index), rec);
+}
+
+namespace {
+
+void twoDigits(char *out, int v)
+{
+    out[0] = char('0' + v / 10);
+    out[1] = char('0' + v % 10);
+}
+
+// yyyy-MM-dd for years 1 to 9999; false for others, whose text is left to valueToText().
+bool dateText(char *out, qint64 julianDay)
+{
+    int y, m, d;
+    const QDate date = QDate::fromJulianDay(julianDay);
+    date.getDate(&y, &m, &d);
+    if (y < 1 || y > 9999)
+        return false;
+    twoDigits(out, y / 100);
+    twoDigits(out + 2, y % 100);
+    out[4] = '-';
+    twoDigits(out + 5, m);
+    out[7] = '-';
+    twoDigits(out + 8, d);
+    return true;
+}
+
+} // namespace
+
+bool ClientDataSet::doReadFieldTo(qint64 index, int field, FieldSink &sink) const
+{
+    const RowStore::Cell c = m_rows.cell(std::size_t(index), std::size_t(field));
+    const ValueKind kind = valueKind(m_fieldDefs[std::size_t(field)].type);
+    using Tag = RowStore::Tag;
+    switch (c.tag) {
+    case Tag::Null:
+        sink.null();
+        return true;
+    case Tag::Int32:
+    case Tag::Int64:
+        if (kind != ValueKind::Int && kind != ValueKind::Int64)
+            return false;
+        sink.integer(c.int64());
+        return true;
+    case Tag::False:
+    case Tag::True:
+        if (kind != ValueKind::Bool)
+            return false;
+        sink.boolean(c.tag == Tag::True);
+        return true;
+    case Tag::Double:
+        if (kind != ValueKind::Double)
+            return false;
+        sink.real(c.real());
+        return true;
+    case Tag::Utf8:
+        if (kind == ValueKind::Text)
+            sink.text(c.data, c.size);
+        else if (kind == ValueKind::Decimal)
+            sink.decimal(c.data, c.size);
+        else
+            return false;
+        return true;
+    case Tag::Date: {
+        char out[10];
+        if (kind != ValueKind::Date || !dateText(out, c.int64()))
+            return false;
+        sink.text(out, 10);
+        return true;
+    }
+    case Tag::Time:
+    case Tag::DateTimeUtc:
+    case Tag::Utf16:
+    case Tag::Bytes:
+    case Tag::Variant:
+        break;
+    }
+    return false;
+}
+
+QVariant ClientDataSet::doReadField(qint64 index, int field) const
+{
+    return m_rows.value(std::size_t(index), std::size_t(field));
 }
 
 qint64 ClientDataSet::doUpdate(qint64 index, const Record &rec)
@@ -247,7 +347,7 @@ qint64 ClientDataSet::doUpdate(qint64 index, const Record &rec)
     Record values(m_fieldDefs.size());
     for (std::size_t i = 0; i < values.size() && i < rec.size(); ++i)
         values[i] = coerceValue(rec[i], m_fieldDefs[i]);
-    m_rows[std::size_t(index)] = std::move(values);
+    m_rows.set(std::size_t(index), values);
     markChanged();
     return index;
 }
@@ -265,7 +365,7 @@ qint64 ClientDataSet::doInsert(qint64 before, const Record &rec)
         m_nextAutoInc[i] = std::max(m_nextAutoInc[i], values[i].toLongLong() + 1);
     }
     const std::size_t at = std::size_t(std::clamp<qint64>(before, 0, qint64(m_rows.size())));
-    m_rows.insert(m_rows.begin() + qsizetype(at), std::move(values));
+    m_rows.insert(at, values);
     m_ids.insert(m_ids.begin() + qsizetype(at), m_nextId++);
     markChanged();
     return qint64(at);
@@ -273,7 +373,7 @@ qint64 ClientDataSet::doInsert(qint64 before, const Record &rec)
 
 void ClientDataSet::doDelete(qint64 index)
 {
-    m_rows.erase(m_rows.begin() + qsizetype(index));
+    m_rows.erase(std::size_t(index));
     m_ids.erase(m_ids.begin() + qsizetype(index));
     markChanged();
 }

@@ -65,6 +65,11 @@ protected:
     void doClose() override;
     qint64 doRecordCount() const override { return qint64(m_rows.size()); }
     void doRead(qint64 index, Record &rec) const override;
+    // Values straight from the row store: numbers, booleans, text and
+    // decimals as they are held, dates as yyyy-MM-dd; false for times, bytes
+    // and the rare value held in another form than its field's.
+    bool doReadFieldTo(qint64 index, int field, FieldSink &sink) const override;
+    QVariant doReadField(qint64 index, int field) const override;
     qint64 doUpdate(qint64 index, const Record &rec) override;
     qint64 doInsert(qint64 before, const Record &rec) override;
     void doDelete(qint64 index) override;
@@ -82,8 +87,8 @@ private:
     QString m_fileName;
     // Rows and their ids side by side: a loaded packet's rows move in whole,
     // and the id of a row is its bookmark, stable while rows come and go
-    // around it.
-    std::vector<Record> m_rows;
+    // around it. Every row holds a value for each field.
+    RowStore m_rows;
     std::vector<qint64> m_ids;
     qint64 m_nextId = 1;
     mutable std::size_t m_lookupHint = 0; // where the last bookmark was found

@@ -32,11 +32,12 @@ inline bool samePacket(const Packet &a, const Packet &b)
             return false;
     }
     for (std::size_t r = 0; r < a.rows.size(); ++r) {
-        if (a.rows[r].size() != b.rows[r].size())
+        const Record rowA = a.rows[r], rowB = b.rows[r];
+        if (rowA.size() != rowB.size())
             return false;
-        for (std::size_t f = 0; f < a.rows[r].size(); ++f) {
-            const QVariant &x = a.rows[r][f];
-            const QVariant &y = b.rows[r][f];
+        for (std::size_t f = 0; f < rowA.size(); ++f) {
+            const QVariant &x = rowA[f];
+            const QVariant &y = rowB[f];
             if (x.isNull() != y.isNull())
                 return false;
             // NaN is not equal to itself, yet it is the same value kept.

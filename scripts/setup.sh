@@ -10,6 +10,8 @@ packages=(
     libsqlite3-dev libjpeg-dev
     # fuzzing
     clang libclang-rt-14-dev
+    # the reference XML parser of the data packet benchmark
+    libpugixml-dev
     # independent readers and writers of the table formats, for the tests
     python3 python3-dbf python3-dbfread libdbd-xbase-perl pxlib-dev gdal-bin
     # the glyphs of the program's commands (a full-colour icon theme)

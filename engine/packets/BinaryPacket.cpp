@@ -146,20 +146,69 @@ void writeValue(Output &out, const FieldDef &f, const QVariant &v)
     }
 }
 
-QVariant readValue(Input &in, const FieldDef &f)
+// Is this the text canonicalDecimal() gives: an optional minus (not before
+// zero), an integer part without leading zeros, and a fraction, if any,
+// without trailing zeros?
+bool isCanonicalDecimal(const char *p, qsizetype n)
+{
+    qsizetype i = n > 0 && p[0] == '-' ? 1 : 0;
+    const bool negative = i == 1;
+    if (i >= n || p[i] < '0' || p[i] > '9')
+        return false;
+    const bool zeroInteger = p[i] == '0';
+    if (zeroInteger)
+        ++i;
+    else
+        while (i < n && p[i] >= '0' && p[i] <= '9')
+            ++i;
+    bool fraction = false;
+    if (i < n && p[i] == '.') {
+        const qsizetype start = ++i;
+        while (i < n && p[i] >= '0' && p[i] <= '9')
+            ++i;
+        if (i == start || p[i - 1] == '0')
+            return false;
+        fraction = true;
+    }
+    return i == n && !(negative && zeroInteger && !fraction);
+}
+
+// Reads one value into field `i` of the row being built.
+void readValue(Input &in, const FieldDef &f, RowStore::Builder &row, std::size_t i)
 {
     switch (valueKind(f.type)) {
-    case ValueKind::Text:
-        return in.text("text value");
-    case ValueKind::Decimal: {
-        const QString text = in.text("decimal value");
-        const QString dec = canonicalDecimal(text);
-        if (dec.isEmpty() || dec != text)
-            in.fail(QStringLiteral("'%1' is not a decimal value for field '%2'").arg(text.left(40), f.name));
-        return dec;
+    case ValueKind::Text: {
+        // Valid UTF-8 is kept as it is; anything else is decoded (with
+        // replacement characters) the way a QString would hold it.
+        const quint32 n = in.little<quint32>("text value");
+        const char *p = in.take(qint64(n), "text value");
+        if (QByteArrayView(p, qsizetype(n)).isValidUtf8())
+            row.setUtf8(i, p, qsizetype(n));
+        else
+            row.setValue(
+                i,
+                QString(QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom)(
+                    QByteArrayView(p, qsizetype(n)))));
+        return;
     }
-    case ValueKind::Bytes:
-        return in.bytes("binary value");
+    case ValueKind::Decimal: {
+        const quint32 n = in.little<quint32>("decimal value");
+        const char *p = in.take(qint64(n), "decimal value");
+        if (isCanonicalDecimal(p, qsizetype(n))) {
+            row.setUtf8(i, p, qsizetype(n));
+            return;
+        }
+        const QString text
+            = QStringDecoder(QStringConverter::Utf8,
+                             QStringConverter::Flag::ConvertInitialBom)(QByteArrayView(p, qsizetype(n)));
+        in.fail(QStringLiteral("'%1' is not a decimal value for field '%2'").arg(text.left(40), f.name));
+    }
+    case ValueKind::Bytes: {
+        const quint32 n = in.little<quint32>("binary value");
+        const char *p = in.take(qint64(n), "binary value");
+        row.setBytes(i, p, qsizetype(n));
+        return;
+    }
     case ValueKind::Int: {
         const qint32 n = in.little<qint32>("integer value");
         const bool ok = f.type == FieldType::SmallInt ? n >= -32768 && n <= 32767
@@ -167,29 +216,35 @@ QVariant readValue(Input &in, const FieldDef &f)
                                                       : true;
         if (!ok)
             in.fail(QStringLiteral("%1 is out of range for field '%2'").arg(n).arg(f.name));
-        return int(n);
+        row.setInt32(i, n);
+        return;
     }
     case ValueKind::Int64:
-        return in.little<qint64>("integer value");
+        row.setInt64(i, in.little<qint64>("integer value"));
+        return;
     case ValueKind::Bool: {
         const quint8 b = in.u8("boolean value");
         if (b > 1)
             in.fail(QStringLiteral("%1 is not a boolean for field '%2'").arg(b).arg(f.name));
-        return b == 1;
+        row.setBool(i, b == 1);
+        return;
     }
     case ValueKind::Double:
-        return std::bit_cast<double>(in.little<quint64>("floating point value"));
+        row.setDouble(i, std::bit_cast<double>(in.little<quint64>("floating point value")));
+        return;
     case ValueKind::Date: {
         const QDate d = QDate::fromJulianDay(in.little<qint64>("date value"));
         if (!d.isValid())
             in.fail(QStringLiteral("an invalid date for field '%1'").arg(f.name));
-        return d;
+        row.setJulianDay(i, d.toJulianDay());
+        return;
     }
     case ValueKind::Time: {
         const quint32 ms = in.little<quint32>("time value");
         if (ms >= kMsPerDay)
             in.fail(QStringLiteral("an invalid time for field '%1'").arg(f.name));
-        return QTime::fromMSecsSinceStartOfDay(int(ms));
+        row.setMsOfDay(i, ms);
+        return;
     }
     case ValueKind::DateTime: {
         const qint64 ms = in.little<qint64>("date and time value");
@@ -199,12 +254,12 @@ QVariant readValue(Input &in, const FieldDef &f)
         const QDateTime dt = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
         if (!dt.isValid())
             in.fail(QStringLiteral("an invalid date and time for field '%1'").arg(f.name));
-        return dt;
+        row.setUtcMs(i, ms);
+        return;
     }
     case ValueKind::None:
         break;
     }
-    return {};
 }
 
 } // namespace
@@ -315,14 +370,15 @@ Packet readBinaryPacket(const QByteArray &bytes, const QString &source)
     const std::size_t bitmapSize = (fieldCount + 7) / 8;
     const quint32 rowCount = in.count(qint64(bitmapSize), "row count");
     packet.rows.reserve(rowCount);
+    RowStore::Builder row(fieldCount);
     for (quint32 r = 0; r < rowCount; ++r) {
         const auto *bitmap = reinterpret_cast<const unsigned char *>(in.take(qint64(bitmapSize), "row"));
-        Record row(fieldCount);
+        row.reset(fieldCount);
         for (std::size_t i = 0; i < fieldCount; ++i) {
             if (!(bitmap[i / 8] & (1u << (i % 8))))
-                row[i] = readValue(in, packet.fields[i]);
+                readValue(in, packet.fields[i], row, i);
         }
-        packet.rows.push_back(std::move(row));
+        packet.rows.append(row);
     }
     if (!in.atEnd())
         in.fail(QStringLiteral("%1 unexpected bytes follow the last row").arg(in.remaining()));

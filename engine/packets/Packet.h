@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../FieldDef.h"
+#include "RowStore.h"
 
 #include <QByteArray>
 #include <QFlags>
@@ -41,7 +42,7 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(IndexDef::Options)
 struct Packet {
     FieldDefs fields;
     std::vector<IndexDef> indexes;
-    std::vector<Record> rows;
+    RowStore rows; // values in field order
     // For nested data set fields read from XML: the field's own definition
     // (its FIELDS and PARAMS elements as XML text), by field name, so that a
     // packet written back keeps the nested structure other programs expect.

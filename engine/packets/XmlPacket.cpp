@@ -8,11 +8,15 @@
 //     <ROWDATA><ROW [RowState=".."] NAME="value" .../>...</ROWDATA>
 //   </DATAPACKET>
 //
-// Reading is one pass of QXmlStreamReader. It is on the path of every XML
-// window that opens, so a ROW costs little more than the tokenizer's own work:
-// attribute names are resolved to field indexes once per position (rows of one
-// packet list their attributes in the same order), and values are parsed from
-// the reader's string views without building intermediate strings.
+// Reading is one pass of our own tokenizer (XmlScanner) over the UTF-8 bytes;
+// a packet in another encoding is converted to UTF-8 first. It is on the path
+// of every XML window that opens and of every qvx cat, so a ROW costs little
+// more than the tokenizer's own work: attribute names are resolved to field
+// indexes once per position (rows of one packet list their attributes in the
+// same order), and the common values are parsed from views of the input
+// straight into the row store, with no QString or QVariant between. Nested
+// content (FIELD definitions and ROW elements of nested fields) is rare and
+// goes through QXmlStreamReader and QXmlStreamWriter to be kept in one form.
 //
 // Decisions about what the format leaves open:
 // - Attribute names of FIELD are matched in any letter case (some writers use
@@ -48,6 +52,7 @@
 
 #include "../EngineError.h"
 #include "../Value.h"
+#include "XmlScanner.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -540,76 +545,60 @@ const char *typeWord(Parse p)
 
 class XmlPacketReader {
 public:
-    XmlPacketReader(const QByteArray &bytes, const QString &source, int lineOffset)
-        : m_xml(bytes), m_source(source), m_lineOffset(lineOffset), m_rowsHint(bytes.count("<ROW "))
-    {
-    }
+    XmlPacketReader(QByteArrayView utf8, const QString &source) : m_xml(utf8, source), m_source(source) { }
 
     Packet read()
     {
-        while (!m_xml.atEnd() && m_xml.readNext() != QXmlStreamReader::StartElement) { }
-        checkXml();
-        if (!m_xml.isStartElement())
-            fail(QStringLiteral("the document has no elements; a data packet starts with DATAPACKET"));
-        if (!isNamed("DATAPACKET"))
-            fail(QStringLiteral("the document element is <%1>, not a DATAPACKET").arg(m_xml.name()));
+        if (!m_xml.start())
+            m_xml.failAtTag(
+                QStringLiteral("the document has no elements; a data packet starts with DATAPACKET"));
+        if (!m_xml.nameIs("DATAPACKET"))
+            m_xml.failAtTag(QStringLiteral("the document element is <%1>, not a DATAPACKET").arg(nameText()));
         bool sawMetadata = false;
-        while (m_xml.readNextStartElement()) {
-            if (isNamed("METADATA")) {
+        while (m_xml.nextChild()) {
+            if (m_xml.nameIs("METADATA")) {
                 if (sawMetadata)
-                    fail(QStringLiteral("a second METADATA element"));
+                    m_xml.failAtTag(QStringLiteral("a second METADATA element"));
                 readMetadata();
                 sawMetadata = true;
-            } else if (isNamed("ROWDATA")) {
+            } else if (m_xml.nameIs("ROWDATA")) {
                 if (!sawMetadata)
-                    fail(QStringLiteral("ROWDATA comes before METADATA"));
+                    m_xml.failAtTag(QStringLiteral("ROWDATA comes before METADATA"));
                 readRowData();
             } else {
-                m_xml.skipCurrentElement();
+                m_xml.skipElement();
             }
         }
-        checkXml();
         if (!sawMetadata)
-            fail(QStringLiteral("the data packet has no METADATA element"));
-        while (!m_xml.atEnd())
-            m_xml.readNext();
-        checkXml();
+            m_xml.failAtTag(QStringLiteral("the data packet has no METADATA element"));
+        m_xml.finish();
         checkPacketStructure(m_packet, m_source);
         return std::move(m_packet);
     }
 
 private:
-    [[noreturn]] void fail(const QString &what) const
-    {
-        throw EngineError(m_source,
-                          QStringLiteral("line %1: %2").arg(m_xml.lineNumber() + m_lineOffset).arg(what));
-    }
-    void checkXml() const
-    {
-        if (m_xml.hasError())
-            fail(QStringLiteral("not well-formed XML: %1").arg(m_xml.errorString()));
-    }
-    bool isNamed(const char *name) const { return same(m_xml.name(), name); }
+    [[noreturn]] void fail(const QString &what) const { m_xml.failAtTag(what); }
+    QString nameText() const { return XmlScanner::text(m_xml.name()); }
+    QString valueText(const XmlScanner::Attribute &a) { return XmlScanner::text(m_xml.value(a, m_buffer)); }
 
     void readMetadata()
     {
-        while (m_xml.readNextStartElement()) {
-            if (isNamed("FIELDS"))
+        while (m_xml.nextChild()) {
+            if (m_xml.nameIs("FIELDS"))
                 readFields();
-            else if (isNamed("PARAMS"))
+            else if (m_xml.nameIs("PARAMS"))
                 readParams();
             else
-                m_xml.skipCurrentElement();
+                m_xml.skipElement();
         }
-        checkXml();
         if (m_packet.fields.empty())
             fail(QStringLiteral("METADATA defines no fields"));
         m_parse.reserve(m_packet.fields.size());
         for (std::size_t i = 0; i < m_packet.fields.size(); ++i) {
             const FieldDef &f = m_packet.fields[i];
             m_parse.push_back(parseFor(f.type));
-            m_byName.insert(f.name, int(i));
-            m_byName.insert(xmlNameFor(f.name), int(i));
+            m_byName.insert(f.name.toUtf8(), int(i));
+            m_byName.insert(xmlNameFor(f.name).toUtf8(), int(i));
             m_byFoldedName.insert(f.name.toCaseFolded(), int(i));
         }
     }
@@ -625,32 +614,31 @@ private:
 
     void readFields()
     {
-        while (m_xml.readNextStartElement()) {
-            if (!isNamed("FIELD")) {
-                m_xml.skipCurrentElement();
+        while (m_xml.nextChild()) {
+            if (!m_xml.nameIs("FIELD")) {
+                m_xml.skipElement();
                 continue;
             }
-            QString name, label;
-            QStringView fieldtype, subtype;
+            QString name, label, fieldtype, subtype;
             int width = 0, decimals = 0;
             bool required = false, readOnly = false, hidden = false;
             bool hasName = false, hasType = false;
-            const QXmlStreamAttributes attributes = m_xml.attributes();
-            for (const QXmlStreamAttribute &a : attributes) {
-                const QStringView n = a.name();
-                const auto yes = [&] { return same(a.value(), "true"); };
+            for (const XmlScanner::Attribute &a : m_xml.attributes()) {
+                const QString n = XmlScanner::text(a.name);
+                const QString v = valueText(a);
+                const auto yes = [&] { return same(v, "true"); };
                 if (same(n, "attrname")) {
-                    name = a.value().toString();
+                    name = v;
                     hasName = true;
                 } else if (same(n, "fieldtype")) {
-                    fieldtype = a.value();
+                    fieldtype = v;
                     hasType = true;
                 } else if (same(n, "SUBTYPE")) {
-                    subtype = a.value();
+                    subtype = v;
                 } else if (same(n, "WIDTH")) {
-                    width = number(a.value(), "WIDTH");
+                    width = number(v, "WIDTH");
                 } else if (same(n, "DECIMALS")) {
-                    decimals = number(a.value(), "DECIMALS");
+                    decimals = number(v, "DECIMALS");
                 } else if (same(n, "required")) {
                     required = yes();
                 } else if (same(n, "readonly")) {
@@ -658,7 +646,7 @@ private:
                 } else if (same(n, "hidden")) {
                     hidden = yes();
                 } else if (same(n, "fieldname")) {
-                    label = a.value().toString();
+                    label = v;
                 }
             }
             if (!hasName || name.isEmpty())
@@ -685,64 +673,74 @@ private:
                 if (!definition.isEmpty() && definition != "<FIELDS/>")
                     m_packet.nestedDefinitions.insert(name, definition);
             } else
-                m_xml.skipCurrentElement();
+                m_xml.skipElement();
             m_packet.fields.push_back(std::move(f));
         }
-        checkXml();
     }
 
     void readParams()
     {
-        while (m_xml.readNextStartElement()) {
-            if (isNamed("INDEXDEF")) {
+        while (m_xml.nextChild()) {
+            if (m_xml.nameIs("INDEXDEF")) {
                 IndexDef index;
-                const QXmlStreamAttributes attributes = m_xml.attributes();
-                for (const QXmlStreamAttribute &a : attributes) {
-                    if (same(a.name(), "Name"))
-                        index.name = a.value().toString();
-                    else if (same(a.name(), "Fields"))
-                        index.fields = a.value().toString().split(u';', Qt::SkipEmptyParts);
+                for (const XmlScanner::Attribute &a : m_xml.attributes()) {
+                    const QString n = XmlScanner::text(a.name);
+                    if (same(n, "Name"))
+                        index.name = valueText(a);
+                    else if (same(n, "Fields"))
+                        index.fields = valueText(a).split(u';', Qt::SkipEmptyParts);
                 }
                 if (index.name.isEmpty())
                     fail(QStringLiteral("an INDEXDEF has no Name"));
                 m_packet.indexes.push_back(std::move(index));
             }
-            m_xml.skipCurrentElement();
+            m_xml.skipElement();
         }
-        checkXml();
     }
 
-    // The XML inside the current element, as text; leaves the reader on its end.
+    // The XML inside the current element, as text, in one form however the
+    // packet that carried it was laid out; leaves the scanner past its end.
     QByteArray captureContent()
     {
+        const int line = m_xml.tagLine();
+        const QByteArrayView inner = m_xml.skipElementContent();
+        QByteArray wrapped;
+        wrapped.reserve(inner.size() + 7);
+        wrapped.append("<q>").append(inner.data(), inner.size()).append("</q>");
+        QXmlStreamReader in(wrapped);
         QByteArray out("");
         QXmlStreamWriter writer(&out);
+        in.readNextStartElement();
         for (int depth = 1;;) {
-            const auto token = m_xml.readNext();
-            checkXml();
+            const auto token = in.readNext();
+            if (in.hasError())
+                throw EngineError(m_source,
+                                  QStringLiteral("line %1: not well-formed XML: %2")
+                                      .arg(line + int(in.lineNumber()) - 1)
+                                      .arg(in.errorString()));
             if (token == QXmlStreamReader::StartElement)
                 ++depth;
             else if (token == QXmlStreamReader::EndElement && --depth == 0)
                 break;
             // Indentation is not data: dropping it keeps a value the same
             // however the packet that carried it was laid out.
-            if (token == QXmlStreamReader::Characters && m_xml.isWhitespace())
+            if (token == QXmlStreamReader::Characters && in.isWhitespace())
                 continue;
-            writer.writeCurrentToken(m_xml);
+            writer.writeCurrentToken(in);
         }
         return out;
     }
 
     // Field index for a ROW attribute or element name; -2 for RowState, -1 for none.
-    int lookup(QStringView name) const
+    int lookup(QByteArrayView name) const
     {
-        const auto it = m_byName.constFind(name.toString());
+        const auto it = m_byName.constFind(QByteArray::fromRawData(name.data(), name.size()));
         if (it != m_byName.cend())
             return it.value();
-        if (same(name, "RowState"))
+        const QString text = XmlScanner::text(name);
+        if (same(text, "RowState"))
             return -2;
-        return m_byFoldedName.value(name.toString().toCaseFolded(), -1);
-        return -1;
+        return m_byFoldedName.value(text.toCaseFolded(), -1);
     }
 
     [[noreturn]] void badValue(int field, QStringView text) const
@@ -845,95 +843,260 @@ private:
         return {};
     }
 
+    // Puts a value into the row. The common shapes of the common types are
+    // read here from the bytes; anything else (and any value with non-ASCII
+    // characters in a field that is not text) goes through parseValue() on a
+    // QString, so that both give the same result.
+    void putValue(std::size_t field, QByteArrayView v, RowStore::Builder &row) const
+    {
+        const Parse p = m_parse[field];
+        if (p == Parse::Text) {
+            row.setUtf8(field, v.data(), v.size());
+            return;
+        }
+        switch (p) {
+        case Parse::Int:
+        case Parse::Int64: {
+            qint64 n;
+            if (asciiInteger(v, n)) {
+                const FieldType t = m_packet.fields[field].type;
+                if (p == Parse::Int64) {
+                    row.setInt64(field, n);
+                    return;
+                }
+                const qint64 lo = t == FieldType::SmallInt ? -32768
+                    : t == FieldType::Word                 ? 0
+                                                           : std::numeric_limits<int>::min();
+                const qint64 hi = t == FieldType::SmallInt ? 32767
+                    : t == FieldType::Word                 ? 65535
+                                                           : std::numeric_limits<int>::max();
+                if (n >= lo && n <= hi) {
+                    row.setInt32(field, qint32(n));
+                    return;
+                }
+            }
+            break;
+        }
+        case Parse::Bool:
+            if (v == "TRUE") {
+                row.setBool(field, true);
+                return;
+            }
+            if (v == "FALSE") {
+                row.setBool(field, false);
+                return;
+            }
+            break;
+        case Parse::Decimal: {
+            char out[64];
+            const qsizetype n = asciiDecimal(v, out, sizeof out);
+            if (n > 0) {
+                row.setUtf8(field, out, n);
+                return;
+            }
+            break;
+        }
+        case Parse::Date: {
+            int y, m, d;
+            if (v.size() == 8 && asciiDigits(v, 0, 4, y) && asciiDigits(v, 4, 2, m) && asciiDigits(v, 6, 2, d)
+                && QDate::isValid(y, m, d)) {
+                row.setJulianDay(field, QDate(y, m, d).toJulianDay());
+                return;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        row.setValue(field, parseValue(int(field), XmlScanner::text(v)));
+    }
+
+    static bool asciiDigits(QByteArrayView s, qsizetype from, qsizetype count, int &out)
+    {
+        int v = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char c = s[i];
+            if (c < '0' || c > '9')
+                return false;
+            v = v * 10 + (c - '0');
+        }
+        out = v;
+        return true;
+    }
+
+    // An optional sign and 1 to 18 digits, as integerText() reads them.
+    static bool asciiInteger(QByteArrayView s, qint64 &out)
+    {
+        qsizetype i = !s.isEmpty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+        const qsizetype digitCount = s.size() - i;
+        if (digitCount <= 0 || digitCount > 18)
+            return false;
+        qint64 n = 0;
+        for (; i < s.size(); ++i) {
+            const char c = s[i];
+            if (c < '0' || c > '9')
+                return false;
+            n = n * 10 + (c - '0');
+        }
+        out = s[0] == '-' ? -n : n;
+        return true;
+    }
+
+    // decimalText() for plain ASCII (sign, digits, point, digits): the
+    // canonical text in out, its length returned; 0 for anything else.
+    static qsizetype asciiDecimal(QByteArrayView s, char *out, qsizetype capacity)
+    {
+        if (s.size() + 2 > capacity)
+            return 0;
+        qsizetype i = 0;
+        bool negative = false;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+            negative = s[i] == '-';
+            ++i;
+        }
+        const qsizetype intStart = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
+        const qsizetype intEnd = i;
+        qsizetype fracStart = i, fracEnd = i;
+        if (i < s.size() && s[i] == '.') {
+            fracStart = ++i;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+                ++i;
+            fracEnd = i;
+        }
+        if (i != s.size() || (intEnd == intStart && fracEnd == fracStart))
+            return 0;
+        qsizetype from = intStart;
+        while (intEnd - from > 1 && s[from] == '0')
+            ++from;
+        while (fracEnd > fracStart && s[fracEnd - 1] == '0')
+            --fracEnd;
+        const bool intZero = from == intEnd || (intEnd - from == 1 && s[from] == '0');
+        qsizetype n = 0;
+        if (negative && !(intZero && fracEnd == fracStart))
+            out[n++] = '-';
+        if (from == intEnd)
+            out[n++] = '0';
+        for (qsizetype k = from; k < intEnd; ++k)
+            out[n++] = s[k];
+        if (fracEnd > fracStart) {
+            out[n++] = '.';
+            for (qsizetype k = fracStart; k < fracEnd; ++k)
+                out[n++] = s[k];
+        }
+        return n;
+    }
+
+    static bool isAscii(QByteArrayView v)
+    {
+        for (const char c : v) {
+            if (quint8(c) >= 0x80)
+                return false;
+        }
+        return true;
+    }
+
+    static bool isBlank(QByteArrayView v)
+    {
+        for (const char c : v) {
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                return false;
+        }
+        return true;
+    }
+
     void readRowData()
     {
         const std::size_t fieldCount = m_packet.fields.size();
-        m_packet.rows.reserve(std::size_t(m_rowsHint));
-        std::optional<Record> original;
+        RowStore::Builder row(fieldCount), original(fieldCount);
+        bool hasOriginal = false;
         std::vector<char> present(fieldCount, 0);
-        while (m_xml.readNextStartElement()) {
-            if (!isNamed("ROW"))
-                fail(QStringLiteral("<%1> inside ROWDATA is not a ROW").arg(m_xml.name()));
-            Record row(fieldCount);
+        while (m_xml.nextChild()) {
+            if (!m_xml.nameIs("ROW"))
+                fail(QStringLiteral("<%1> inside ROWDATA is not a ROW").arg(nameText()));
+            row.reset(fieldCount);
             std::fill(present.begin(), present.end(), 0);
             int rowState = 0;
-            {
-                // Let go of the attributes before reading on: while they are
-                // shared, the reader must allocate new ones for every row.
-                const QXmlStreamAttributes attributes = m_xml.attributes();
-                for (qsizetype i = 0; i < attributes.size(); ++i) {
-                    const QXmlStreamAttribute &a = attributes[i];
-                    const QStringView name = a.name();
-                    int field;
-                    if (std::size_t(i) < m_positionNames.size() && m_positionNames[std::size_t(i)] == name) {
-                        field = m_positionFields[std::size_t(i)];
-                    } else {
-                        field = lookup(name);
-                        if (std::size_t(i) >= m_positionNames.size()) {
-                            m_positionNames.resize(std::size_t(i) + 1);
-                            m_positionFields.resize(std::size_t(i) + 1);
-                        }
-                        m_positionNames[std::size_t(i)] = name.toString();
-                        m_positionFields[std::size_t(i)] = field;
+            const std::vector<XmlScanner::Attribute> &attributes = m_xml.attributes();
+            for (std::size_t i = 0; i < attributes.size(); ++i) {
+                const XmlScanner::Attribute &a = attributes[i];
+                int field;
+                if (i < m_positionNames.size() && m_positionNames[i] == a.name) {
+                    field = m_positionFields[i];
+                } else {
+                    field = a.isNamespaceDeclaration() ? -3 : lookup(a.name);
+                    if (i >= m_positionNames.size()) {
+                        m_positionNames.resize(i + 1);
+                        m_positionFields.resize(i + 1);
                     }
-                    if (field >= 0) {
-                        row[std::size_t(field)] = parseValue(field, a.value());
-                        present[std::size_t(field)] = 1;
-                    } else if (field == -2) {
-                        bool ok = false;
-                        rowState = a.value().toInt(&ok);
-                        if (!ok || rowState < 0)
-                            fail(QStringLiteral("RowState=\"%1\" is not a row state").arg(a.value()));
-                    } else {
-                        fail(QStringLiteral("ROW attribute '%1' names no field").arg(name));
-                    }
+                    m_positionNames[i] = a.name;
+                    m_positionFields[i] = field;
+                }
+                if (field >= 0) {
+                    const QByteArrayView v = m_xml.value(a, m_buffer);
+                    const Parse p = m_parse[std::size_t(field)];
+                    present[std::size_t(field)] = 1;
+                    if (p != Parse::Text && p != Parse::Memo && p != Parse::Bytes && isAscii(v) && isBlank(v))
+                        row.setNull(std::size_t(field));
+                    else if (p == Parse::Text || isAscii(v))
+                        putValue(std::size_t(field), v, row);
+                    else
+                        row.setValue(std::size_t(field), parseValue(field, XmlScanner::text(v)));
+                } else if (field == -2) {
+                    bool ok = false;
+                    const QString text = valueText(a);
+                    rowState = text.toInt(&ok);
+                    if (!ok || rowState < 0)
+                        fail(QStringLiteral("RowState=\"%1\" is not a row state").arg(text));
+                } else if (field == -1) {
+                    fail(QStringLiteral("ROW attribute '%1' names no field").arg(XmlScanner::text(a.name)));
                 }
             }
-            while (m_xml.readNextStartElement()) {
+            while (m_xml.nextChild()) {
                 const int field = lookup(m_xml.name());
                 if (field < 0 || m_packet.fields[std::size_t(field)].type != FieldType::DataSet)
-                    fail(QStringLiteral("ROW element <%1> names no nested data set field").arg(m_xml.name()));
-                row[std::size_t(field)] = captureContent();
+                    fail(QStringLiteral("ROW element <%1> names no nested data set field").arg(nameText()));
+                const QByteArray content = captureContent();
+                row.setBytes(std::size_t(field), content.constData(), content.size());
                 present[std::size_t(field)] = 1;
             }
-            checkXml();
 
             if (rowState & 2) { // deleted, with its original image if one came just before
-                original.reset();
+                hasOriginal = false;
             } else if (rowState == 1) {
-                if (original)
-                    m_packet.rows.push_back(std::move(*original));
-                original = std::move(row);
-            } else if ((rowState & 8) && original) {
+                if (hasOriginal)
+                    m_packet.rows.append(original);
+                std::swap(original, row);
+                hasOriginal = true;
+            } else if ((rowState & 8) && hasOriginal) {
                 for (std::size_t f = 0; f < fieldCount; ++f) {
                     if (present[f])
-                        (*original)[f] = std::move(row[f]);
+                        original.setCell(f, row.cell(f));
                 }
-                m_packet.rows.push_back(std::move(*original));
-                original.reset();
+                m_packet.rows.append(original);
+                hasOriginal = false;
             } else {
-                if (original) {
-                    m_packet.rows.push_back(std::move(*original));
-                    original.reset();
+                if (hasOriginal) {
+                    m_packet.rows.append(original);
+                    hasOriginal = false;
                 }
-                m_packet.rows.push_back(std::move(row));
+                m_packet.rows.append(row);
             }
         }
-        checkXml();
-        if (original)
-            m_packet.rows.push_back(std::move(*original));
+        if (hasOriginal)
+            m_packet.rows.append(original);
     }
 
-    QXmlStreamReader m_xml;
+    XmlScanner m_xml;
     const QString &m_source;
-    const int m_lineOffset; // lines of white space dropped before the document
-    const qsizetype m_rowsHint; // rows are reserved for up front: no bigger than the input
     Packet m_packet;
     std::vector<Parse> m_parse;
-    QHash<QString, int> m_byName;
+    QHash<QByteArray, int> m_byName; // UTF-8 names, as written and as escaped
     QHash<QString, int> m_byFoldedName; // field names are matched in any letter case
-    std::vector<QString> m_positionNames;
+    std::vector<QByteArrayView> m_positionNames; // views of the input, which outlives the reader
     std::vector<int> m_positionFields;
+    QByteArray m_buffer; // an attribute value with references resolved
 };
 
 // ---- writer -----------------------------------------------------------------
@@ -1123,20 +1286,35 @@ private:
 
 Packet readXmlPacket(const QByteArray &bytes, const QString &source)
 {
-    // XML allows nothing before its declaration, but files edited by hand
-    // have blank lines there; skip them (after a UTF-8 byte order mark) and
-    // still report lines as they are in the file.
-    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    qsizetype start = bom;
-    int lines = 0;
-    while (start < bytes.size()
-           && (bytes[start] == ' ' || bytes[start] == '\t' || bytes[start] == '\r' || bytes[start] == '\n')) {
-        lines += bytes[start] == '\n';
-        ++start;
+    // The scanner reads UTF-8 (and so ASCII). A packet in another encoding,
+    // named by a byte order mark or by its declaration, is converted first;
+    // lines stay where they were, so errors still name the right ones.
+    std::optional<QStringConverter::Encoding> utf16;
+    if (bytes.startsWith("\xFF\xFE") || (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == '\0'))
+        utf16 = QStringConverter::Utf16LE;
+    else if (bytes.startsWith("\xFE\xFF") || (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] == '<'))
+        utf16 = QStringConverter::Utf16BE;
+    if (utf16) {
+        QStringDecoder decoder(*utf16);
+        const QByteArray utf8 = QString(decoder(bytes)).toUtf8();
+        const qsizetype bom = utf8.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        return XmlPacketReader(QByteArrayView(utf8).sliced(bom), source).read();
     }
-    if (start == bom)
-        return XmlPacketReader(bytes, source, 0).read();
-    return XmlPacketReader(bytes.mid(start), source, lines).read();
+    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QByteArrayView text = QByteArrayView(bytes).sliced(bom);
+    const QByteArray encoding = XmlScanner::declaredEncoding(text).toLower();
+    const bool utf8 = encoding.isEmpty() || encoding == "utf-8" || encoding == "utf8"
+        || encoding == "us-ascii" || encoding == "ascii" || encoding.startsWith("utf-16")
+        || encoding.startsWith("utf-32");
+    if (utf8)
+        return XmlPacketReader(text, source).read();
+    QStringDecoder decoder(encoding.constData());
+    if (!decoder.isValid())
+        throw EngineError(
+            source,
+            QStringLiteral("line 1: the encoding '%1' is not supported").arg(QString::fromLatin1(encoding)));
+    const QByteArray converted = QString(decoder(text)).toUtf8();
+    return XmlPacketReader(converted, source).read();
 }
 
 QByteArray writeXmlPacket(const Packet &packet)

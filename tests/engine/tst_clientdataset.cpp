@@ -3,6 +3,7 @@
 // itself back to its file when its data changed.
 #include "engine/ClientDataSet.h"
 #include "engine/EngineError.h"
+#include "engine/formats/TableFormat.h"
 #include "engine/packets/Packets.h"
 
 #include <QFile>
@@ -106,6 +107,8 @@ private slots:
     void failedWriteBack();
     void failedWriteBackKeepsRows_data();
     void failedWriteBackKeepsRows();
+    void readFieldToGivesValue_data();
+    void readFieldToGivesValue();
 };
 
 void TestClientDataSet::createWithEveryFieldType()
@@ -636,6 +639,138 @@ void TestClientDataSet::failedWriteBackKeepsRows()
     ds.open();
     QVERIFY(!ds.changedSinceLoad());
     QCOMPARE(names(ds), (QStringList { "two", "three" }));
+}
+
+namespace {
+
+// What one readFieldTo() call handed over.
+class RecordingSink final : public FieldSink {
+public:
+    QString kind;
+    QVariant value;
+    int calls = 0;
+    void null() override { record(QStringLiteral("null"), {}); }
+    void integer(qint64 v) override { record(QStringLiteral("integer"), v); }
+    void real(double v) override { record(QStringLiteral("real"), v); }
+    void text(const char *utf8, qsizetype n) override
+    {
+        record(QStringLiteral("text"), QString::fromUtf8(utf8, n));
+    }
+    void boolean(bool v) override { record(QStringLiteral("boolean"), v); }
+    void decimal(const char *t, qsizetype n) override
+    {
+        record(QStringLiteral("decimal"), QString::fromUtf8(t, n));
+    }
+
+private:
+    void record(const QString &k, const QVariant &v)
+    {
+        kind = k;
+        value = v;
+        ++calls;
+    }
+};
+
+} // namespace
+
+// Values handed straight to a sink are the values value() gives, whether the
+// row came from an edit or from a packet read back; what the row store does
+// not hand out directly is left to readField().
+void TestClientDataSet::readFieldToGivesValue_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("kind"); // what the sink is given; "" for none
+    QTest::addColumn<QVariant>("given");
+
+    const auto row
+        = [](const char *tag, FieldType t, const QVariant &v, const char *kind, const QVariant &given) {
+              QTest::newRow(tag) << int(t) << v << QString::fromLatin1(kind) << given;
+          };
+    row("integer", FieldType::Integer, -42, "integer", qint64(-42));
+    row("small integer", FieldType::SmallInt, 32767, "integer", qint64(32767));
+    row("large integer", FieldType::LargeInt, qint64(1) << 40, "integer", qint64(1) << 40);
+    row("auto-increment", FieldType::AutoInc, 7, "integer", qint64(7));
+    row("true", FieldType::Boolean, true, "boolean", true);
+    row("false", FieldType::Boolean, false, "boolean", false);
+    row("float", FieldType::Float, 1.5, "real", 1.5);
+    row("currency", FieldType::Currency, 2.25, "real", 2.25);
+    row("decimal", FieldType::BCD, QStringLiteral("-12.50"), "decimal", QStringLiteral("-12.5"));
+    row("string", FieldType::String, QStringLiteral("M\u00FCller"), "text", QStringLiteral("M\u00FCller"));
+    row("empty string", FieldType::String, QStringLiteral(""), "text", QString());
+    row("memo", FieldType::Memo, QStringLiteral("a\nb"), "text", QStringLiteral("a\nb"));
+    row("date", FieldType::Date, QDate(2019, 4, 5), "date", QStringLiteral("2019-04-05"));
+    row("date of year 9", FieldType::Date, QDate(9, 1, 2), "date", QStringLiteral("0009-01-02"));
+    row("null", FieldType::String, QVariant(), "null", QVariant());
+    row("time", FieldType::Time, QTime(1, 2, 3), "", QVariant());
+    row("date and time", FieldType::DateTime, QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC), "",
+        QVariant());
+    row("blob", FieldType::Blob, QByteArray("\x01\x02", 2), "", QVariant());
+}
+
+void TestClientDataSet::readFieldToGivesValue()
+{
+    QFETCH(int, type);
+    QFETCH(QVariant, value);
+    QFETCH(QString, kind);
+    QFETCH(QVariant, given);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("v.xml"));
+    ClientDataSet edited;
+    edited.addFieldDef(QStringLiteral("ID"), FieldType::Integer);
+    edited.addFieldDef(QStringLiteral("X"), fieldTypeFromCode(type), type == int(FieldType::String) ? 20 : 0);
+    edited.createDataSet();
+    edited.append();
+    edited.setValue(0, 1);
+    edited.setValue(1, value);
+    edited.post();
+    edited.saveToFile(path, PacketFormat::Xml);
+    ClientDataSet loaded;
+    loaded.loadFromFile(path);
+
+    for (ClientDataSet *ds : { &edited, &loaded }) {
+        const QByteArray which = ds == &edited ? "edited" : "loaded";
+        ds->first();
+        RecordingSink sink;
+        const bool direct = ds->readFieldTo(1, 1, sink);
+        const QVariant held = ds->value(1);
+        QCOMPARE(ds->readField(1, 1), held);
+        if (kind.isEmpty()) {
+            QVERIFY2(!direct, which);
+            QCOMPARE(sink.calls, 0);
+            continue;
+        }
+        QVERIFY2(direct, which);
+        QCOMPARE(sink.calls, 1);
+        if (kind == u"date") {
+            QCOMPARE(sink.kind, QStringLiteral("text"));
+            QCOMPARE(sink.value.toString(), held.toDate().toString(QStringLiteral("yyyy-MM-dd")));
+        } else {
+            QCOMPARE(sink.kind, kind);
+            if (kind == u"null")
+                QVERIFY(held.isNull());
+            else if (kind == u"integer")
+                QCOMPARE(sink.value.toLongLong(), held.toLongLong());
+            else if (kind == u"real")
+                QCOMPARE(sink.value.toDouble(), held.toDouble());
+            else if (kind == u"boolean")
+                QCOMPARE(sink.value.toBool(), held.toBool());
+            else
+                QCOMPARE(sink.value.toString(), held.toString());
+        }
+        QCOMPARE(sink.value, given);
+    }
+
+    // An edit posted is what the sink is given from then on.
+    if (kind == u"integer") {
+        edited.edit();
+        edited.setValue(1, 3);
+        edited.post();
+        RecordingSink sink;
+        QVERIFY(edited.readFieldTo(1, 1, sink));
+        QCOMPARE(sink.value, QVariant(qint64(3)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestClientDataSet)

@@ -11,7 +11,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QtTest>
+
+#include <cmath>
+#include <limits>
 
 using namespace qvx;
 
@@ -51,8 +55,9 @@ void comparePackets(const Packet &got, const Packet &want)
     QCOMPARE(got.indexes, want.indexes);
     QCOMPARE(got.rows.size(), want.rows.size());
     for (std::size_t r = 0; r < want.rows.size(); ++r) {
+        const Record gotRow = got.rows[r], wantRow = want.rows[r];
         for (std::size_t i = 0; i < want.fields.size(); ++i) {
-            const QVariant &g = got.rows[r][i], &w = want.rows[r][i];
+            const QVariant &g = gotRow[i], &w = wantRow[i];
             const QByteArray where
                 = "row " + QByteArray::number(qulonglong(r)) + " field " + want.fields[i].name.toUtf8();
             QVERIFY2(g.isNull() == w.isNull(), where);
@@ -109,8 +114,13 @@ private slots:
     void memoAsPlainOrBase64();
     void formatDetection_data();
     void formatDetection();
+    void xmlSyntaxRead_data();
+    void xmlSyntaxRead();
     void malformedXml_data();
     void malformedXml();
+    void rowStoreKeepsEveryHeldForm_data();
+    void rowStoreKeepsEveryHeldForm();
+    void rowStoreCopiesAndEdits();
     void malformedBinary_data();
     void malformedBinary();
     void binaryEveryPrefixFails();
@@ -506,6 +516,83 @@ void TestPacket::formatDetection()
     }
 }
 
+namespace {
+
+// A packet with the fields ID (i4) and NAME (string) and one row, in the
+// document given by `declaration` and `row`; the row is on line 5.
+QByteArray namePacket(const QByteArray &row, const QByteArray &declaration = "<?xml version=\"1.0\"?>")
+{
+    return declaration
+        + "\n<DATAPACKET Version=\"2.0\">\n<METADATA><FIELDS><FIELD attrname=\"ID\" fieldtype=\"i4\"/>"
+          "<FIELD attrname=\"NAME\" fieldtype=\"string\" WIDTH=\"40\"/></FIELDS></METADATA>\n<ROWDATA>\n"
+        + row + "\n</ROWDATA></DATAPACKET>\n";
+}
+
+QByteArray utf16(const QByteArray &utf8, QStringConverter::Encoding encoding)
+{
+    QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+    return encoder(QString::fromUtf8(utf8));
+}
+
+} // namespace
+
+// What the XML syntax allows in a packet, and what each form reads as.
+void TestPacket::xmlSyntaxRead_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("name"); // the NAME of the one row
+
+    QTest::newRow("single quotes") << namePacket("<ROW ID='1' NAME='say \"hi\"'/>") << "say \"hi\"";
+    QTest::newRow("space around =") << namePacket("<ROW ID = \"1\"\n NAME\t=\t'x' />") << "x";
+    QTest::newRow("predefined entities")
+        << namePacket("<ROW ID=\"1\" NAME=\"&lt;&gt;&amp;&apos;&quot;\"/>") << "<>&'\"";
+    QTest::newRow("character references")
+        << namePacket("<ROW ID=\"1\" NAME=\"&#65;&#x42;&#x1F600;\"/>") << QStringLiteral("AB\U0001F600");
+    QTest::newRow("white space written is normalised")
+        << namePacket("<ROW ID=\"1\" NAME=\"a\tb\nc\r\nd\re\"/>") << "a b c d e";
+    QTest::newRow("white space by reference is kept")
+        << namePacket("<ROW ID=\"1\" NAME=\"a&#9;b&#10;c&#13;\"/>") << "a\tb\nc\r";
+    QTest::newRow("UTF-8") << namePacket("<ROW ID=\"1\" NAME=\"M\xC3\xBCller \xE2\x82\xAC\"/>")
+                           << QStringLiteral("M\u00FCller \u20AC");
+    QTest::newRow("leading U+FEFF in a value is a character")
+        << namePacket("<ROW ID=\"1\" NAME=\"\xEF\xBB\xBFx\"/>") << QStringLiteral("\uFEFFx");
+    QTest::newRow("comments, instructions and CDATA between rows")
+        << namePacket("<!-- a - comment --><?note a b?><![CDATA[<ROW ID=\"9\"/>]]>text\n"
+                      "<ROW ID=\"1\" NAME=\"x\"><!-- in the row --></ROW>")
+        << "x";
+    QTest::newRow("DOCTYPE with an internal subset") << namePacket(
+        "<ROW ID=\"1\" NAME=\"x\"/>",
+        "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n"
+        "<!DOCTYPE DATAPACKET [ <!ELEMENT ROW ANY> <!-- ] > --> <!ATTLIST ROW NAME CDATA \"]>\"> ]>")
+                                                     << "x";
+    QTest::newRow("UTF-8 with a byte order mark")
+        << QByteArray("\xEF\xBB\xBF") + namePacket("<ROW ID=\"1\" NAME=\"\xC3\xA9\"/>")
+        << QStringLiteral("\u00E9");
+    QTest::newRow("UTF-16 little-endian") << utf16(namePacket("<ROW ID=\"1\" NAME=\"\xC3\xA9\xE2\x82\xAC\"/>",
+                                                              "<?xml version=\"1.0\" encoding=\"UTF-16\"?>"),
+                                                   QStringConverter::Utf16LE)
+                                          << QStringLiteral("\u00E9\u20AC");
+    QTest::newRow("UTF-16 big-endian")
+        << utf16(namePacket("<ROW ID=\"1\" NAME=\"\xC3\xA9\"/>"), QStringConverter::Utf16BE)
+        << QStringLiteral("\u00E9");
+    QTest::newRow("ISO-8859-1") << namePacket("<ROW ID=\"1\" NAME=\"M\xFCller\"/>",
+                                              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>")
+                                << QStringLiteral("M\u00FCller");
+    QTest::newRow("windows-1252") << namePacket("<ROW ID=\"1\" NAME=\"\x80 5\"/>",
+                                                "<?xml version=\"1.0\" encoding=\"windows-1252\"?>")
+                                  << QStringLiteral("\u20AC 5");
+}
+
+void TestPacket::xmlSyntaxRead()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, name);
+    const Packet p = readPacket(xml, QStringLiteral("syntax.xml"));
+    QCOMPARE(p.rows.size(), std::size_t(1));
+    QCOMPARE(p.rows.value(0, 0), QVariant(1));
+    QCOMPARE(p.rows.value(0, 1), QVariant(name));
+}
+
 void TestPacket::malformedXml_data()
 {
     QTest::addColumn<QByteArray>("xml");
@@ -579,6 +666,50 @@ void TestPacket::malformedXml_data()
         << withRow(intField, "<ROW ID=\"1\"><ID/></ROW>") << "names no nested data set field" << 7;
     QTest::newRow("not a ROW") << withRow(intField, "<RECORD ID=\"1\"/>") << "is not a ROW" << 7;
     QTest::newRow("row state") << withRow(intField, "<ROW RowState=\"x\"/>") << "RowState=\"x\"" << 7;
+
+    // XML syntax, each fault on the line it is on.
+    QTest::newRow("end tag of another element")
+        << withRow(intField, "<ROW ID=\"1\"></ROWS>") << "</ROWS> does not close <ROW>" << 7;
+    QTest::newRow("attribute twice") << withRow(intField, "<ROW ID=\"1\" ID=\"2\"/>") << "'ID' is given twice"
+                                     << 7;
+    QTest::newRow("'<' in a value") << withRow(intField, "<ROW ID=\"<\"/>") << "'<' inside the value" << 7;
+    QTest::newRow("value not quoted") << withRow(intField, "<ROW ID=1/>") << "not quoted" << 7;
+    QTest::newRow("attributes run together")
+        << withRow(intField, "<ROW ID=\"1\"RowState=\"4\"/>") << "not separated by white space" << 7;
+    QTest::newRow("invalid UTF-8") << withRow(intField, "<ROW ID=\"\xC3\x28\"/>") << "not valid UTF-8" << 7;
+    QTest::newRow("encoded surrogate")
+        << withRow(intField, "<ROW ID=\"\xED\xA0\x80\"/>") << "not valid UTF-8" << 7;
+    QTest::newRow("control character")
+        << withRow(intField, "<ROW ID=\"\x01\"/>") << "U+0001 is not allowed" << 7;
+    QTest::newRow("reference to a control character")
+        << withRow(intField, "<ROW ID=\"&#1;\"/>") << "U+0001, which XML does not allow" << 7;
+    QTest::newRow("reference past Unicode")
+        << withRow(intField, "<ROW ID=\"&#x110000;\"/>") << "past U+10FFFF" << 7;
+    QTest::newRow("'&' alone") << withRow(intField, "<ROW ID=\"a & b\"/>") << "starts no reference" << 7;
+    QTest::newRow("'--' in a comment")
+        << withRow(intField, "<!-- a -- b -->") << "'--' inside a comment" << 7;
+    QTest::newRow("comment not closed") << withRow(intField, "<!-- a") << "not well-formed" << 7;
+    QTest::newRow("declaration not at the start")
+        << withRow(intField, "<?xml version=\"1.0\"?>") << "XML declaration anywhere but at the start" << 7;
+    QTest::newRow("']]>' in text") << withRow(intField, "a ]]> b") << "']]>' in text" << 7;
+    QTest::newRow("text after the document")
+        << (withRow(intField, "") + "junk") << "content after the end of the document element" << 9;
+    QTest::newRow("ends inside a tag")
+        << (head + intField + rowsHead + "<ROW ID=\"1\"") << "ends inside" << 7;
+    QTest::newRow("ends inside a value")
+        << (head + intField + rowsHead + "<ROW ID=\"1") << "ends inside" << 7;
+    QTest::newRow("entity of a DOCTYPE")
+        << ("<?xml version=\"1.0\"?>\n<!DOCTYPE DATAPACKET [<!ENTITY e \"x\">]>\n"
+            + withRow(intField, "<ROW ID=\"&e;\"/>").mid(22))
+        << "'&e;' is not declared" << 8;
+    QTest::newRow("unknown encoding")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"no-such-code\"?>\n<DATAPACKET/>")
+        << "the encoding 'no-such-code' is not supported" << 1;
+    QTest::newRow("no version") << QByteArray("<?xml encoding=\"UTF-8\"?>\n<DATAPACKET/>") << "no version"
+                                << 1;
+    QTest::newRow("markup before the document element")
+        << QByteArray("<?xml version=\"1.0\"?>\n<![CDATA[x]]><DATAPACKET/>") << "unexpected markup" << 2;
+    QTest::newRow("only a declaration") << QByteArray("<?xml version=\"1.0\"?>\n") << "no elements" << 1;
 }
 
 void TestPacket::malformedXml()
@@ -709,6 +840,117 @@ void TestPacket::binaryFlippedBytesNeverCrash()
         }
     }
     QVERIFY(failed > 0);
+}
+
+// Every form a value is held in comes back from the row store equal and of
+// the same type, the rare forms included.
+void TestPacket::rowStoreKeepsEveryHeldForm_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("null") << QVariant();
+    QTest::newRow("int") << QVariant(std::numeric_limits<int>::min());
+    QTest::newRow("qint64") << QVariant(std::numeric_limits<qint64>::max());
+    QTest::newRow("false") << QVariant(false);
+    QTest::newRow("true") << QVariant(true);
+    QTest::newRow("double") << QVariant(0.1);
+    QTest::newRow("NaN") << QVariant(std::numeric_limits<double>::quiet_NaN());
+    QTest::newRow("empty text") << QVariant(QString(""));
+    QTest::newRow("text") << QVariant(QStringLiteral("M\u00FCller \U0001F600"));
+    QTest::newRow("text with NUL") << QVariant(QString(QStringLiteral("a")) + QChar(0) + QStringLiteral("b"));
+    QTest::newRow("text starting with U+FEFF") << QVariant(QStringLiteral("\uFEFFx"));
+    QTest::newRow("text with a lone surrogate") << QVariant(QString(QChar(0xD800)) + QStringLiteral("x"));
+    QTest::newRow("currency as text") << QVariant(QStringLiteral("922337203685477.5807"));
+    QTest::newRow("bytes") << QVariant(QByteArray("\0\xff\x01", 3));
+    QTest::newRow("empty bytes") << QVariant(QByteArray(""));
+    QTest::newRow("date") << QVariant(QDate(2019, 4, 25));
+    QTest::newRow("date before the common era") << QVariant(QDate(-44, 3, 15));
+    QTest::newRow("invalid date") << QVariant(QDate());
+    QTest::newRow("time") << QVariant(QTime(23, 59, 59, 999));
+    QTest::newRow("date and time") << QVariant(QDateTime(QDate(1969, 12, 31), QTime(23, 0, 0, 1), Qt::UTC));
+    QTest::newRow("local date and time")
+        << QVariant(QDateTime(QDate(2000, 6, 1), QTime(12, 0), Qt::LocalTime));
+    QTest::newRow("date and time with an offset")
+        << QVariant(QDateTime(QDate(2000, 6, 1), QTime(12, 0), Qt::OffsetFromUTC, 3600));
+    QTest::newRow("a type no field holds")
+        << QVariant(QStringList { QStringLiteral("a"), QStringLiteral("b") });
+}
+
+void TestPacket::rowStoreKeepsEveryHeldForm()
+{
+    QFETCH(QVariant, value);
+    RowStore store { { 7, value, QStringLiteral("after") } };
+    const Record row = store[0];
+    QCOMPARE(row.size(), std::size_t(3));
+    QCOMPARE(row[0], QVariant(7));
+    QCOMPARE(row[2], QVariant(QStringLiteral("after")));
+    const QVariant &got = row[1];
+    QCOMPARE(got.isNull(), value.isNull());
+    if (value.isNull())
+        return;
+    QCOMPARE(got.typeId(), value.typeId());
+    const bool nan = value.typeId() == QMetaType::Double && std::isnan(value.toDouble());
+    if (nan)
+        QVERIFY(std::isnan(got.toDouble()));
+    else
+        QCOMPARE(got, value);
+    if (value.typeId() == QMetaType::QDateTime)
+        QCOMPARE(got.toDateTime().timeSpec(), value.toDateTime().timeSpec());
+    if (value.typeId() == QMetaType::QString)
+        QCOMPARE(got.toString().size(), value.toString().size());
+}
+
+// Copies share rows until one changes; a row over 64 KB takes wide offsets.
+void TestPacket::rowStoreCopiesAndEdits()
+{
+    RowStore store { { 1, QStringLiteral("one") },
+                     { 2, QStringLiteral("two") },
+                     { 3, QStringLiteral("three") } };
+    RowStore copy = store;
+    copy.set(1, Record { 20, QStringLiteral("twenty") });
+    copy.insert(0, Record { 0, QVariant() });
+    copy.erase(3);
+    copy.push_back(Record { 4 });
+    const QString big(70000, u'x');
+    copy.push_back(Record { 5, big, QStringLiteral("tail") });
+
+    QCOMPARE(store.size(), std::size_t(3));
+    QCOMPARE(store[1], (Record { 2, QStringLiteral("two") }));
+    QCOMPARE(copy.size(), std::size_t(5));
+    QCOMPARE(copy[0], (Record { 0, QVariant() }));
+    QCOMPARE(copy[1], (Record { 1, QStringLiteral("one") }));
+    QCOMPARE(copy[2], (Record { 20, QStringLiteral("twenty") }));
+    QCOMPARE(copy[3], (Record { 4 }));
+    QCOMPARE(copy[4], (Record { 5, big, QStringLiteral("tail") }));
+    QCOMPARE(copy.value(4, 2), QVariant(QStringLiteral("tail")));
+    QVERIFY(copy.value(4, 3).isNull()); // past the row's fields
+
+    copy.resizeRow(4, 2);
+    QCOMPARE(copy[4], (Record { 5, big }));
+    copy.resizeRow(3, 3);
+    QCOMPARE(copy[3], (Record { 4, QVariant(), QVariant() }));
+
+    store = copy;
+    copy.clear();
+    QCOMPARE(store.size(), std::size_t(5));
+    QCOMPARE(store[2], (Record { 20, QStringLiteral("twenty") }));
+
+    // Rows written over many times and rows inserted and erased: the space
+    // they leave is given back (the rows in use are moved to new chunks) while
+    // a copy keeps what it saw.
+    const RowStore before = store;
+    for (int i = 0; i < 5000; ++i) {
+        store.set(std::size_t(i % 3), Record { i, QString(200, QChar(u'a' + i % 26)) });
+        store.insert(4, Record { -i, QString(100, u'z') });
+        store.erase(4);
+    }
+    QCOMPARE(store.size(), std::size_t(5));
+    QCOMPARE(store[0], (Record { 4998, QString(200, QChar(u'a' + 4998 % 26)) }));
+    QCOMPARE(store[1], (Record { 4999, QString(200, QChar(u'a' + 4999 % 26)) }));
+    QCOMPARE(store[2], (Record { 4997, QString(200, QChar(u'a' + 4997 % 26)) }));
+    QCOMPARE(store[3], (Record { 4, QVariant(), QVariant() }));
+    QCOMPARE(store[4], (Record { 5, big }));
+    QCOMPARE(before[0], (Record { 0, QVariant() }));
+    QCOMPARE(before[4], (Record { 5, big }));
 }
 
 // The fuzz targets, replayed on their seeds and on every input that once broke them.
