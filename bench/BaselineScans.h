@@ -23,4 +23,9 @@ ScanResult scanDbfMinimal(const char *path);
 // element. Throws std::runtime_error on an unreadable or malformed file.
 ScanResult scanXmlBare(const QString &path);
 
+// pugixml's parse of the whole file and a walk over every attribute of every
+// ROW element, each value's bytes summed: the reference for the data packet
+// reader. Throws std::runtime_error on an unreadable or malformed file.
+ScanResult walkXmlPugi(const char *path);
+
 } // namespace qvxbench

@@ -16,6 +16,8 @@
 //   qvx_bench sql-native <dir> <table> <n>  the same statement in plain SQLite over the same rows
 //                                           loaded into an SQLite table first (not timed)
 //   qvx_bench first-row <dir> <table>       time to the first row of SELECT * through Query
+//   qvx_bench run <program> [args...]       another program as a whole, output discarded
+//   qvx_bench sql-update <dir> <table>      UPDATE of every record's QTY, on a copy of the table
 //
 // Output: one line of key=value pairs (cpu and wall seconds, rows, ...).
 
@@ -29,10 +31,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -40,6 +51,7 @@
 #include <exception>
 #include <fstream>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -116,6 +128,43 @@ qint64 readRecords(qvx::DataSet &ds, qint64 limit, qint64 &rows)
     return nonNull;
 }
 
+// Counts and sums what a whole-table reader is handed, so the reads cannot
+// be dropped.
+class CountingSink final : public qvx::FieldSink {
+public:
+    qint64 values = 0;
+    std::uint64_t sum = 0;
+    void null() override { }
+    void integer(qint64 v) override { add(std::uint64_t(v)); }
+    void real(double v) override { add(std::bit_cast<std::uint64_t>(v)); }
+    void text(const char *, qsizetype length) override { add(std::uint64_t(length)); }
+    void boolean(bool v) override { add(v); }
+    void decimal(const char *, qsizetype length) override { add(std::uint64_t(length)); }
+
+private:
+    void add(std::uint64_t v)
+    {
+        ++values;
+        sum += v;
+    }
+};
+
+// Every field of every record by the data set's whole-table path (values
+// handed to a sink, the rest as QVariant), as copying and exporting read.
+qint64 scanRecords(const qvx::DataSet &ds, qint64 &rows)
+{
+    CountingSink sink;
+    qint64 nonNull = 0;
+    const int fields = ds.fieldCount();
+    for (rows = 0; ds.hasRecord(rows + 1); ++rows) {
+        for (int i = 0; i < fields; ++i) {
+            if (!ds.readFieldTo(rows + 1, i, sink))
+                nonNull += !ds.readField(rows + 1, i).isNull();
+        }
+    }
+    return nonNull + sink.values;
+}
+
 void openTable(qvx::Table &table, const QString &dir, const QString &name)
 {
     table.setDatabaseName(dir);
@@ -164,7 +213,7 @@ int runScanTable(const QString &dir, const QString &name)
     qvx::Table table;
     openTable(table, dir, name);
     qint64 rows = 0;
-    const qint64 values = readRecords(table, std::numeric_limits<qint64>::max(), rows);
+    const qint64 values = scanRecords(table, rows);
     printTimes(watch.cpu(), watch.wall());
     std::printf("rows=%lld values=%lld\n", static_cast<long long>(rows), static_cast<long long>(values));
     return 0;
@@ -203,6 +252,16 @@ int runReadXml(const QString &path)
     return 0;
 }
 
+int runWalkXmlPugi(const char *path)
+{
+    const Stopwatch watch;
+    const qvxbench::ScanResult r = qvxbench::walkXmlPugi(path);
+    printTimes(watch.cpu(), watch.wall());
+    std::printf("rows=%lld values=%lld checksum=%llu\n", static_cast<long long>(r.rows),
+                static_cast<long long>(r.values), static_cast<unsigned long long>(r.checksum));
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
@@ -213,6 +272,8 @@ int usage()
                  "       qvx_bench read-xml <file>\n"
                  "       qvx_bench sql-ours|sql-native <dir> <table> <0-4>\n"
                  "       qvx_bench first-row <dir> <table>\n"
+                 "       qvx_bench run <program> [args...]\n"
+                 "       qvx_bench sql-update <dir> <table>\n"
                  "       qvx_bench convert <dir> <table> <new table>\n");
     return 2;
 }
@@ -314,6 +375,53 @@ int runConvert(const QString &dir, const QString &table, const QString &target)
     return 0;
 }
 
+// Runs a program with its output thrown away and reports what it cost as a
+// whole (process start included): CPU and wall time and peak resident size.
+int runProgram(char **argv)
+{
+    const Stopwatch watch;
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("cannot start a process");
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0)
+            dup2(null, STDOUT_FILENO);
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        throw std::runtime_error("lost the process");
+    const double wall = watch.wall();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(std::string(argv[0]) + " failed");
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+    printTimes(seconds(usage.ru_utime) + seconds(usage.ru_stime), wall);
+    std::printf("peak_kb=%ld\n", usage.ru_maxrss);
+    return 0;
+}
+
+// An UPDATE of every record, on a copy of the table (the copy not timed).
+int runSqlUpdate(const QString &dir, const QString &table)
+{
+    QTemporaryDir scratch;
+    const QString source = QDir(dir).filePath(table);
+    const int type = Table::typeForExtension(table);
+    for (const QString &file : Table::driverFor(type).files(source)) {
+        const QString copy = QDir(scratch.path()).filePath(QFileInfo(file).fileName());
+        if (!QFile::copy(file, copy))
+            throw std::runtime_error("cannot copy " + file.toStdString());
+    }
+    Query q;
+    q.setSQLText(QStringLiteral("UPDATE \"%1\" SET QTY = QTY + 1").arg(QDir(scratch.path()).filePath(table)));
+    Stopwatch watch;
+    const qint64 rows = q.execSQL();
+    std::printf("cpu=%.9f wall=%.9f rows=%lld\n", watch.cpu(), watch.wall(), static_cast<long long>(rows));
+    return 0;
+}
+
 int runFirstRow(const QString &dir, const QString &table)
 {
     Query q;
@@ -339,6 +447,8 @@ int main(int argc, char **argv)
             const int repeats = args.size() == 6 ? std::max(1, args.at(5).toInt()) : 7;
             return runOpen50(args.at(2), args.at(3), args.at(4), repeats);
         }
+        if (what == u"run" && args.size() >= 3)
+            return runProgram(argv + 2);
         if (what == u"scan-table" && args.size() == 4)
             return runScanTable(args.at(2), args.at(3));
         if (what == u"scan-c" && args.size() == 3)
@@ -347,6 +457,8 @@ int main(int argc, char **argv)
             return runLoadXml(args.at(2));
         if (what == u"read-xml" && args.size() == 3)
             return runReadXml(args.at(2));
+        if (what == u"walk-xml-pugi" && args.size() == 3)
+            return runWalkXmlPugi(argv[2]);
         const int statement = args.size() == 5 ? args.at(4).toInt() : -1;
         const bool known = statement >= 0 && statement < int(std::size(kStatements));
         if (what == u"sql-ours" && known)
@@ -355,6 +467,8 @@ int main(int argc, char **argv)
             return runSqlNative(args.at(2), args.at(3), statement);
         if (what == u"convert" && args.size() == 5)
             return runConvert(args.at(2), args.at(3), args.at(4));
+        if (what == u"sql-update" && args.size() == 4)
+            return runSqlUpdate(args.at(2), args.at(3));
         if (what == u"first-row" && args.size() == 4)
             return runFirstRow(args.at(2), args.at(3));
     } catch (const std::exception &e) {

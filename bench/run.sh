@@ -15,9 +15,15 @@ jobs=${QVX_BENCH_JOBS:-2}
 scanRows=${QVX_BENCH_SCAN_ROWS:-1000000}
 
 cmake --preset bench >/dev/null || exit 1
-cmake --build --preset bench --target qvx_bench qvx_bench_gen -j "$jobs" || exit 1
+cmake --build --preset bench --target qvx_bench qvx_bench_gen qvx -j "$jobs" || exit 1
+
+# The reference dumper of the whole-table row, when it can be had.
+if ! command -v pgdbf >/dev/null && [[ $(id -u) == 0 ]]; then
+    apt-get install -y pgdbf >/dev/null 2>&1 || echo "(pgdbf could not be installed; its row is skipped)"
+fi
 
 bin=build/bench/bench
+qvx=build/bench/tools/qvx/qvx
 data=build/bench-data
 mkdir -p "$data"
 echo "Generating inputs in $data ..."
@@ -27,6 +33,11 @@ echo "Generating inputs in $data ..."
     "$bin/qvx_bench_gen" dbf "$data/orders_1m.dbf" 1000000 &&
     "$bin/qvx_bench_gen" dbf "$data/scan.dbf" "$scanRows" &&
     "$bin/qvx_bench_gen" xml "$data/orders_100k.xml" 100000 || exit 1
+# The same rows as a text table, for the bulk UPDATE row.
+if [[ ! -f $data/orders_100k.txt || $data/orders_100k.dbf -nt $data/orders_100k.txt ]]; then
+    rm -f "$data/orders_100k.txt" "$data/orders_100k.sch"
+    "$bin/qvx_bench" convert "$data" orders_100k.dbf orders_100k.txt || exit 1
+fi
 # The same rows as a Paradox table, written through the engine (slow, so only
 # when the dbf is newer).
 if [[ ! -f $data/scan.db || $data/scan.dbf -nt $data/scan.db ]]; then
@@ -88,6 +99,14 @@ for ((r = 1; r <= repeats; ++r)); do
         measure "joinNative$size" cpu wall -- sql-native "$data" "orders_$size.dbf" 4
     done
     measure firstRow10k cpu wall -- first-row "$data" orders_10k.dbf
+    # Whole programs, process start included: our command line against the
+    # reference dumper and the reference XML parser.
+    measure catDbf cpu wall peak_kb -- run "$qvx" cat --format=csv "$data/orders_1m.dbf"
+    command -v pgdbf >/dev/null && measure pgdbf cpu wall -- run pgdbf "$data/orders_1m.dbf"
+    measure catXml cpu wall peak_kb -- run "$qvx" cat --format=csv "$data/orders_100k.xml"
+    measure pugiXml cpu wall -- run "$bin/qvx_bench" walk-xml-pugi "$data/orders_100k.xml"
+    measure updateTxt cpu wall -- sql-update "$data" orders_100k.txt
+    measure updateDbf cpu wall -- sql-update "$data" orders_100k.dbf
     measure firstRow1m cpu wall -- first-row "$data" orders_1m.dbf
 done
 
@@ -141,6 +160,22 @@ row "4. Paradox .db: SQL lookup by value" pxOurs3 pxNative3 1.5
 row "4. time to first row of SELECT *, 1M vs 10k rows" firstRow1m firstRow10k 1.5
 row "5. SQL self-join on = with an expression, 10k rows" joinOurs10k joinNative10k 3
 row "5. SQL self-join on = with an expression, 100k rows" joinOurs100k joinNative100k 3
+if command -v pgdbf >/dev/null; then
+    row "6. qvx cat --format=csv of the 1M .dbf vs pgdbf" catDbf pgdbf 1.5
+else
+    printf "$line" "6. qvx cat --format=csv of the 1M .dbf vs pgdbf" "-" "-" "-" "<= 1.5" "SKIP" "(no pgdbf)"
+fi
+row "6. qvx cat --format=csv of the 100k XML packet vs pugixml" catXml pugiXml 2
+if [[ -z ${failed[catXml]:-} ]]; then
+    peak=$(echo "${samples[catXml:peak_kb]}" | maximum)
+    fileKb=$(($(stat -c %s "$data/orders_100k.xml") / 1024))
+    verdict=$(awk -v k="$peak" -v f="$fileKb" 'BEGIN { print (k <= 3 * f) ? "PASS" : "MISS" }')
+    printf "$line" "6. its peak memory vs the file size (worst run)" \
+        "$(awk -v k="$peak" 'BEGIN { printf "%.1f MB", k / 1024 }')" \
+        "$(awk -v k="$fileKb" 'BEGIN { printf "%.1f MB", k / 1024 }')" \
+        "$(awk -v k="$peak" -v f="$fileKb" 'BEGIN { printf "%.2f", k / f }')" "<= 3" "$verdict" ""
+fi
+row "7. UPDATE of 100k records: .txt vs the same .dbf" updateTxt updateDbf 3
 
 # The two sides of a ratio must have seen the same rows, or it compares nothing.
 check() {
@@ -158,6 +193,7 @@ for n in 0 1 2 3; do
 done
 check joinOurs10k joinNative10k
 check joinOurs100k joinNative100k
+check updateTxt updateDbf
 echo
 echo "Medians of $repeats runs (open times: each run is itself a median of 7 opens in one process)."
 echo "Ratios use CPU time, which a busy machine does not inflate; the wall-clock ratio is shown beside."
