@@ -12,6 +12,7 @@
 //   qvx_bench scan-c <file>              the minimal C scan of the same file
 //   qvx_bench load-xml <file>            ClientDataSet::loadFromFile of a data packet
 //   qvx_bench read-xml <file>            a bare QXmlStreamReader pass over it
+//   qvx_bench walk-xml-pugi <file>       a pugixml parse of it, walking every row's attributes
 //   qvx_bench sql-ours <dir> <table> <n>    SQL statement n through Query over the table file
 //   qvx_bench sql-native <dir> <table> <n>  the same statement in plain SQLite over the same rows
 //                                           loaded into an SQLite table first (not timed)
@@ -270,6 +271,7 @@ int usage()
                  "       qvx_bench scan-c <file>\n"
                  "       qvx_bench load-xml <file>\n"
                  "       qvx_bench read-xml <file>\n"
+                 "       qvx_bench walk-xml-pugi <file>\n"
                  "       qvx_bench sql-ours|sql-native <dir> <table> <0-4>\n"
                  "       qvx_bench first-row <dir> <table>\n"
                  "       qvx_bench run <program> [args...]\n"
