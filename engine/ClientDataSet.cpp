@@ -288,6 +288,8 @@ bool dateText(char *out, qint64 julianDay)
 
 bool ClientDataSet::doReadFieldTo(qint64 index, int field, FieldSink &sink) const
 {
+    if (index < 0 || std::size_t(index) >= m_rows.size())
+        raise(QStringLiteral("There is no record %1").arg(index + 1));
     const RowStore::Cell c = m_rows.cell(std::size_t(index), std::size_t(field));
     const ValueKind kind = valueKind(m_fieldDefs[std::size_t(field)].type);
     using Tag = RowStore::Tag;

@@ -40,7 +40,14 @@ void PacketTable::read(qint64 index, Record &rec) const
 
 QVariant PacketTable::readField(qint64 index, int field) const
 {
-    return row(index).at(std::size_t(field));
+    if (!m_data.hasRecord(index + 1))
+        throw EngineError(m_path, QStringLiteral("there is no record %1").arg(index + 1));
+    return m_data.readField(index + 1, field);
+}
+
+bool PacketTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
+{
+    return m_data.readFieldTo(index + 1, field, sink);
 }
 
 void PacketTable::refuse() const

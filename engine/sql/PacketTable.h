@@ -20,6 +20,7 @@ public:
     qint64 recordCount() const override { return m_data.recordCount(); }
     void read(qint64 index, Record &rec) const override;
     QVariant readField(qint64 index, int field) const override;
+    bool readFieldTo(qint64 index, int field, FieldSink &sink) const override;
     qint64 update(qint64 index, const Record &rec) override;
     qint64 insert(qint64 before, const Record &rec) override;
     void remove(qint64 index) override;
@@ -30,7 +31,7 @@ private:
 
     QString m_path;
     ClientDataSet m_data;
-    // A scan asks for a record's fields one by one: the record is read once.
+    // read() of the same record again: it is decoded once.
     mutable qint64 m_lastIndex = -1;
     mutable Record m_last;
 };

@@ -309,10 +309,12 @@ private slots:
             cds.addFieldDef("ID", FieldType::Integer);
             cds.addFieldDef("NAME", FieldType::String, 20);
             cds.addFieldDef("WAGE", FieldType::BCD, 10, false, 2);
+            cds.addFieldDef("ACTIVE", FieldType::Boolean);
+            cds.addFieldDef("HIRED", FieldType::Date);
             cds.createDataSet();
-            cds.appendRecord({ 1, "Ada", "10.10" });
-            cds.appendRecord({ 2, "Bea", "20.20" });
-            cds.appendRecord({ 5, "Cy", QVariant() });
+            cds.appendRecord({ 1, "Ada", "10.10", true, QDate(2021, 3, 4) });
+            cds.appendRecord({ 2, "Bea", "20.20", false, QDate(2022, 1, 1) });
+            cds.appendRecord({ 5, "Cy", QVariant(), true, QDate(2019, 12, 31) });
             cds.saveToFile(work.filePath(file), ClientDataSet::formatForFileName(file, PacketFormat::Binary));
         }
         QVERIFY(QFile::copy(path("customer.dbf"), work.filePath("customer.dbf")));
@@ -335,6 +337,13 @@ private slots:
         q.open();
         QCOMPARE(q.text(0), QString("30.3"));
         QCOMPARE(q.field(0).decimals, 2);
+        q.close();
+        // Booleans are 0 and 1 to SQL, dates ISO text.
+        q.setSQLText(
+            QStringLiteral("SELECT group_concat(NAME) FROM %1 WHERE ACTIVE = 1 AND HIRED >= '2020-01-01'")
+                .arg(bare));
+        q.open();
+        QCOMPARE(q.text(0), QString("Ada"));
         q.close();
         q.setSQLText(QStringLiteral("DELETE FROM %1 WHERE ID = 1").arg(bare));
         try {
