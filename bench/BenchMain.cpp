@@ -141,6 +141,7 @@ public:
     void text(const char *, qsizetype length) override { add(std::uint64_t(length)); }
     void boolean(bool v) override { add(v); }
     void decimal(const char *, qsizetype length) override { add(std::uint64_t(length)); }
+    bool keepsDecimalText() const override { return true; }
 
 private:
     void add(std::uint64_t v)

@@ -97,6 +97,10 @@ public:
     // it as a NUMERIC: a number when a double holds every digit, else the
     // text (putDecimal).
     virtual void decimal(const char *text, qsizetype length) { putDecimal(*this, text, length); }
+    // True for a sink whose decimal() keeps the text. For any other a source
+    // may skip the text and hand a decimal of at most 15 significant digits
+    // as putNumeric() would, which is cheaper than writing and parsing it.
+    virtual bool keepsDecimalText() const { return false; }
 
 protected:
     ~FieldSink() = default;

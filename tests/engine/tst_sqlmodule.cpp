@@ -88,6 +88,7 @@ public:
     {
         got = QStringLiteral("decimal ") + QString::fromLatin1(text, length);
     }
+    bool keepsDecimalText() const override { return true; }
 };
 
 // The same, from a value as readField() gives it, by the rules SQL applies

@@ -48,6 +48,7 @@ public:
     }
     void boolean(bool v) override { m_line += v ? "true" : "false"; }
     void decimal(const char *text, qsizetype length) override { m_line.append(text, length); }
+    bool keepsDecimalText() const override { return true; }
 
 private:
     QByteArray &m_line;

@@ -772,6 +772,31 @@ void encodeValue(const Column &c, const QVariant &value, char *p, bool &varLengt
 
 // ---- Straight to SQL ------------------------------------------------------
 
+bool decimalToSql(const char *text, int length, FieldSink &sink)
+{
+    DecimalParts parts;
+    if (!splitPlainDecimal(text, length, parts))
+        return false;
+    const bool negative = parts.negative;
+    int intBegin = parts.intBegin, fracEnd = parts.fracEnd;
+    const int intEnd = parts.intEnd, fracBegin = parts.fracBegin;
+    while (intBegin < intEnd && text[intBegin] == '0')
+        ++intBegin;
+    while (fracEnd > fracBegin && text[fracEnd - 1] == '0')
+        --fracEnd;
+    // A decimal reaches SQL as text when a double would not hold every digit.
+    if ((intEnd - intBegin) + (fracEnd - fracBegin) > common::kExactDecimalDigits)
+        return false;
+    std::uint64_t m = 0;
+    for (int k = intBegin; k < intEnd; ++k)
+        m = m * 10 + std::uint64_t(text[k] - '0');
+    for (int k = fracBegin; k < fracEnd; ++k)
+        m = m * 10 + std::uint64_t(text[k] - '0');
+    const double d = common::scaledToDouble(m, fracEnd - fracBegin);
+    putNumeric(sink, negative && m != 0 ? -d : d);
+    return true;
+}
+
 bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &codec, std::string &buffer,
                    FieldSink &sink)
 {
@@ -820,6 +845,8 @@ bool decodeValueTo(const Column &c, const char *p, const common::TextCodec &code
             sink.real(d);
             return true;
         }
+        if (!sink.keepsDecimalText() && decimalToSql(p, len, sink))
+            return true;
         if (len < 290) {
             char buf[300];
             const int n = plainDecimalText(p, len, buf);

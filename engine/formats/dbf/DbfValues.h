@@ -40,6 +40,10 @@ struct DecimalParts {
 };
 bool splitPlainDecimal(const char *p, int len, DecimalParts &d);
 
+// Plain decimal text ("  -012.50") to SQL as a double when it has at most 15
+// significant digits; false, sink untouched, otherwise.
+bool decimalToSql(const char *text, int length, FieldSink &sink);
+
 // Decodes a field that is not a memo. p points at the field's bytes;
 // varLength tells whether its varlength bit is set (V and Q fields).
 QVariant decodeValue(const Column &c, const char *p, bool varLength, const common::TextCodec &codec);

@@ -403,6 +403,11 @@ bool ParadoxTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
         sink.boolean(std::uint8_t(p[0]) != 0x80);
         return true;
     case kBcd: {
+        double d = 0;
+        if (!sink.keepsDecimalText() && bcdToDouble(p, d)) {
+            putNumeric(sink, d);
+            return true;
+        }
         char buf[40];
         const int n = bcdText(p, buf);
         if (n < 0)

@@ -186,6 +186,48 @@ void encodeDouble(double v, char *p)
         p[i] = char((raw >> (56 - 8 * i)) & 0xFF);
 }
 
+bool bcdToDouble(const char *p, double &out)
+{
+    const auto head = std::uint8_t(p[0]);
+    const bool negative = !(head & 0x80);
+    const int decimals = head & 0x3F;
+    if (decimals > 32)
+        return false;
+    // The 32 digits are the nibbles of bytes 1..16, each one flipped in a
+    // negative value; most of them are leading zeros.
+    const std::uint8_t flip = negative ? 0xFF : 0x00;
+    const auto digit = [&](int i) { return ((std::uint8_t(p[1 + i / 2]) ^ flip) >> (i % 2 ? 0 : 4)) & 0xF; };
+    int first = 0;
+    while (first < 32 && (std::uint8_t(p[1 + first / 2]) ^ flip) == 0)
+        first += 2;
+    while (first < 32 && digit(first) == 0)
+        ++first;
+    if (first == 32) {
+        out = 0;
+        return true;
+    }
+    int last = 31;
+    while (digit(last) == 0)
+        --last;
+    // Zeros after the last digit of the fraction do not count.
+    const int point = 32 - decimals;
+    const int end = std::max(last + 1, point);
+    // Also a small fraction (0.000...1) whose scale a double cannot take exactly.
+    if (end - first > common::kExactDecimalDigits || end - point > common::kExactDecimalDigits)
+        return false;
+    // Every nibble outside first..last is zero, so this sees any that is no digit.
+    std::uint64_t m = 0;
+    for (int i = first; i < end; ++i) {
+        const int d = digit(i);
+        if (d > 9)
+            return false;
+        m = m * 10 + std::uint64_t(d);
+    }
+    const double d = common::scaledToDouble(m, end - point);
+    out = negative ? -d : d;
+    return true;
+}
+
 int bcdText(const char *p, char *buf)
 {
     const auto head = std::uint8_t(p[0]);
@@ -194,38 +236,37 @@ int bcdText(const char *p, char *buf)
     if (decimals > 32)
         return -1;
     // The 32 digits are the nibbles of bytes 1..16, each one flipped in a
-    // negative value.
-    char digits[32];
-    for (int i = 0; i < 32; ++i) {
-        int nibble = (std::uint8_t(p[1 + i / 2]) >> (i % 2 ? 0 : 4)) & 0xF;
-        if (negative)
-            nibble ^= 0xF;
-        if (nibble > 9)
-            return -1;
-        digits[i] = char('0' + nibble);
-    }
-    const int point = 32 - decimals;
+    // negative value; most of them are leading zeros, skipped a byte at a time.
+    const std::uint8_t flip = negative ? 0xFF : 0x00;
+    const auto digit = [&](int i) { return ((std::uint8_t(p[1 + i / 2]) ^ flip) >> (i % 2 ? 0 : 4)) & 0xF; };
     int first = 0;
-    while (first < point && digits[first] == '0')
+    while (first < 32 && (std::uint8_t(p[1 + first / 2]) ^ flip) == 0)
+        first += 2;
+    while (first < 32 && digit(first) == 0)
         ++first;
-    int last = 32;
-    while (last > point && digits[last - 1] == '0')
-        --last;
-    if (first == point && last == point) {
+    if (first == 32) {
         buf[0] = '0';
         return 1;
     }
+    int last = 31;
+    while (digit(last) == 0)
+        --last;
+    // Every nibble outside first..last is zero, so this sees any that is no digit.
+    for (int i = first; i <= last; ++i)
+        if (digit(i) > 9)
+            return -1;
+    const int point = 32 - decimals;
     int n = 0;
     if (negative)
         buf[n++] = '-';
-    if (first == point)
+    if (first >= point)
         buf[n++] = '0';
     for (int i = first; i < point; ++i)
-        buf[n++] = digits[i];
-    if (last > point) {
+        buf[n++] = char('0' + digit(i));
+    if (last >= point) {
         buf[n++] = '.';
-        for (int i = point; i < last; ++i)
-            buf[n++] = digits[i];
+        for (int i = point; i <= last; ++i)
+            buf[n++] = char('0' + digit(i));
     }
     return n;
 }

@@ -38,6 +38,8 @@ void encodeInt(std::int32_t v, char *p, int bytes);
 double decodeDouble(const char *p);
 void encodeDouble(double v, char *p);
 QString decodeBcd(const char *p); // canonical decimal text
+// The value as a double when it has at most 15 significant digits; false otherwise.
+bool bcdToDouble(const char *p, double &out);
 // The same canonical text written into buf (at least 36 bytes), with no
 // allocation; its length, or -1 when decodeBcd() would refuse the value.
 int bcdText(const char *p, char *buf);
