@@ -588,6 +588,7 @@ void TMainForm::setSQLData(TSQLData *sqlData)
 {
     SQLData = sqlData;
     DBNavigator1->setDataSource(sqlData ? &sqlData->SQLSource : nullptr);
+    createSQLEditor();
 }
 
 void TMainForm::bindHandlers()
@@ -602,6 +603,7 @@ void TMainForm::bindHandlers()
     on(cmd::SaveTableToFile, [this] { SaveTableToFileExecute(); });
     on(cmd::CreateSQLTable, [this] { CreateSQLTableExecute(); });
     on(cmd::SelectManagerType, [this] { SelectManagerTypeExecute(); });
+    bindSQLEditorCommands();
 
     on(cmd::PageSetup, [this] { Services::current().printerSetupDialog(this); });
     on(cmd::Print, [this] { Services::current().printDialog(this); });

@@ -33,6 +33,7 @@ class DBNavigator;
 
 class TAboutBox;
 class TBDETableForm;
+class TEditSQLForm;
 class TFindDialog;
 class TReplaceDialog;
 class TSQLData;
@@ -62,7 +63,8 @@ public:
     TAboutBox *AboutBox = nullptr;
     TSQLData *SQLData = nullptr;
     TTableData *TableData = nullptr;
-    void setSQLData(TSQLData *sqlData); // also binds DBNavigator1
+    void setSQLData(TSQLData *sqlData); // also binds DBNavigator1, and creates EditSQLForm
+    TEditSQLForm *EditSQLForm = nullptr; // the SQL editor, made once with the query module
 
     // --- Controls, top to bottom -------------------------------------------
     QMenu *TableMenu, *EditMenu, *SearchMenu, *ViewMenu, *ViewTableMenu, *ControlBarsMenu, *ToolsMenu,
@@ -175,6 +177,10 @@ private:
     void SaveTableToFileExecute();
     void CreateSQLTableExecute();
     void SelectManagerTypeExecute();
+    // "SQL Editor" and "Add Table" (EditSQLCommands.cpp).
+    void bindSQLEditorCommands();
+    void SQLEditorExecute(bool reset);
+    void createSQLEditor();
     void SelectCellsExecute();
     void BgColorExecute();
     void toggleControlBar(QWidget *bar, QAction *item);
