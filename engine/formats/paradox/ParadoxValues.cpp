@@ -186,87 +186,96 @@ void encodeDouble(double v, char *p)
         p[i] = char((raw >> (56 - 8 * i)) & 0xFF);
 }
 
-bool bcdToDouble(const char *p, double &out)
+namespace {
+
+// A BCD value's 32 digits (the nibbles of bytes 1..16, each one flipped in a
+// negative value) and where its significant ones lie: most are leading
+// zeros, skipped a byte at a time.
+struct BcdDigits {
+    const char *p;
+    bool negative;
+    std::uint8_t flip;
+    int point; // digits before the decimal point
+    int first = 32; // the first digit that is not zero; 32 for the value 0
+    int last = -1; // the last digit that is not zero
+    int digit(int i) const { return ((std::uint8_t(p[1 + i / 2]) ^ flip) >> (i % 2 ? 0 : 4)) & 0xF; }
+};
+
+// False for a value claiming more than 32 decimal places.
+bool splitBcd(const char *p, BcdDigits &d)
 {
     const auto head = std::uint8_t(p[0]);
-    const bool negative = !(head & 0x80);
     const int decimals = head & 0x3F;
     if (decimals > 32)
         return false;
-    // The 32 digits are the nibbles of bytes 1..16, each one flipped in a
-    // negative value; most of them are leading zeros.
-    const std::uint8_t flip = negative ? 0xFF : 0x00;
-    const auto digit = [&](int i) { return ((std::uint8_t(p[1 + i / 2]) ^ flip) >> (i % 2 ? 0 : 4)) & 0xF; };
-    int first = 0;
-    while (first < 32 && (std::uint8_t(p[1 + first / 2]) ^ flip) == 0)
-        first += 2;
-    while (first < 32 && digit(first) == 0)
-        ++first;
-    if (first == 32) {
+    d.p = p;
+    d.negative = !(head & 0x80);
+    d.flip = d.negative ? 0xFF : 0x00;
+    d.point = 32 - decimals;
+    d.first = 0;
+    while (d.first < 32 && (std::uint8_t(p[1 + d.first / 2]) ^ d.flip) == 0)
+        d.first += 2;
+    while (d.first < 32 && d.digit(d.first) == 0)
+        ++d.first;
+    d.last = 31;
+    while (d.last >= d.first && d.digit(d.last) == 0)
+        --d.last;
+    return true;
+}
+
+} // namespace
+
+bool bcdToDouble(const char *p, double &out)
+{
+    BcdDigits b {};
+    if (!splitBcd(p, b))
+        return false;
+    if (b.first == 32) {
         out = 0;
         return true;
     }
-    int last = 31;
-    while (digit(last) == 0)
-        --last;
     // Zeros after the last digit of the fraction do not count.
-    const int point = 32 - decimals;
-    const int end = std::max(last + 1, point);
+    const int end = std::max(b.last + 1, b.point);
     // Also a small fraction (0.000...1) whose scale a double cannot take exactly.
-    if (end - first > common::kExactDecimalDigits || end - point > common::kExactDecimalDigits)
+    if (end - b.first > common::kExactDecimalDigits || end - b.point > common::kExactDecimalDigits)
         return false;
     // Every nibble outside first..last is zero, so this sees any that is no digit.
     std::uint64_t m = 0;
-    for (int i = first; i < end; ++i) {
-        const int d = digit(i);
+    for (int i = b.first; i < end; ++i) {
+        const int d = b.digit(i);
         if (d > 9)
             return false;
         m = m * 10 + std::uint64_t(d);
     }
-    const double d = common::scaledToDouble(m, end - point);
-    out = negative ? -d : d;
+    const double d = common::scaledToDouble(m, end - b.point);
+    out = b.negative ? -d : d;
     return true;
 }
 
 int bcdText(const char *p, char *buf)
 {
-    const auto head = std::uint8_t(p[0]);
-    const bool negative = !(head & 0x80);
-    const int decimals = head & 0x3F;
-    if (decimals > 32)
+    BcdDigits b {};
+    if (!splitBcd(p, b))
         return -1;
-    // The 32 digits are the nibbles of bytes 1..16, each one flipped in a
-    // negative value; most of them are leading zeros, skipped a byte at a time.
-    const std::uint8_t flip = negative ? 0xFF : 0x00;
-    const auto digit = [&](int i) { return ((std::uint8_t(p[1 + i / 2]) ^ flip) >> (i % 2 ? 0 : 4)) & 0xF; };
-    int first = 0;
-    while (first < 32 && (std::uint8_t(p[1 + first / 2]) ^ flip) == 0)
-        first += 2;
-    while (first < 32 && digit(first) == 0)
-        ++first;
-    if (first == 32) {
+    if (b.first == 32) {
         buf[0] = '0';
         return 1;
     }
-    int last = 31;
-    while (digit(last) == 0)
-        --last;
     // Every nibble outside first..last is zero, so this sees any that is no digit.
-    for (int i = first; i <= last; ++i)
-        if (digit(i) > 9)
+    for (int i = b.first; i <= b.last; ++i)
+        if (b.digit(i) > 9)
             return -1;
-    const int point = 32 - decimals;
     int n = 0;
-    if (negative)
+    if (b.negative)
         buf[n++] = '-';
-    if (first >= point)
+    if (b.first >= b.point)
         buf[n++] = '0';
-    for (int i = first; i < point; ++i)
-        buf[n++] = char('0' + digit(i));
-    if (last >= point) {
+    for (int i = b.first; i < b.point; ++i)
+        buf[n++] = char('0' + b.digit(i));
+    if (b.last >= b.point) {
         buf[n++] = '.';
-        for (int i = point; i <= last; ++i)
-            buf[n++] = char('0' + digit(i));
+        for (int i = b.point; i <= b.last; ++i)
+            buf[n++] = char('0' + b.digit(i));
     }
     return n;
 }
