@@ -221,14 +221,20 @@ int runScanTable(const QString &dir, const QString &name)
     return 0;
 }
 
-int runScanC(const char *path)
+// What a baseline scan saw, after its times.
+int printScan(const Stopwatch &watch, const qvxbench::ScanResult &r)
 {
-    const Stopwatch watch;
-    const qvxbench::ScanResult r = qvxbench::scanDbfMinimal(path);
     printTimes(watch.cpu(), watch.wall());
     std::printf("rows=%lld values=%lld checksum=%llu\n", static_cast<long long>(r.rows),
                 static_cast<long long>(r.values), static_cast<unsigned long long>(r.checksum));
     return 0;
+}
+
+int runScanC(const char *path)
+{
+    const Stopwatch watch;
+    const qvxbench::ScanResult r = qvxbench::scanDbfMinimal(path);
+    return printScan(watch, r);
 }
 
 int runLoadXml(const QString &path)
@@ -248,20 +254,14 @@ int runReadXml(const QString &path)
 {
     const Stopwatch watch;
     const qvxbench::ScanResult r = qvxbench::scanXmlBare(path);
-    printTimes(watch.cpu(), watch.wall());
-    std::printf("rows=%lld values=%lld checksum=%llu\n", static_cast<long long>(r.rows),
-                static_cast<long long>(r.values), static_cast<unsigned long long>(r.checksum));
-    return 0;
+    return printScan(watch, r);
 }
 
 int runWalkXmlPugi(const char *path)
 {
     const Stopwatch watch;
     const qvxbench::ScanResult r = qvxbench::walkXmlPugi(path);
-    printTimes(watch.cpu(), watch.wall());
-    std::printf("rows=%lld values=%lld checksum=%llu\n", static_cast<long long>(r.rows),
-                static_cast<long long>(r.values), static_cast<unsigned long long>(r.checksum));
-    return 0;
+    return printScan(watch, r);
 }
 
 int usage()

@@ -71,6 +71,16 @@ namespace {
 
 // ---- field types ------------------------------------------------------------
 
+// The values a packet's whole-number field of 32 bits or less holds.
+std::pair<qint64, qint64> integerRange(FieldType t)
+{
+    if (t == FieldType::SmallInt)
+        return { -32768, 32767 };
+    if (t == FieldType::Word)
+        return { 0, 65535 };
+    return { std::numeric_limits<int>::min(), std::numeric_limits<int>::max() };
+}
+
 struct XmlType {
     const char *fieldtype;
     const char *subtype; // nullptr for none
@@ -772,12 +782,7 @@ private:
         case Parse::Int: {
             const qint64 n = integerText(text, ok);
             const FieldType t = m_packet.fields[std::size_t(field)].type;
-            const qint64 lo = t == FieldType::SmallInt ? -32768
-                : t == FieldType::Word                 ? 0
-                                                       : std::numeric_limits<int>::min();
-            const qint64 hi = t == FieldType::SmallInt ? 32767
-                : t == FieldType::Word                 ? 65535
-                                                       : std::numeric_limits<int>::max();
+            const auto [lo, hi] = integerRange(t);
             if (!ok || n < lo || n > hi)
                 badValue(field, text);
             return int(n);
@@ -864,12 +869,7 @@ private:
                     row.setInt64(field, n);
                     return;
                 }
-                const qint64 lo = t == FieldType::SmallInt ? -32768
-                    : t == FieldType::Word                 ? 0
-                                                           : std::numeric_limits<int>::min();
-                const qint64 hi = t == FieldType::SmallInt ? 32767
-                    : t == FieldType::Word                 ? 65535
-                                                           : std::numeric_limits<int>::max();
+                const auto [lo, hi] = integerRange(t);
                 if (n >= lo && n <= hi) {
                     row.setInt32(field, qint32(n));
                     return;
