@@ -206,6 +206,7 @@ QByteArray DbfTable::readFlags(qint64 first, qint64 count) const
                 // reads them from next, so the file is read once.
                 m_window = bytes;
                 m_windowFirst = first;
+                m_lastLive = -1;
                 m_windowCount = n;
             }
         }
@@ -339,8 +340,9 @@ const char *DbfTable::recordBytes(qint64 physical) const
         const qint64 blockEnd = std::min((physical / kBlockRecords + 1) * kBlockRecords, m_physicalCount);
         const qint64 n
             = std::clamp<qint64>(kWindowBytes / recLen, 1, std::max<qint64>(1, blockEnd - physical));
-        m_window.resize(qsizetype(n * recLen));
+        m_lastLive = -1;
         m_windowCount = 0;
+        m_window.resize(qsizetype(n * recLen));
         m_file->readExact(recordOffset(physical), m_window.data(), n * recLen, "a record");
         m_windowFirst = physical;
         m_windowCount = n;
@@ -389,7 +391,7 @@ QVariant DbfTable::decodeColumn(const Column &c, const char *p, const char *null
 
 void DbfTable::read(qint64 index, Record &rec) const
 {
-    const char *r = recordBytes(physicalOf(index));
+    const char *r = liveRecordBytes(index);
     const char *nullFlags = m_nullFlags >= 0 ? r + m_header.fields[std::size_t(m_nullFlags)].offset : nullptr;
     rec.resize(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i)
@@ -401,7 +403,7 @@ QVariant DbfTable::readField(qint64 index, int field) const
     if (field < 0 || std::size_t(field) >= m_columns.size())
         fail(QStringLiteral("there is no field %1").arg(field + 1));
     const Column &c = m_columns[std::size_t(field)];
-    const char *r = recordBytes(physicalOf(index));
+    const char *r = liveRecordBytes(index);
     const char *nullFlags = m_nullFlags >= 0 ? r + m_header.fields[std::size_t(m_nullFlags)].offset : nullptr;
     return decodeColumn(c, r + c.desc.offset, nullFlags, index);
 }
@@ -413,7 +415,7 @@ bool DbfTable::readFieldTo(qint64 index, int field, FieldSink &sink) const
     const Column &c = m_columns[std::size_t(field)];
     if (c.memo)
         return false;
-    const char *r = recordBytes(physicalOf(index));
+    const char *r = liveRecordBytes(index);
     if (m_nullFlags >= 0 && bit(r + m_header.fields[std::size_t(m_nullFlags)].offset, c.nullBit)) {
         sink.null();
         return true;
@@ -428,7 +430,7 @@ bool DbfTable::readAsciiCompatibleText(qint64 index, int field, QByteArrayView &
     const Column &c = m_columns[std::size_t(field)];
     if (c.memo || c.desc.type != 'C' || c.def.type != FieldType::String)
         return false;
-    const char *r = recordBytes(physicalOf(index));
+    const char *r = liveRecordBytes(index);
     if (m_nullFlags >= 0 && bit(r + m_header.fields[std::size_t(m_nullFlags)].offset, c.nullBit)) {
         bytes = {};
         return true;
@@ -572,6 +574,7 @@ void DbfTable::endBatch()
 
 void DbfTable::patchWindow(qint64 physical, qsizetype offset, const char *bytes, qsizetype size)
 {
+    m_lastLive = -1; // writing may move the window's bytes
     if (physical >= m_windowFirst && physical < m_windowFirst + m_windowCount)
         std::memcpy(m_window.data() + (physical - m_windowFirst) * m_header.recordLength + offset, bytes,
                     std::size_t(size));
@@ -635,6 +638,7 @@ void DbfTable::remove(qint64 index)
     const qint64 block = physical / kBlockRecords;
     for (std::size_t k = std::size_t(block) + 1; k < m_liveBefore.size(); ++k)
         --m_liveBefore[k];
+    m_lastLive = -1; // the records after it moved up one
     if (m_cachedBlock == block)
         m_cachedBlock = -1;
 }

@@ -89,7 +89,21 @@ private:
     // The bytes of a record through a window of neighbouring records read
     // in one go, so that a scan costs one read per window, not per record.
     const char *recordBytes(qint64 physical) const;
-    void dropWindow() const { m_windowCount = 0; }
+    void dropWindow() const
+    {
+        m_windowCount = 0;
+        m_lastLive = -1;
+    }
+    // recordBytes() of the live record at index; a scan asks for each field
+    // of a record in turn, and the record is looked up once.
+    const char *liveRecordBytes(qint64 index) const
+    {
+        if (index != m_lastLive) {
+            m_lastLiveBytes = recordBytes(physicalOf(index));
+            m_lastLive = index;
+        }
+        return m_lastLiveBytes;
+    }
     // Bytes just written to a record, copied into the window when it holds
     // that record, so that the next read need not go to the file.
     void patchWindow(qint64 physical, qsizetype offset, const char *bytes, qsizetype size);
@@ -129,6 +143,10 @@ private:
     mutable QByteArray m_window;
     mutable qint64 m_windowFirst = 0;
     mutable qint64 m_windowCount = 0;
+    // The last record liveRecordBytes() found, while the window holds it and
+    // no record was added or removed; -1 for none.
+    mutable qint64 m_lastLive = -1;
+    mutable const char *m_lastLiveBytes = nullptr;
     mutable std::vector<std::uint16_t> m_cachedLive;
     mutable std::string m_text; // text converted for readFieldTo()
 };
