@@ -1,7 +1,6 @@
 #include "ClientMenu.h"
 
 #include "Artwork.h"
-#include "FindDialogs.h"
 #include "about.h"
 
 #include "query/SQLDataModule.h"
@@ -12,6 +11,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Named.h"
 #include "ui/Services.h"
+#include "ui/TextSearch.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -241,8 +241,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
         statusBar()->addPermanentWidget(StatusPanels[i], i == StatePanel ? 1 : 0);
     }
 
-    FindDialog = new TFindDialog(this);
-    ReplaceDialog = new TReplaceDialog(this);
+    m_search = new qvx::ui::TextSearch(this, [this] { return m_textTarget; });
+    FindDialog = m_search->findDialog();
+    ReplaceDialog = m_search->replaceDialog();
+    connect(m_search, &qvx::ui::TextSearch::searchDone, this, &TMainForm::updateEditCommands);
     buildMenus();
     bindHandlers();
 
@@ -254,17 +256,6 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
             [this](const QPoint &pos) { PopupMenu->popup(MDIArea->mapToGlobal(pos)); });
     connect(qApp, &QApplication::focusChanged, this, &TMainForm::trackFocus);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TMainForm::updateEditCommands);
-    connect(FindDialog, &TFindDialog::find, this, [this] {
-        qvx::ui::guarded(FindDialog, [this] { findNext(FindDialog->findText(), FindDialog->options()); });
-    });
-    connect(ReplaceDialog, &TReplaceDialog::find, this, [this] {
-        qvx::ui::guarded(ReplaceDialog,
-                         [this] { findNext(ReplaceDialog->findText(), ReplaceDialog->options()); });
-    });
-    connect(ReplaceDialog, &TReplaceDialog::replace, this,
-            [this] { qvx::ui::guarded(ReplaceDialog, [this] { replaceOne(); }); });
-    connect(ReplaceDialog, &TReplaceDialog::replaceAll, this,
-            [this] { qvx::ui::guarded(ReplaceDialog, [this] { replaceAll(); }); });
 
     // FormCreate: the table choice starts empty, OpenedFromFile false.
     updateWindowCommands();
@@ -664,15 +655,10 @@ void TMainForm::bindHandlers()
     on(cmd::EditPaste, [this] { m_textTarget.paste(); });
     on(cmd::EditSelectAll, [this] { m_textTarget.selectAll(); });
     on(cmd::EditDelete, [this] { m_textTarget.deleteSelection(); });
-    on(cmd::SearchFind1, [this] { showFindDialog(false); });
-    on(cmd::SearchFindFirst1, [this] { showFindDialog(true); });
-    on(cmd::SearchFindNext1, [this] { findNext(m_lastFindText, m_lastFindOptions); });
-    on(cmd::SearchReplace1, [this] {
-        ReplaceDialog->FindEdit->setText(m_lastFindText);
-        ReplaceDialog->show();
-        ReplaceDialog->raise();
-        ReplaceDialog->activateWindow();
-    });
+    on(cmd::SearchFind1, [this] { m_search->showFind(false); });
+    on(cmd::SearchFindFirst1, [this] { m_search->showFind(true); });
+    on(cmd::SearchFindNext1, [this] { m_search->findNext(); });
+    on(cmd::SearchReplace1, [this] { m_search->showReplace(); });
 
     on(cmd::ViewSystemControlBar, [this] { toggleControlBar(SystemControlBar, ViewSystemBarItem); });
     on(cmd::ViewFontControlBar, [this] { toggleControlBar(FontControlBar, ViewFontBarItem); });
@@ -849,9 +835,7 @@ void TMainForm::trackFocus(QWidget *, QWidget *now)
 {
     // Typing into the find or replace dialog must not make its own boxes the
     // text the commands search.
-    if (now
-        && (FindDialog->isAncestorOf(now) || ReplaceDialog->isAncestorOf(now) || now == FindDialog
-            || now == ReplaceDialog))
+    if (m_search->isSearchWidget(now))
         return;
     QWidget *previous = m_textTarget.widget();
     m_textTarget = qvx::ui::TextTarget(now);
@@ -884,61 +868,7 @@ void TMainForm::updateEditCommands()
     command(cmd::SearchFind1)->setEnabled(valid);
     command(cmd::SearchFindFirst1)->setEnabled(valid);
     command(cmd::SearchReplace1)->setEnabled(valid);
-    command(cmd::SearchFindNext1)->setEnabled(valid && m_searched);
-}
-
-void TMainForm::showFindDialog(bool fromStart)
-{
-    m_findFromStart = fromStart;
-    FindDialog->FindEdit->setText(m_lastFindText);
-    FindDialog->show();
-    FindDialog->raise();
-    FindDialog->activateWindow();
-}
-
-void TMainForm::findNext(const QString &text, const qvx::ui::FindOptions &options)
-{
-    if (text.isEmpty() || !m_textTarget.isValid())
-        return;
-    m_lastFindText = text;
-    m_lastFindOptions = options;
-    m_searched = true;
-    const bool fromStart = m_findFromStart;
-    m_findFromStart = false;
-    const bool found = m_textTarget.find(text, options, fromStart);
-    updateEditCommands();
-    if (!found)
-        Services::current().message(
-            this, qvx::ui::MessageIcon::Information, QGuiApplication::applicationDisplayName(),
-            QStringLiteral("Search string '%1' not found").arg(text), qvx::ui::ButtonOk);
-}
-
-void TMainForm::replaceOne()
-{
-    const QString wanted = ReplaceDialog->findText();
-    const qvx::ui::FindOptions options = ReplaceDialog->options();
-    if (m_textTarget.selectionMatches(wanted, options))
-        m_textTarget.replaceSelection(ReplaceDialog->replaceText());
-    findNext(wanted, options);
-}
-
-void TMainForm::replaceAll()
-{
-    const QString wanted = ReplaceDialog->findText();
-    const qvx::ui::FindOptions options = ReplaceDialog->options();
-    if (wanted.isEmpty() || !m_textTarget.isValid())
-        return;
-    m_lastFindText = wanted;
-    m_lastFindOptions = options;
-    m_searched = true;
-    bool first = true;
-    // A replacement that contains the searched text must not be found again:
-    // the search goes on after each replacement.
-    while (m_textTarget.find(wanted, options, first)) {
-        first = false;
-        m_textTarget.replaceSelection(ReplaceDialog->replaceText());
-    }
-    updateEditCommands();
+    command(cmd::SearchFindNext1)->setEnabled(valid && m_search->hasSearched());
 }
 
 // --- Files dropped on the window ---------------------------------------------

@@ -29,6 +29,7 @@ class QToolButton;
 namespace qvx::ui {
 class ColorBox;
 class DBNavigator;
+class TextSearch;
 } // namespace qvx::ui
 
 class TAboutBox;
@@ -96,6 +97,7 @@ public:
     qvx::ui::CommandList *ActionList;
     qvx::ui::Command *command(const QString &name) const { return ActionList->command(name); }
 
+    // The search commands' dialogs (made and driven by the window's TextSearch).
     TFindDialog *FindDialog;
     TReplaceDialog *ReplaceDialog;
 
@@ -191,16 +193,9 @@ private:
     void trackFocus(QWidget *old, QWidget *now);
     void updateWindowCommands(QObject *leaving = nullptr);
     void rebuildWindowList(QObject *leaving = nullptr);
-    void showFindDialog(bool fromStart);
-    void findNext(const QString &text, const qvx::ui::FindOptions &options);
-    void replaceOne();
-    void replaceAll();
 
     qvx::ui::TextTarget m_textTarget; // the text control the edit and search commands act on
-    QString m_lastFindText;
-    qvx::ui::FindOptions m_lastFindOptions;
-    bool m_findFromStart = false; // the next search from the find dialog starts at the top
-    bool m_searched = false;
+    qvx::ui::TextSearch *m_search; // the find and replace dialogs and the last search, on m_textTarget
     qvx::ui::TableChoice m_tableChoice;
     QList<QAction *> m_windowList;
     QAction *m_windowListSeparator = nullptr;

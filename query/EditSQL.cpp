@@ -12,6 +12,7 @@
 #include "ui/Named.h"
 #include "ui/Services.h"
 #include "ui/TableChoice.h"
+#include "ui/TextSearch.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -445,6 +446,16 @@ void TEditSQLForm::bindHandlers()
     on("EditPaste", [this] { focusedTextBox()->paste(); });
     on("EditSelectAll", [this] { focusedTextBox()->selectAll(); });
     on("EditDelete", [this] { focusedTextBox()->textCursor().removeSelectedText(); });
+
+    Search = new qvx::ui::TextSearch(this, [this] { return qvx::ui::TextTarget(focusedTextBox()); });
+    on("SearchFind", [this] { Search->showFind(false); });
+    on("SearchFindFirst", [this] { Search->showFind(true); });
+    on("SearchFindNext", [this] { Search->findNext(); });
+    on("SearchReplace", [this] { Search->showReplace(); });
+    // "Find Next" repeats a search: there is none until one has run.
+    command(QStringLiteral("SearchFindNext"))->setEnabled(false);
+    connect(Search, &qvx::ui::TextSearch::searchDone, this,
+            [this] { command(QStringLiteral("SearchFindNext"))->setEnabled(true); });
 
     connect(GroupingIncludeBtn, &QPushButton::clicked, this, [this] { GroupingIncludeBtnClick(); });
     connect(GroupingIncAllBtn, &QPushButton::clicked, this, [this] { GroupingIncAllBtnClick(); });

@@ -35,6 +35,7 @@ class TSQLData;
 namespace qvx::ui {
 class DBGrid;
 class TableChoice;
+class TextSearch;
 } // namespace qvx::ui
 
 // The plain table window the editor adds: its caption and its fields' names.
@@ -106,6 +107,8 @@ public:
 
     qvx::ui::CommandList *ActionList;
     qvx::ui::Command *command(const QString &name) const { return ActionList->command(name); }
+    // Find and replace of the search commands, in the focused rich-text box.
+    qvx::ui::TextSearch *Search;
 
     // --- Moving items between the list boxes -----------------------------------------
     void GroupingIncludeBtnClick() { include(GroupingSrcList, GroupingDstList); }

@@ -1,6 +1,6 @@
-// The find and replace dialogs of the main window's search commands. They
-// stay open beside the text being searched (not modal) and ask the main
-// window to search through their signals.
+// The find and replace dialogs of the search commands. They stay open beside
+// the text being searched (not modal) and ask their owner (a TextSearch) to
+// search through their signals.
 #pragma once
 
 #include "ui/TextTarget.h"

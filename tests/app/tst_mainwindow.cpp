@@ -3,13 +3,13 @@
 #include "support/ScriptedServices.h"
 
 #include "app/ClientMenu.h"
-#include "app/FindDialogs.h"
 #include "app/Program.h"
 #include "app/Splash.h"
 #include "app/about.h"
 #include "query/SQLDataModule.h"
 #include "ui/DBNavigator.h"
 #include "ui/ErrorGuard.h"
+#include "ui/FindDialogs.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -219,8 +219,8 @@ void TestMainWindow::commandTable_data()
         { "ViewSheet", "View", "View Sheet", "Sheet", "", true },
         { "ViewHTML", "View", "View HTML", "View HTML", "", true },
         { "ViewDetails", "View", "View Details", "View Details", "", true },
-        { "ChooseCodePage", "View", "Code Page...", "Code Page|Reads the table's text in another code page", "",
-          true },
+        { "ChooseCodePage", "View", "Code Page...", "Code Page|Reads the table's text in another code page",
+          "", true },
     };
     for (const Row &r : rows)
         QTest::newRow(r.name) << QString::fromLatin1(r.name) << QString::fromLatin1(r.category)

@@ -9,14 +9,19 @@
 #include "query/EditSQL.h"
 #include "query/SQLCompleter.h"
 #include "query/SQLDataModule.h"
+#include "ui/FindDialogs.h"
 #include "ui/TableChoice.h"
+#include "ui/TextSearch.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -624,6 +629,150 @@ private slots:
         QCOMPARE(c->text(), caption);
         QCOMPARE(c->shortcut().toString(), shortcut);
         QCOMPARE(c->isEnabled(), enabled);
+    }
+
+    // The search commands find in the focused rich-text box through the find
+    // dialog: its options, "Find First" from the top, and a text not found.
+    void find_data()
+    {
+        QTest::addColumn<QString>("commandName");
+        QTest::addColumn<int>("cursorAt");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<int>("foundAt"); // -1: not found
+        // "SELECT City\nFROM customer\nWHERE City = 'Oslo'": City at 7 and 32.
+        QTest::newRow("from the cursor") << "SearchFind" << 0 << "City" << false << false << 7;
+        QTest::newRow("past the cursor") << "SearchFind" << 8 << "City" << false << false << 32;
+        QTest::newRow("first, cursor at the end") << "SearchFindFirst" << 50 << "City" << false << false << 7;
+        QTest::newRow("any case") << "SearchFind" << 0 << "oslo" << false << false << 40;
+        QTest::newRow("match case") << "SearchFind" << 0 << "oslo" << true << false << -1;
+        QTest::newRow("up from the end") << "SearchFind" << 50 << "City" << false << true << 32;
+        QTest::newRow("nowhere") << "SearchFind" << 0 << "Zurich" << false << false << -1;
+    }
+
+    void find()
+    {
+        QFETCH(QString, commandName);
+        QFETCH(int, cursorAt);
+        QFETCH(QString, text);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, up);
+        QFETCH(int, foundAt);
+        open(customer);
+        form->show();
+        form->command("SQLEditors")->trigger();
+        form->SQLEdit->setPlainText("SELECT City\nFROM customer\nWHERE City = 'Oslo'");
+        QTextCursor cursor = form->SQLEdit->textCursor();
+        cursor.setPosition(std::min(cursorAt, int(form->SQLEdit->toPlainText().size())));
+        form->SQLEdit->setTextCursor(cursor);
+        form->SQLEdit->setFocus();
+
+        form->command(commandName)->trigger();
+        TFindDialog *dialog = form->Search->findDialog();
+        QVERIFY(dialog->isVisible());
+        dialog->FindEdit->setFocus(); // typing there keeps SQLEdit the searched box
+        dialog->FindEdit->setText(text);
+        dialog->MatchCaseBox->setChecked(matchCase);
+        (up ? dialog->UpButton : dialog->DownButton)->setChecked(true);
+        QTest::mouseClick(dialog->FindNextButton, Qt::LeftButton);
+
+        if (foundAt < 0) {
+            QCOMPARE(services->messages.size(), 1);
+            QCOMPARE(services->messages.first().icon, ui::MessageIcon::Information);
+            QCOMPARE(services->messages.first().text, QString("Search string '%1' not found").arg(text));
+            QVERIFY(!form->SQLEdit->textCursor().hasSelection());
+        } else {
+            QVERIFY(services->messages.isEmpty());
+            QCOMPARE(form->SQLEdit->textCursor().selectionStart(), foundAt);
+            QCOMPARE(form->SQLEdit->textCursor().selectedText().compare(text, Qt::CaseInsensitive), 0);
+        }
+    }
+
+    // "Find Next" is there once a search has run, repeats it from the cursor,
+    // and says so when there is no further match.
+    void findNextRepeatsTheSearch()
+    {
+        open(customer);
+        form->show();
+        form->command("SQLEditors")->trigger();
+        form->SQLEdit->setPlainText("SELECT City\nFROM customer\nWHERE City = 'Oslo'");
+        form->SQLEdit->setFocus();
+        QVERIFY(form->command("SearchFind")->isEnabled());
+        QVERIFY(!form->command("SearchFindNext")->isEnabled());
+        form->command("SearchFind")->trigger();
+        TFindDialog *dialog = form->Search->findDialog();
+        dialog->FindEdit->setText("City");
+        emit dialog->FindNextButton->clicked();
+        QCOMPARE(form->SQLEdit->textCursor().selectionStart(), 7);
+        QVERIFY(form->command("SearchFindNext")->isEnabled());
+
+        form->command("SearchFindNext")->trigger();
+        QCOMPARE(form->SQLEdit->textCursor().selectionStart(), 32);
+        QVERIFY(services->messages.isEmpty());
+        form->command("SearchFindNext")->trigger();
+        QCOMPARE(services->messages.size(), 1);
+        QCOMPARE(services->messages.first().text, "Search string 'City' not found");
+        // The find dialog opens again on the last searched text.
+        dialog->FindEdit->clear();
+        form->command("SearchFind")->trigger();
+        QCOMPARE(dialog->FindEdit->text(), "City");
+    }
+
+    // Replace works in the list box on the current page and leaves the
+    // other boxes alone; the replace dialog starts with the last search.
+    void replaceInAListBox()
+    {
+        open(customer);
+        form->show();
+        form->command("SQLEditors")->trigger();
+        form->TextEditors->setCurrentWidget(form->SelectControl);
+        form->SelectEdit->setPlainText("customer.CustNo,\ncustomer.Company,\ncustomer.City");
+        const QString sql = form->SQLEdit->toPlainText();
+        QVERIFY(sql.contains("customer."));
+        form->SelectEdit->setFocus();
+
+        form->command("SearchReplace")->trigger();
+        TReplaceDialog *dialog = form->Search->replaceDialog();
+        QVERIFY(dialog->isVisible());
+        dialog->FindEdit->setFocus();
+        dialog->FindEdit->setText("customer.");
+        dialog->ReplaceEdit->setText("c.customer.");
+        // The first Replace only finds (nothing matching is selected yet); the
+        // second replaces that one and goes on to the next.
+        emit dialog->ReplaceButton->clicked();
+        QCOMPARE(form->SelectEdit->textCursor().selectionStart(), 0);
+        QCOMPARE(form->SelectEdit->toPlainText(), "customer.CustNo,\ncustomer.Company,\ncustomer.City");
+        emit dialog->ReplaceButton->clicked();
+        QCOMPARE(form->SelectEdit->toPlainText(), "c.customer.CustNo,\ncustomer.Company,\ncustomer.City");
+        QCOMPARE(form->SelectEdit->textCursor().selectedText(), "customer.");
+        QVERIFY(form->command("SearchFindNext")->isEnabled());
+
+        // Replace All over the whole box: a replacement holding the searched
+        // text is not replaced again.
+        emit dialog->ReplaceAllButton->clicked();
+        QCOMPARE(form->SelectEdit->toPlainText(),
+                 "c.c.customer.CustNo,\nc.customer.Company,\nc.customer.City");
+        QCOMPARE(form->SQLEdit->toPlainText(), sql);
+        QVERIFY(services->messages.isEmpty());
+
+        form->command("SearchReplace")->trigger();
+        QCOMPARE(dialog->FindEdit->text(), "customer.");
+    }
+
+    // Closing the editor closes its find and replace dialogs with it.
+    void searchDialogsCloseWithTheEditor()
+    {
+        open(customer);
+        form->show();
+        form->command("SearchFind")->trigger();
+        form->command("SearchReplace")->trigger();
+        QVERIFY(form->Search->findDialog()->isVisible());
+        QVERIFY(form->Search->replaceDialog()->isVisible());
+        form->command("SQLExit")->trigger();
+        QVERIFY(!form->isVisible());
+        QVERIFY(!form->Search->findDialog()->isVisible());
+        QVERIFY(!form->Search->replaceDialog()->isVisible());
     }
 
     // Typing in SQLEdit offers the tables' correlation names and fields.
