@@ -520,6 +520,7 @@ void TEditSQLForm::defineLists()
     CriteriaGrid->column(0).pickList = QStringList { "NOT", "OR", "AND" };
     CriteriaGrid->column(2).pickList = criteriaOperators;
     SelectionGrid->column(3).pickList = QStringList { "Yes", "No" };
+    SelectionGrid->column(0).readOnly = true; // the field a row stands for
     GroupGrid->column(0).pickList = QStringList { "ALL", "ANY", "NONE", "NOT ALL" };
     GroupGrid->column(1).pickList = summaries;
     GroupGrid->column(3).pickList = groupOperators;

@@ -569,8 +569,9 @@ Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
     const int fieldNo = fieldOfColumn(index.column());
     // Read-only data sets stay editable here: the engine refuses the change
     // and says why, which a silently locked cell would not.
-    if (ds && ds->isOpen() && fieldNo >= 0
-        && qvx::valueKind(ds->field(fieldNo).type) != qvx::ValueKind::Bytes)
+    const GridColumn *format = findColumnFormat(index.column());
+    if (ds && ds->isOpen() && fieldNo >= 0 && qvx::valueKind(ds->field(fieldNo).type) != qvx::ValueKind::Bytes
+        && !(format && format->readOnly))
         f |= Qt::ItemIsEditable;
     return f;
 }

@@ -35,6 +35,7 @@ struct GridColumn {
     QColor titleColor; // title background
     Qt::Alignment titleAlignment = Qt::AlignLeft;
     QStringList pickList; // values a cell editor offers, none for free text
+    bool readOnly = false; // the cells show their values but cannot be edited
 };
 
 class GridModel : public QAbstractTableModel {

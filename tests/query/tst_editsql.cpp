@@ -9,6 +9,7 @@
 #include "query/EditSQL.h"
 #include "query/SQLCompleter.h"
 #include "query/SQLDataModule.h"
+#include "ui/DBGrid.h"
 #include "ui/FindDialogs.h"
 #include "ui/TableChoice.h"
 #include "ui/TextSearch.h"
@@ -496,6 +497,18 @@ private slots:
 
     // A second opening on the same table does not duplicate the selection;
     // "New" empties everything.
+    // A selection row stands for its field: the field's cell is shown but
+    // not edited; the others are.
+    void selectionFieldIsReadOnly()
+    {
+        open(customer);
+        QAbstractItemModel *model = form->SelectionGrid->model();
+        QVERIFY(model->rowCount() > 0);
+        QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+        for (int column = 1; column < 4; ++column)
+            QVERIFY(model->flags(model->index(0, column)) & Qt::ItemIsEditable);
+    }
+
     void reopenAndReset()
     {
         open(customer);
