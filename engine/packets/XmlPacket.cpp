@@ -52,6 +52,7 @@
 
 #include "../EngineError.h"
 #include "../Value.h"
+#include "../formats/common/Decimal.h"
 #include "XmlScanner.h"
 
 #include <QDate>
@@ -967,25 +968,7 @@ private:
         }
         if (i != s.size() || (intEnd == intStart && fracEnd == fracStart))
             return 0;
-        qsizetype from = intStart;
-        while (intEnd - from > 1 && s[from] == '0')
-            ++from;
-        while (fracEnd > fracStart && s[fracEnd - 1] == '0')
-            --fracEnd;
-        const bool intZero = from == intEnd || (intEnd - from == 1 && s[from] == '0');
-        qsizetype n = 0;
-        if (negative && !(intZero && fracEnd == fracStart))
-            out[n++] = '-';
-        if (from == intEnd)
-            out[n++] = '0';
-        for (qsizetype k = from; k < intEnd; ++k)
-            out[n++] = s[k];
-        if (fracEnd > fracStart) {
-            out[n++] = '.';
-            for (qsizetype k = fracStart; k < fracEnd; ++k)
-                out[n++] = s[k];
-        }
-        return n;
+        return common::canonicalDecimalText(s.data(), negative, intStart, intEnd, fracStart, fracEnd, out);
     }
 
     static bool isAscii(QByteArrayView v)

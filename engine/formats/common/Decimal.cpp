@@ -11,4 +11,28 @@ double scaledToDouble(std::uint64_t mantissa, int scale)
     return double(mantissa) / kPow10[scale];
 }
 
+int canonicalDecimalText(const char *text, bool negative, std::ptrdiff_t intBegin, std::ptrdiff_t intEnd,
+                         std::ptrdiff_t fracBegin, std::ptrdiff_t fracEnd, char *out)
+{
+    while (intEnd - intBegin > 1 && text[intBegin] == '0')
+        ++intBegin;
+    while (fracEnd > fracBegin && text[fracEnd - 1] == '0')
+        --fracEnd;
+    const bool noInt = intBegin == intEnd;
+    const bool zero = (noInt || (intEnd - intBegin == 1 && text[intBegin] == '0')) && fracEnd == fracBegin;
+    int n = 0;
+    if (negative && !zero)
+        out[n++] = '-';
+    if (noInt)
+        out[n++] = '0';
+    for (std::ptrdiff_t k = intBegin; k < intEnd; ++k)
+        out[n++] = text[k];
+    if (fracEnd > fracBegin) {
+        out[n++] = '.';
+        for (std::ptrdiff_t k = fracBegin; k < fracEnd; ++k)
+            out[n++] = text[k];
+    }
+    return n;
+}
+
 } // namespace qvx::common

@@ -176,28 +176,7 @@ int plainDecimalText(const char *p, int len, char *buf)
     DecimalParts d;
     if (!splitPlainDecimal(p, len, d))
         return -1;
-    const bool negative = d.negative;
-    int intBegin = d.intBegin, fracEnd = d.fracEnd;
-    const int intEnd = d.intEnd, fracBegin = d.fracBegin;
-    while (intBegin + 1 < intEnd && p[intBegin] == '0')
-        ++intBegin;
-    while (fracEnd > fracBegin && p[fracEnd - 1] == '0')
-        --fracEnd;
-    const bool noInt = intBegin == intEnd;
-    const bool zero = (noInt || (intEnd - intBegin == 1 && p[intBegin] == '0')) && fracEnd == fracBegin;
-    int n = 0;
-    if (negative && !zero)
-        buf[n++] = '-';
-    if (noInt)
-        buf[n++] = '0';
-    for (int k = intBegin; k < intEnd; ++k)
-        buf[n++] = p[k];
-    if (fracEnd > fracBegin) {
-        buf[n++] = '.';
-        for (int k = fracBegin; k < fracEnd; ++k)
-            buf[n++] = p[k];
-    }
-    return n;
+    return common::canonicalDecimalText(p, d.negative, d.intBegin, d.intEnd, d.fracBegin, d.fracEnd, buf);
 }
 
 // The same into a QString with one allocation; false for anything else.
