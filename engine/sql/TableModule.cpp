@@ -843,8 +843,8 @@ int eof(sqlite3_vtab_cursor *cursor)
 }
 
 // A value from readField() as SQL is given it: whole-number kinds as
-// integers, decimals as numbers (text when a double would not hold every
-// digit), dates and times as ISO text. Bytes are the caller's.
+// integers, decimals as a sink takes them from the record bytes
+// (putDecimal), dates and times as ISO text. Bytes are the caller's.
 void putValue(FieldSink &sink, const QVariant &v, FieldType type)
 {
     if (v.isNull()) {
@@ -863,16 +863,12 @@ void putValue(FieldSink &sink, const QVariant &v, FieldType type)
         sink.real(v.toDouble());
         return;
     case ValueKind::Decimal: {
-        const QString text = v.toString();
-        int digits = 0;
-        for (QChar c : text)
-            digits += c.isDigit() ? 1 : 0;
-        if (digits <= 15) {
-            putNumeric(sink, text.toDouble());
+        if (v.typeId() != QMetaType::QString) { // a decimal held as a number
+            putNumeric(sink, v.toDouble());
             return;
         }
-        const QByteArray t = text.toUtf8();
-        sink.text(t.constData(), t.size());
+        const QByteArray t = v.toString().toUtf8();
+        putDecimal(sink, t.constData(), t.size());
         return;
     }
     default: {
