@@ -46,7 +46,10 @@ void rememberCodePage(const QString &path, const QString &codePage)
         settings.setValue(codePageKey(path), codePage);
     settings.sync();
     if (settings.status() != QSettings::NoError)
-        throw qvx::EngineError(settings.fileName(), QObject::tr("cannot write the code page chosen"));
+        throw qvx::EngineError(
+            settings.fileName(),
+            QObject::tr("the table is shown in the code page chosen, but the choice cannot be saved "
+                        "for next time: this settings file cannot be written"));
 }
 
 bool readsInACodePage(int tableType)
