@@ -33,6 +33,17 @@ WriteAccess claimWriteAccess(const QString &path, bool readOnly)
     return access;
 }
 
+void TableDriver::createIndex(const QString &path, const IndexDef &def) const
+{
+    (void)def;
+    throw EngineError(path, QStringLiteral("tables of this kind have no indexes"));
+}
+
+void TableDriver::dropIndex(const QString &path, const QString &name) const
+{
+    throw EngineError(path, QStringLiteral("tables of this kind have no index %1").arg(name));
+}
+
 QString companionFile(const QString &tablePath, const QStringList &extensions)
 {
     const QFileInfo info(tablePath);

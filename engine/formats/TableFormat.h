@@ -4,14 +4,43 @@
 #pragma once
 
 #include "../FieldDef.h"
+#include "../IndexDef.h"
 
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace qvx {
+
+// An index a table has, as `qvx info` and the structure views list it.
+struct IndexInfo {
+    QString file; // the index file's name ("CUSTOMER.MDX", "name.ntx", "customer.X02")
+    QString tag; // the tag's name within the file (or the index's name)
+    QString expression; // key expression, or the indexed fields joined by ";"
+    QString forExpression; // FOR condition; empty for none
+    QStringList options; // "unique", "descending", "case-insensitive", "non-maintained"
+    qint64 keyCount = -1; // -1 when not counted
+};
+
+// A range of values of one field, for looking records up by an index. A
+// null bound is open; equal set means low == high, both inclusive.
+struct KeyRange {
+    QVariant low;
+    bool lowInclusive = true;
+    QVariant high;
+    bool highInclusive = true;
+};
+
+// An index SQL may search: one over a single field of the table, in that
+// field's ascending order.
+struct SearchableIndex {
+    int field = -1;
+    bool unique = false;
+    QString name;
+};
 
 // Facts about an open table, for `qvx info` and the structure views.
 struct TableInfo {
@@ -25,6 +54,7 @@ struct TableInfo {
     int keyFields = 0; // Paradox: how many leading fields are the primary key
     // Visual FoxPro: the character fields stored with varying length (V).
     QStringList varyingFields {};
+    std::vector<IndexInfo> indexes {}; // filled by OpenTable::indexes() on request
 };
 
 // Options for creating a table. Zero / empty means "the driver decides".
@@ -179,6 +209,28 @@ public:
     // True when a bookmark is the record's position, so that removing or
     // moving a record changes the bookmarks of the records after it.
     virtual bool positionalBookmarks() const { return true; }
+
+    // The indexes the table keeps, with their key counts when countKeys.
+    virtual std::vector<IndexInfo> indexes(bool countKeys) const
+    {
+        (void)countKeys;
+        return {};
+    }
+    // Indexes a reader may search with lookup(), by number.
+    virtual std::vector<SearchableIndex> searchableIndexes() const { return {}; }
+    // Puts into out the bookmarks of the records (deleted ones included,
+    // for formats that index them) whose indexed field may lie in range, in
+    // the index's order. It may give more records than match, never fewer:
+    // the caller checks each value. False, out untouched, when the index
+    // cannot answer for such bounds (a value of another type, text the code
+    // page cannot hold, an index found unsound): the caller scans instead.
+    virtual bool lookup(int index, const KeyRange &range, std::vector<qint64> &out) const
+    {
+        (void)index;
+        (void)range;
+        (void)out;
+        return false;
+    }
 };
 
 class WriterLock;
@@ -215,6 +267,12 @@ public:
     virtual void empty(const QString &path) const = 0;
     // The table's own files that exist: the data file first, then memo and index files.
     virtual QStringList files(const QString &path) const = 0;
+    // Adds an index to the closed table and builds it; a unique index over
+    // duplicate keys fails and leaves nothing behind. Throws EngineError.
+    virtual void createIndex(const QString &path, const IndexDef &def) const;
+    // Removes the index named name (a tag, an index name, or a file-mode
+    // index's file name) from the closed table. Throws EngineError.
+    virtual void dropIndex(const QString &path, const QString &name) const;
 };
 
 } // namespace qvx
