@@ -23,6 +23,10 @@ namespace qvx {
 
 namespace {
 
+// The statements SQLite cannot run on our tables (see Query::indexStatement).
+const QRegularExpression &createIndexStatement();
+const QRegularExpression &dropIndexStatement();
+
 // Rows kept around the last one read; older ones are stepped again if asked for.
 constexpr std::size_t kWindowRows = 256;
 
@@ -91,6 +95,9 @@ bool Query::returnsRows(const QString &sql)
 
 bool Query::returnsRows() const
 {
+    if (createIndexStatement().match(sqlText()).hasMatch()
+        || dropIndexStatement().match(sqlText()).hasMatch())
+        return false;
     const sql::Rewrite rewrite = sql::rewriteDialect(sqlText());
     sqlite3 *db = openConnection(rewrite, false, nullptr);
     sqlite3_stmt *st = nullptr;
@@ -269,9 +276,75 @@ void Query::disconnect()
     }
 }
 
+namespace {
+
+// CREATE [UNIQUE] INDEX name ON table (fields) and DROP INDEX table.name.
+const QRegularExpression &createIndexStatement()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*CREATE\\s+(UNIQUE\\s+)?INDEX\\s+(\"(?:[^\"]|\"\")+\"|\\w+)\\s+ON\\s+(.+?)\\s*"
+                       "\\(([^()]*)\\)\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+const QRegularExpression &dropIndexStatement()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*DROP\\s+INDEX\\s+(.+)\\.\\s*(\"(?:[^\"]|\"\")+\"|\\w+)\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+// The names of a field list "(a, \"Company Name\", c)".
+QStringList fieldList(const QString &text)
+{
+    QStringList out;
+    for (QString name : text.split(u',')) {
+        name = name.trimmed();
+        if (name.size() >= 2 && name.front() == u'"' && name.back() == u'"')
+            name = name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+        out << name;
+    }
+    return out;
+}
+
+} // namespace
+
+bool Query::indexStatement(const QString &text)
+{
+    const QRegularExpressionMatch c = createIndexStatement().match(text);
+    const QRegularExpressionMatch d = c.hasMatch() ? c : dropIndexStatement().match(text);
+    if (!d.hasMatch())
+        return false;
+    // The table reference as a FROM clause would read it.
+    const QString refText = (c.hasMatch() ? c.captured(3) : d.captured(1)).trimmed();
+    const sql::Rewrite ref = sql::rewriteDialect(QStringLiteral("SELECT * FROM ") + refText);
+    if (ref.tables.size() != 1)
+        throw sql::SqlError(1, 1, QStringLiteral("%1 is not a table").arg(refText));
+    const QString path = tablePath(ref.tables.front());
+    QString name = c.hasMatch() ? c.captured(2) : d.captured(2);
+    if (name.startsWith(u'"'))
+        name = name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    const TableDriver &driver = Table::driverFor(Table::typeForExtension(path));
+    if (c.hasMatch()) {
+        IndexDef def;
+        def.name = name;
+        def.fields = fieldList(c.captured(4));
+        if (!c.captured(1).isEmpty())
+            def.options |= IndexDef::Unique;
+        driver.createIndex(path, def);
+    } else {
+        driver.dropIndex(path, name);
+    }
+    return true;
+}
+
 qint64 Query::execSQL()
 {
     close();
+    if (indexStatement(sqlText()))
+        return 0;
     const sql::Rewrite rewrite = sql::rewriteDialect(sqlText());
     connect(rewrite, true);
     const QByteArray text = localCreate(rewrite.sql).toUtf8();

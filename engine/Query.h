@@ -101,6 +101,10 @@ private:
     void widen(std::size_t column, Held to) const;
     QString tablePath(const sql::TableRef &ref, bool mustExist = true) const;
     QString localCreate(const QString &rewritten) const;
+    // CREATE [UNIQUE] INDEX name ON table (fields) and DROP INDEX
+    // table.name, which SQLite cannot do on our tables: false for any other
+    // statement.
+    bool indexStatement(const QString &text);
     bool stepOne() const; // steps one row into the window; false at the end
     void keepCurrentRow() const; // the statement's current row into the window
     void restart() const;

@@ -163,6 +163,24 @@ TableInfo Table::info() const
     return m_open->info();
 }
 
+std::vector<IndexInfo> Table::indexes(bool countKeys) const
+{
+    checkActive();
+    return m_open->indexes(countKeys);
+}
+
+void Table::addIndex(const IndexDef &def)
+{
+    checkClosed("add an index to");
+    driver().createIndex(filePath(), def);
+}
+
+void Table::deleteIndex(const QString &name)
+{
+    checkClosed("delete an index of");
+    driver().dropIndex(filePath(), name);
+}
+
 void Table::beginBatch()
 {
     if (m_open)

@@ -57,6 +57,12 @@ public:
     QString inputCodePage() const { return m_inputCodePage; }
 
     TableInfo info() const; // of the open table
+    // The indexes the open table keeps (OpenTable::indexes).
+    std::vector<IndexInfo> indexes(bool countKeys = false) const;
+    // Adds an index to the closed table, or removes one
+    // (TableDriver::createIndex and dropIndex).
+    void addIndex(const IndexDef &def);
+    void deleteIndex(const QString &name);
     // Changes made between beginBatch() and commitBatch() may wait in memory
     // and reach the files together (a text table is then written once);
     // rollbackBatch() drops them. Tables written change by change ignore it.

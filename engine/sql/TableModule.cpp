@@ -58,6 +58,8 @@ struct VTable : sqlite3_vtab {
     // lookup of a statement (a connection lives for one statement) and
     // dropped by any change to the table.
     std::map<int, ColumnIndex> indexes;
+    // The table's own indexes that can be searched (OpenTable::lookup).
+    std::vector<SearchableIndex> searchable;
 };
 
 // Where the record a scan saw at rowid is now; -1 when it was removed.
@@ -279,6 +281,11 @@ int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_v
                                sqlite3_errmsg(db));
         return rc;
     }
+    try {
+        vtab->searchable = vtab->table->searchableIndexes();
+    } catch (const std::exception &) {
+        vtab->searchable.clear(); // an index that cannot be read is not used
+    }
     *out = vtab.release();
     return SQLITE_OK;
 }
@@ -405,6 +412,99 @@ std::uint64_t textHash(std::string_view text)
     return mix(std::hash<std::string_view>()(text));
 }
 
+// A search of one of the table's own indexes: = (or IN) on its field, or
+// a range. Adds "X<index>:<ops>" to the plan, one op per argument: e for
+// =, i for IN (all values at once), g/G for > and >=, l/L for < and <=.
+// Every constraint stays SQLite's to check: the index may give more
+// records than match, never fewer.
+bool planIndexSearch(const VTable &v, sqlite3_index_info *info, qint64 rows)
+{
+    struct Choice {
+        int index = -1;
+        double cost = 0;
+        double found = 0;
+        std::vector<std::pair<int, char>> args; // constraint and op
+        bool unique = false;
+    } best;
+    for (std::size_t n = 0; n < v.searchable.size(); ++n) {
+        const SearchableIndex &s = v.searchable[n];
+        int eq = -1, lower = -1, upper = -1;
+        char lowerOp = 0, upperOp = 0;
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto &c = info->aConstraint[i];
+            if (!c.usable || c.iColumn != s.field
+                || QByteArrayView(sqlite3_vtab_collation(info, i)).compare("BINARY", Qt::CaseInsensitive)
+                    != 0)
+                continue;
+            switch (c.op) {
+            case SQLITE_INDEX_CONSTRAINT_EQ:
+                if (eq < 0)
+                    eq = i;
+                break;
+            case SQLITE_INDEX_CONSTRAINT_GT:
+            case SQLITE_INDEX_CONSTRAINT_GE:
+                if (lower < 0) {
+                    lower = i;
+                    lowerOp = c.op == SQLITE_INDEX_CONSTRAINT_GT ? 'g' : 'G';
+                }
+                break;
+            case SQLITE_INDEX_CONSTRAINT_LT:
+            case SQLITE_INDEX_CONSTRAINT_LE:
+                if (upper < 0) {
+                    upper = i;
+                    upperOp = c.op == SQLITE_INDEX_CONSTRAINT_LT ? 'l' : 'L';
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        Choice choice;
+        choice.index = int(n);
+        choice.unique = s.unique;
+        const double seek = 2 + std::log2(double(rows));
+        if (eq >= 0) {
+            const bool in = sqlite3_vtab_in(info, eq, -1) != 0;
+            choice.args.emplace_back(eq, in ? 'i' : 'e');
+            choice.found = s.unique ? 1 : 4;
+            if (in)
+                choice.found *= 8;
+            choice.cost = seek + choice.found;
+        } else if (lower >= 0 || upper >= 0) {
+            if (lower >= 0)
+                choice.args.emplace_back(lower, lowerOp);
+            if (upper >= 0)
+                choice.args.emplace_back(upper, upperOp);
+            choice.found = double(rows) / (lower >= 0 && upper >= 0 ? 16 : 4);
+            choice.cost = seek + choice.found;
+        } else {
+            continue;
+        }
+        if (best.index < 0 || choice.cost < best.cost)
+            best = choice;
+    }
+    if (best.index < 0)
+        return false;
+    QByteArray plan = 'X' + QByteArray::number(best.index) + ':';
+    for (int i = 0; i < info->nConstraint; ++i)
+        info->aConstraintUsage[i].argvIndex = 0;
+    int argv = 0;
+    for (const auto &[constraint, op] : best.args) {
+        if (op == 'i')
+            sqlite3_vtab_in(info, constraint, 1);
+        info->aConstraintUsage[constraint].argvIndex = ++argv;
+        info->aConstraintUsage[constraint].omit = 0;
+        plan += op;
+    }
+    info->estimatedRows = std::max<qint64>(qint64(best.found), 1);
+    info->estimatedCost = best.cost;
+    if (best.unique && best.args.size() == 1 && best.args.front().second == 'e')
+        info->idxFlags |= SQLITE_INDEX_SCAN_UNIQUE;
+    info->idxStr = sqlite3_mprintf("%s", plan.constData());
+    info->needToFreeIdxStr = 1;
+    return true;
+}
+
 int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
 {
     // Every plan is a full scan: the cost is the rows it visits, so that the
@@ -418,6 +518,8 @@ int bestIndex(sqlite3_vtab *vtab, sqlite3_index_info *info)
     } catch (const std::exception &) {
     }
     rows = std::max<qint64>(rows, 1);
+    if (planIndexSearch(*static_cast<VTable *>(vtab), info, rows))
+        return SQLITE_OK;
     QByteArray plan;
     int argv = 0;
     double selectivity = 1;
@@ -730,6 +832,93 @@ std::optional<std::vector<qint64>> lookUp(VTable &v, int column, sqlite3_value *
     return out;
 }
 
+// A value SQLite hands a search as the table's lookup() takes it.
+QVariant searchValue(sqlite3_value *value)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_value_int64(value)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(value));
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(value)),
+                                 sqlite3_value_bytes(value));
+    default:
+        return {};
+    }
+}
+
+// Runs an index search plan ("X<index>:<ops>"); false when the index cannot
+// answer for these values, and the scan must visit every record.
+bool searchIndex(VTable &v, Cursor *c, const QByteArray &plan, int argc, sqlite3_value **argv)
+{
+    const int colon = plan.indexOf(':');
+    const int index = plan.mid(1, colon - 1).toInt();
+    const QByteArray ops = plan.mid(colon + 1);
+    if (colon < 0 || ops.size() != argc)
+        return false;
+    std::vector<qint64> bookmarks;
+    std::vector<qint64> found;
+    const auto search = [&](const KeyRange &range) {
+        found.clear();
+        if (!v.table->lookup(index, range, found))
+            return false;
+        bookmarks.insert(bookmarks.end(), found.begin(), found.end());
+        return true;
+    };
+    bool many = false; // from more than one search: sorted and made distinct
+    KeyRange range;
+    for (int i = 0; i < argc; ++i) {
+        const char op = ops[i];
+        if (op == 'i') {
+            sqlite3_value *value = nullptr;
+            for (int rc = sqlite3_vtab_in_first(argv[i], &value); rc == SQLITE_OK && value;
+                 rc = sqlite3_vtab_in_next(argv[i], &value)) {
+                const QVariant key = searchValue(value);
+                if (key.isNull())
+                    continue; // = NULL is never true
+                KeyRange one;
+                one.low = one.high = key;
+                if (!search(one))
+                    return false;
+            }
+            many = true;
+            continue;
+        }
+        const QVariant key = searchValue(argv[i]);
+        if (key.isNull()) {
+            // Nothing compares true with NULL.
+            c->ordering = true;
+            c->ordered.clear();
+            c->index = -1;
+            return true;
+        }
+        if (op == 'e') {
+            range.low = range.high = key;
+        } else if (op == 'g' || op == 'G') {
+            range.low = key;
+        } else {
+            range.high = key;
+        }
+    }
+    if (!many && !search(range))
+        return false;
+    if (many) {
+        std::sort(bookmarks.begin(), bookmarks.end());
+        bookmarks.erase(std::unique(bookmarks.begin(), bookmarks.end()), bookmarks.end());
+    }
+    c->ordering = true;
+    c->ordered.clear();
+    c->ordered.reserve(bookmarks.size());
+    for (qint64 bm : bookmarks) {
+        const qint64 at = v.table->indexOfBookmark(bm);
+        if (at >= 0) // deleted records stay in the index
+            c->ordered.push_back(at);
+    }
+    c->index = c->ordered.empty() ? -1 : c->ordered.front();
+    return true;
+}
+
 int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3_value **argv)
 {
     auto *c = static_cast<Cursor *>(cursor);
@@ -748,6 +937,16 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
     qint64 keep = 0;
     int lookupColumn = -1;
     sqlite3_value *lookupValue = nullptr;
+    if (parts.front().startsWith('X')) {
+        try {
+            if (searchIndex(*v, c, parts.front(), argc, argv))
+                return SQLITE_OK;
+        } catch (const std::exception &e) {
+            setError(c->pVtab, QString::fromUtf8(e.what()));
+            return SQLITE_ERROR;
+        }
+        return SQLITE_OK; // the index cannot answer: every record is scanned
+    }
     for (const QByteArray &part : parts) {
         if (part.startsWith('O') && part.size() >= 3) {
             terms.push_back({ part.mid(1, part.size() - 2).toInt(), part.back() == 'd' });

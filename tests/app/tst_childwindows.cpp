@@ -179,12 +179,16 @@ void TestChildWindows::exitStaysWhenWriteBackFails()
 
 void TestChildWindows::readOnlyTableSaysWhy()
 {
-    // A dBASE table flagged as having a production index opens read-only.
+    // A dBASE table whose production index cannot be read opens read-only.
     QFile dbf(files->path(QStringLiteral("parts.dbf")));
     QVERIFY(dbf.open(QIODevice::ReadWrite));
     QVERIFY(dbf.seek(28));
     QVERIFY(dbf.putChar(0x01));
     dbf.close();
+    QFile mdx(files->path(QStringLiteral("parts.mdx")));
+    QVERIFY(mdx.open(QIODevice::WriteOnly));
+    mdx.write("not an index");
+    mdx.close();
     const QByteArray before = [&] {
         QFile f(files->path(QStringLiteral("parts.dbf")));
         f.open(QIODevice::ReadOnly);
@@ -195,7 +199,7 @@ void TestChildWindows::readOnlyTableSaysWhy()
     QVERIFY(table);
     const QString state = form->statusText(qvx::ui::ChildHost::StatePanel);
     QVERIFY2(state.startsWith(QStringLiteral("Read-only")), qPrintable(state));
-    QVERIFY2(state.contains(QStringLiteral("production index")), qPrintable(state));
+    QVERIFY2(state.contains(QStringLiteral("parts.mdx cannot be read")), qPrintable(state));
     QCOMPARE(form->StatusPanels[qvx::ui::ChildHost::StatePanel]->toolTip(), state);
 
     // Typing into a cell is answered with the engine's refusal.
@@ -205,7 +209,7 @@ void TestChildWindows::readOnlyTableSaysWhy()
     QCOMPARE(services->errors().size(), 1);
     QVERIFY2(services->errors().first().startsWith(QStringLiteral("Cannot modify a read-only dataset")),
              qPrintable(services->errors().first()));
-    QVERIFY(services->errors().first().contains(QStringLiteral("production index")));
+    QVERIFY(services->errors().first().contains(QStringLiteral("parts.mdx cannot be read")));
 
     QFile after(files->path(QStringLiteral("parts.dbf")));
     QVERIFY(after.open(QIODevice::ReadOnly));

@@ -354,21 +354,22 @@ private slots:
     }
 
     // A table gives its format's reason: asked to open read-only, or kept
-    // read-only by what the file needs (a dBASE index this engine does not
-    // maintain).
+    // read-only by what the file needs (a dBASE index this engine cannot
+    // read, and so cannot keep up to date).
     void tableReadOnlyReason_data()
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("indexFlag"); // the dBASE header's production index flag
+        QTest::addColumn<bool>("indexFlag"); // the dBASE header's production index flag, and a broken .mdx
         QTest::addColumn<QString>("reason");
         const QString asked = QStringLiteral("the table is open read-only");
         QTest::newRow("dBASE, asked") << int(Table::DBase) << "t.dbf" << false << asked;
         QTest::newRow("Paradox, asked") << int(Table::Paradox) << "t.db" << false << asked;
         QTest::newRow("text, asked") << int(Table::Ascii) << "t.txt" << false << asked;
-        QTest::newRow("dBASE, production index")
+        QTest::newRow("dBASE, unreadable production index")
             << int(Table::DBase) << "t.dbf" << true
-            << "the table has a production index (.mdx), which this program does not keep up to date yet; "
+            << "its index file t.mdx cannot be read (t.mdx: the file ends inside the file header "
+               "(544 bytes at offset 0, file size 12)); "
                "the table is open read-only so that the index stays correct for other programs";
     }
     void tableReadOnlyReason()
@@ -395,6 +396,9 @@ private slots:
             QVERIFY(f.open(QIODevice::ReadWrite));
             QVERIFY(f.seek(28));
             QVERIFY(f.putChar(0x01));
+            QFile mdx(dir.filePath(QStringLiteral("t.mdx")));
+            QVERIFY(mdx.open(QIODevice::WriteOnly));
+            mdx.write("not an index");
         } else {
             t.setReadOnly(true);
         }

@@ -771,8 +771,8 @@ void TestDbfWrite::indexedTableIsReadOnly_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("index");
-    QTest::newRow("dBASE IV with .mdx") << 0x03 << ".mdx";
-    QTest::newRow("VFP with .cdx") << 0x30 << ".cdx";
+    QTest::newRow("dBASE with an unreadable .mdx") << 0x03 << ".mdx";
+    QTest::newRow("VFP with an unreadable .cdx") << 0x30 << ".cdx";
 }
 
 void TestDbfWrite::indexedTableIsReadOnly()
@@ -786,6 +786,11 @@ void TestDbfWrite::indexedTableIsReadOnly()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
     f.close();
+    // An index file this program cannot read: writing would leave it wrong.
+    QFile indexFile(path(QStringLiteral("idx") + index));
+    QVERIFY(indexFile.open(QIODevice::WriteOnly));
+    indexFile.write("not an index file");
+    indexFile.close();
     auto t = dbaseDriver().open(file, false);
     QVERIFY(t->readOnly());
     QCOMPARE(t->readField(0, 0).toString(), QStringLiteral("abc"));

@@ -54,7 +54,7 @@ void saveClientDataSets(const QString &dir, int version, PacketFormat format)
     }
 }
 
-void saveTables(const QString &dir, int version, int tableType, int dbfVersion)
+void saveTables(const QString &dir, int version, int tableType, int dbfVersion, bool indexed = false)
 {
     Table table;
     table.setDatabaseName(dir);
@@ -69,10 +69,20 @@ void saveTables(const QString &dir, int version, int tableType, int dbfVersion)
     table.setCreateOptions(options);
     for (;; ++version) {
         // Both ways of starting a table afresh: a new file, or the old one emptied.
-        if (version % 2 == 0 || !table.exists())
+        if (version % 2 == 0 || !table.exists()) {
             table.createTable();
-        else
+            if (indexed) {
+                // A production index with a tag over each kept field.
+                for (const char *field : { "SEQ", "TEXT" }) {
+                    IndexDef def;
+                    def.name = QString::fromLatin1(field);
+                    def.fields = QStringList { def.name };
+                    table.addIndex(def);
+                }
+            }
+        } else {
             table.emptyTable();
+        }
         table.open();
         for (int i = 0; i < saveloop::rowsFor(version); ++i) {
             table.append();
@@ -95,7 +105,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 4) {
-        std::fprintf(stderr, "usage: qvx_save_loop xml|cds|dbase|foxpro DIR FIRST_VERSION\n");
+        std::fprintf(stderr, "usage: qvx_save_loop xml|cds|dbase|foxpro|dbase-mdx DIR FIRST_VERSION\n");
         return 2;
     }
     const QString mode = args.at(1);
@@ -110,6 +120,8 @@ int main(int argc, char **argv)
             saveTables(dir, first, Table::DBase, 0x83);
         else if (mode == QLatin1String("foxpro"))
             saveTables(dir, first, Table::FoxPro, 0x30);
+        else if (mode == QLatin1String("dbase-mdx"))
+            saveTables(dir, first, Table::DBase, 0x8B, true);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qvx_save_loop: %s\n", e.what());
         return 1;

@@ -82,8 +82,8 @@ protected:
 };
 
 // A dBASE table of three names that the engine opens read-only: asked to,
-// or because its header says it has a production index the engine does not
-// keep up to date. Returns the reason the engine gives.
+// or because its production index cannot be read (so it could not be kept
+// up to date). Returns the reason the engine gives.
 QString makeReadOnlyTable(qvx::Table &t, const QString &dir, const QString &how)
 {
     t.setDatabaseName(dir);
@@ -104,10 +104,15 @@ QString makeReadOnlyTable(qvx::Table &t, const QString &dir, const QString &how)
     if (!f.open(QIODevice::ReadWrite) || !f.seek(28) || !f.putChar(0x01)) // header: table flags
         return {};
     f.close();
+    QFile mdx(QDir(dir).filePath(QStringLiteral("names.mdx")));
+    if (!mdx.open(QIODevice::WriteOnly) || mdx.write("not an index") < 0)
+        return {};
+    mdx.close();
     t.open();
-    return QStringLiteral("the table has a production index (.mdx), which this program does not keep up to "
-                          "date yet; the table is open read-only so that the index stays correct for other "
-                          "programs");
+    return QStringLiteral(
+        "its index file names.mdx cannot be read (names.mdx: the file ends inside the file "
+        "header (544 bytes at offset 0, file size 12)); the table is open read-only so that the "
+        "index stays correct for other programs");
 }
 
 void makePeople(ClientDataSet &ds, int rows)
@@ -664,7 +669,7 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("attempt");
-        for (const char *how : { "asked", "production index" }) {
+        for (const char *how : { "asked", "unreadable index" }) {
             for (const char *attempt : { "typing", "F2", "double click", "Insert", "Ctrl+Delete", "paste" })
                 QTest::addRow("%s, %s", how, attempt)
                     << QString::fromLatin1(how) << QString::fromLatin1(attempt);

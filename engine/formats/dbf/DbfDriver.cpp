@@ -1,10 +1,11 @@
 #include "DbfDriver.h"
 
+#include "../common/CodePage.h"
 #include "DbfCreate.h"
 #include "DbfHeader.h"
+#include "DbfIndexes.h"
 #include "DbfMemo.h"
 #include "DbfTable.h"
-#include "../common/CodePage.h"
 
 #include "../../EngineError.h"
 
@@ -32,15 +33,12 @@ QStringList memoExtensions(MemoKind kind)
     return { QStringLiteral("dbt"), QStringLiteral("fpt") };
 }
 
-QString indexReason(const Header &h)
-{
-    const QString kind = h.isVfp() || h.variant == Variant::FoxPro2
-        ? QStringLiteral("structural index (.cdx)")
-        : QStringLiteral("production index (.mdx)");
-    return QStringLiteral("the table has a %1, which this program does not keep up to date yet; the table is "
-                          "open read-only so that the index stays correct for other programs")
-        .arg(kind);
-}
+// The records of an emptied table, for emptying its indexes.
+class NoRecords : public RecordSource {
+public:
+    qint64 physicalRecordCount() const override { return 0; }
+    const char *physicalRecord(qint64) const override { return nullptr; }
+};
 
 class DbfDriver : public TableDriver {
 public:
@@ -69,10 +67,6 @@ public:
                 readOnly = true;
                 reason = QStringLiteral("its memo file is read-only on disk");
             }
-        }
-        if (!readOnly && header.hasIndexFlag()) {
-            readOnly = true;
-            reason = indexReason(header);
         }
         if (readOnly)
             lock.reset();
@@ -150,9 +144,16 @@ public:
         WriterLock lock(path);
         std::unique_ptr<File> dbf = openDiskFile(path, OpenMode::ReadOnly);
         const Header header = readHeader(*dbf);
-        if (header.hasIndexFlag())
+        // The indexes are emptied with the table; a stop in between leaves
+        // the marker that has them rebuilt.
+        const CodePageChoice codePage = chooseCodePage(path, *dbf, header, QString());
+        const common::TextCodec codec(codePage.codePage);
+        const NoRecords none;
+        DbfIndexes indexes(path, header, codec, none);
+        if (!indexes.problem().isEmpty())
             throw EngineError(
-                path, indexReason(header).section(u';', 0, 0) + QStringLiteral("; it cannot be emptied"));
+                path, indexes.problem().section(u';', 0, 0) + QStringLiteral("; it cannot be emptied"));
+        indexes.markPending();
 
         QByteArray bytes = dbf->readBytes(0, header.headerLength);
         const QByteArray dateAndCount = encodeDateAndCount(header.variant, QDate::currentDate(), 0);
@@ -178,6 +179,17 @@ public:
         table.commit();
         if (newMemo)
             newMemo->commit();
+        indexes.clearAll();
+    }
+
+    void createIndex(const QString &path, const IndexDef &def) const override
+    {
+        withTable(path, [&](DbfTable &t) { t.createIndex(def, m_family == Family::FoxPro); });
+    }
+
+    void dropIndex(const QString &path, const QString &name) const override
+    {
+        withTable(path, [&](DbfTable &t) { t.dropIndex(name); });
     }
 
     QStringList files(const QString &path) const override
@@ -190,7 +202,28 @@ public:
             if (!found.isEmpty() && QFileInfo(found).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
                 out << found;
         }
+        // Index files its .inf names may have any name.
+        try {
+            const std::unique_ptr<File> dbf = openDiskFile(path, OpenMode::ReadOnly);
+            for (const QString &file : DbfIndexes::files(path, readHeader(*dbf)))
+                if (!out.contains(file))
+                    out << file;
+        } catch (const EngineError &) {
+        }
         return out;
+    }
+
+private:
+    // Opens the table for writing and runs work on it.
+    template<typename Work> void withTable(const QString &path, Work work) const
+    {
+        std::unique_ptr<OpenTable> t = open(path, OpenOptions {});
+        auto *table = dynamic_cast<DbfTable *>(t.get());
+        if (!table)
+            throw EngineError(path, QStringLiteral("not a dbf table"));
+        if (table->readOnly())
+            throw EngineError(path, table->readOnlyReason());
+        work(*table);
     }
 
 private:
@@ -218,8 +251,6 @@ std::unique_ptr<OpenTable> openDbf(std::unique_ptr<File> dbf, std::unique_ptr<Fi
     QString reason;
     if (readOnly)
         reason = QStringLiteral("the table is open read-only");
-    else if (header.hasIndexFlag())
-        reason = indexReason(header);
     return std::make_unique<dbf::DbfTable>(std::move(dbf), std::move(memo), std::move(header), reason,
                                            nullptr, std::move(codePage));
 }

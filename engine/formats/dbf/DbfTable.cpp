@@ -79,6 +79,17 @@ DbfTable::DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header
     }
 
     countRecords();
+
+    m_indexes = std::make_unique<DbfIndexes>(m_file->path(), m_header, m_codec,
+                                             static_cast<const RecordSource &>(*this));
+    if (!m_indexes->problem().isEmpty()) {
+        if (m_readOnlyReason.isEmpty()) {
+            m_readOnlyReason = m_indexes->problem();
+            m_lock.reset();
+        }
+    } else if (!readOnly()) {
+        m_indexes->recover();
+    }
 }
 
 qint64 DbfTable::endMark(qint64 first, qint64 last) const
@@ -159,11 +170,13 @@ DbfTable::~DbfTable()
         if (m_dateStale)
             touchHeader(); // a batch that never ended
         m_file->sync();
+        m_indexes->flush(); // after the records: a stop in between leaves the marker
         if (m_memo)
             m_memo->file().sync();
     } catch (const EngineError &) {
-        // Nothing can be reported from a destructor; every write already
-        // went to the file.
+        // Nothing can be reported from a destructor; every record write
+        // already went to the file, and indexes not written are rebuilt
+        // when the table is next opened for writing.
     }
 }
 
@@ -570,6 +583,88 @@ void DbfTable::endBatch()
     m_inBatch = false;
     if (m_dateStale)
         touchHeader();
+    if (m_indexes)
+        m_indexes->flush();
+}
+
+template<typename Write>
+void DbfTable::writeIndexed(std::uint32_t recno, const char *oldRecord, const char *newRecord, Write write)
+{
+    if (m_indexes->empty()) {
+        write();
+        return;
+    }
+    m_indexes->change(recno, oldRecord, newRecord);
+    try {
+        write();
+    } catch (...) {
+        m_indexes->changeFailed();
+        throw;
+    }
+    if (!m_inBatch)
+        m_indexes->flush();
+}
+
+std::vector<IndexInfo> DbfTable::indexes(bool countKeys) const
+{
+    return m_indexes->infos(countKeys);
+}
+
+std::vector<SearchableIndex> DbfTable::searchableIndexes() const
+{
+    std::vector<SearchableIndex> out;
+    for (const DbfIndexes::Searchable &s : m_indexes->searchable()) {
+        const auto column = std::find_if(m_columns.begin(), m_columns.end(),
+                                         [&](const Column &c) { return c.descriptor == s.descriptor; });
+        // A field that reads as null when blank (VFP nullable fields) has no
+        // key for null: only other fields are searched by their index.
+        if (column != m_columns.end() && column->nullBit < 0)
+            out.push_back({ int(column - m_columns.begin()), s.unique, s.name });
+    }
+    return out;
+}
+
+bool DbfTable::lookup(int index, const KeyRange &range, std::vector<qint64> &out) const
+{
+    const std::vector<SearchableIndex> mine = searchableIndexes();
+    if (index < 0 || std::size_t(index) >= mine.size())
+        return false;
+    // The n-th searchable index of the table is the n-th of the indexes
+    // whose field is a column; find its place among all of them.
+    const std::vector<DbfIndexes::Searchable> all = m_indexes->searchable();
+    int n = -1;
+    for (std::size_t i = 0, seen = 0; i < all.size(); ++i) {
+        const auto column = std::find_if(m_columns.begin(), m_columns.end(),
+                                         [&](const Column &c) { return c.descriptor == all[i].descriptor; });
+        if (column == m_columns.end() || column->nullBit >= 0)
+            continue;
+        if (int(seen++) == index) {
+            n = int(i);
+            break;
+        }
+    }
+    return n >= 0 && m_indexes->lookup(n, range, out);
+}
+
+void DbfTable::writeTableFlags(std::uint8_t flags)
+{
+    const char byte = char(flags);
+    m_file->writeAt(28, &byte, 1);
+    m_header.tableFlags = flags;
+}
+
+void DbfTable::createIndex(const IndexDef &def, bool foxPro)
+{
+    checkWritable();
+    if (m_indexes->create(def, foxPro))
+        writeTableFlags(m_header.tableFlags | kFlagIndex);
+}
+
+void DbfTable::dropIndex(const QString &name)
+{
+    checkWritable();
+    if (m_indexes->drop(name))
+        writeTableFlags(m_header.tableFlags & ~kFlagIndex);
 }
 
 void DbfTable::patchWindow(qint64 physical, qsizetype offset, const char *bytes, qsizetype size)
@@ -584,11 +679,13 @@ qint64 DbfTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
     const qint64 physical = physicalOf(index);
-    const QByteArray record
-        = encodeRecord(rec, QByteArray(recordBytes(physical), m_header.recordLength), false);
-    m_file->writeBytes(recordOffset(physical), record);
-    patchWindow(physical, 0, record.constData(), record.size());
-    recordChanged();
+    const QByteArray old(recordBytes(physical), m_header.recordLength);
+    const QByteArray record = encodeRecord(rec, old, false);
+    writeIndexed(std::uint32_t(physical + 1), old.constData(), record.constData(), [&] {
+        m_file->writeBytes(recordOffset(physical), record);
+        patchWindow(physical, 0, record.constData(), record.size());
+        recordChanged();
+    });
     return index;
 }
 
@@ -605,16 +702,18 @@ qint64 DbfTable::insert(qint64 before, const Record &rec)
     const QByteArray record = encodeRecord(rec, blank, true);
 
     const qint64 physical = m_physicalCount;
-    m_file->writeBytes(recordOffset(physical), record + kFileEnd);
     const bool allScanned = qint64(m_liveBefore.size()) - 1 == blockCount();
-    ++m_physicalCount;
-    touchHeader();
-    for (int descriptor : m_pendingAutoInc) {
-        char next[4];
-        putLe32(next, m_header.fields[std::size_t(descriptor)].autoIncNext);
-        m_file->writeAt(kFileHeaderSize + qint64(descriptor) * kDescriptorSize + 19, next, 4);
-    }
-    m_pendingAutoInc.clear();
+    writeIndexed(std::uint32_t(physical + 1), nullptr, record.constData(), [&] {
+        m_file->writeBytes(recordOffset(physical), record + kFileEnd);
+        ++m_physicalCount;
+        touchHeader();
+        for (int descriptor : m_pendingAutoInc) {
+            char next[4];
+            putLe32(next, m_header.fields[std::size_t(descriptor)].autoIncNext);
+            m_file->writeAt(kFileHeaderSize + qint64(descriptor) * kDescriptorSize + 19, next, 4);
+        }
+        m_pendingAutoInc.clear();
+    });
 
     if (allScanned) {
         if (physical % kBlockRecords == 0)
@@ -631,10 +730,15 @@ void DbfTable::remove(qint64 index)
 {
     checkWritable();
     const qint64 physical = physicalOf(index);
-    const char flag = kDeleted;
-    m_file->writeAt(recordOffset(physical), &flag, 1);
-    patchWindow(physical, 0, &flag, 1);
-    recordChanged();
+    const QByteArray old(recordBytes(physical), m_header.recordLength);
+    QByteArray deleted = old;
+    deleted[0] = kDeleted;
+    writeIndexed(std::uint32_t(physical + 1), old.constData(), deleted.constData(), [&] {
+        const char flag = kDeleted;
+        m_file->writeAt(recordOffset(physical), &flag, 1);
+        patchWindow(physical, 0, &flag, 1);
+        recordChanged();
+    });
     const qint64 block = physical / kBlockRecords;
     for (std::size_t k = std::size_t(block) + 1; k < m_liveBefore.size(); ++k)
         --m_liveBefore[k];

@@ -4,6 +4,7 @@
 
 #include "DbfCodePage.h"
 #include "DbfHeader.h"
+#include "DbfIndexes.h"
 #include "DbfMemo.h"
 #include "DbfValues.h"
 
@@ -15,7 +16,7 @@
 
 namespace qvx::dbf {
 
-class DbfTable : public OpenTable {
+class DbfTable : public OpenTable, private RecordSource {
 public:
     // readOnlyReason, when not empty, makes the table read-only and is the
     // text of the error a write raises. lock is held while the table is open.
@@ -28,7 +29,7 @@ public:
     TableInfo info() const override;
     bool readOnly() const override { return !m_readOnlyReason.isEmpty(); }
     QString readOnlyReason() const override { return m_readOnlyReason; }
-    QStringList warnings() const override { return m_warnings; }
+    QStringList warnings() const override { return m_warnings + m_indexes->warnings(); }
     qint64 recordCount() const override;
     bool hasRecord(qint64 index) const override;
     qint64 estimatedRecordCount() const override { return m_physicalCount; }
@@ -50,6 +51,15 @@ public:
     qint64 bookmark(qint64 index) const override { return physicalOf(index); }
     qint64 indexOfBookmark(qint64 bookmark) const override;
     bool positionalBookmarks() const override { return false; }
+    std::vector<IndexInfo> indexes(bool countKeys) const override;
+    std::vector<SearchableIndex> searchableIndexes() const override;
+    bool lookup(int index, const KeyRange &range, std::vector<qint64> &out) const override;
+
+    // Adds an index (see DbfIndexes::create), setting the table's
+    // production index flag with its first tag.
+    void createIndex(const IndexDef &def, bool foxPro);
+    // Removes one, clearing the flag with the production index's last tag.
+    void dropIndex(const QString &name);
 
     // The number of physical records, deleted ones included.
     qint64 physicalCount() const { return m_physicalCount; }
@@ -61,6 +71,15 @@ public:
     static constexpr qsizetype kMaxWarnings = 100;
 
 private:
+    qint64 physicalRecordCount() const override { return m_physicalCount; }
+    const char *physicalRecord(qint64 physical) const override { return recordBytes(physical); }
+    // Writes the table's flags byte (the production index flag).
+    void writeTableFlags(std::uint8_t flags);
+    // A record write with the indexes told before it and written after it
+    // (at once, or at the end of the batch).
+    template<typename Write>
+    void writeIndexed(std::uint32_t recno, const char *oldRecord, const char *newRecord, Write write);
+
     // Sets the physical record count from the file; a count in the header
     // that disagrees makes the table read-only.
     void countRecords();
@@ -149,6 +168,7 @@ private:
     mutable const char *m_lastLiveBytes = nullptr;
     mutable std::vector<std::uint16_t> m_cachedLive;
     mutable std::string m_text; // text converted for readFieldTo()
+    std::unique_ptr<DbfIndexes> m_indexes;
 };
 
 } // namespace qvx::dbf
