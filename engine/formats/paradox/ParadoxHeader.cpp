@@ -67,7 +67,14 @@ int fieldLength(std::uint8_t type, int size)
     }
 }
 
-Header readHeader(const File &file)
+namespace {
+
+bool isSecondaryType(std::uint8_t type)
+{
+    return type == 3 || type == 5 || type == 6 || type == 8;
+}
+
+Header readHeaderOf(const File &file, bool secondary)
 {
     char fixed[kFixedHeaderEnd];
     if (file.size() < kFixedHeaderEnd)
@@ -92,9 +99,14 @@ Header readHeader(const File &file)
     h.autoInc = le32(fixed + kNextAutoInc);
     h.firstFreeBlock = le16(fixed + kFirstFreeBlock);
 
+    h.rebuildNeeded = fixed[kModified1] != 0;
+    h.indexField = std::uint8_t(fixed[kIndexField]);
+    h.indexFlags = std::uint8_t(fixed[kIndexFlags]);
+    if (secondary && !isSecondaryType(h.fileType))
+        fail(file, QStringLiteral("file type %1 is not a secondary index").arg(h.fileType));
     if (h.fileType == 1)
         fail(file, QStringLiteral("this is a primary index (.px), not a table"));
-    if (h.fileType != kKeyedTable && h.fileType != kUnkeyedTable)
+    if (!secondary && h.fileType != kKeyedTable && h.fileType != kUnkeyedTable)
         fail(file,
              QStringLiteral("file type %1 is not a Paradox table (it may be a secondary index)")
                  .arg(h.fileType));
@@ -167,7 +179,39 @@ Header readHeader(const File &file)
         f.name = QByteArray(start, len);
         at += int(len) + 1;
     }
+    // Then the field numbers, the sort order's name and (secondary indexes)
+    // the index's name. Tables read without them; an index needs its numbers.
+    const auto nameAt = [&](QByteArray &out) {
+        if (at >= h.headerSize)
+            return false;
+        const auto len = qsizetype(qstrnlen(p + at, std::size_t(h.headerSize - at)));
+        if (at + len >= h.headerSize)
+            return false;
+        out = QByteArray(p + at, len);
+        at += int(len) + 1;
+        return true;
+    };
+    if (at + 2 * numFields <= h.headerSize) {
+        for (int i = 0; i < numFields; ++i, at += 2)
+            h.fieldNumbers.push_back(le16(p + at));
+        if (nameAt(h.sortOrderName) && secondary)
+            nameAt(h.indexName);
+    }
+    if (secondary && h.fieldNumbers.empty())
+        fail(file, QStringLiteral("the header ends before the numbers of the indexed fields"));
     return h;
+}
+
+} // namespace
+
+Header readHeader(const File &file)
+{
+    return readHeaderOf(file, false);
+}
+
+Header readSecondaryHeader(const File &file)
+{
+    return readHeaderOf(file, true);
 }
 
 void encodeCounts(const Header &h, char *p)
@@ -190,6 +234,9 @@ QByteArray encodeHeader(const Header &h)
     putLe16(p + kHeaderSize, std::uint16_t(h.headerSize));
     p[kFileType] = char(h.fileType);
     p[kBlockKiB] = char(h.blockKiB);
+    p[kModified1] = char(h.rebuildNeeded ? 1 : 0);
+    p[kIndexField] = char(h.indexField);
+    p[kIndexFlags] = char(h.indexFlags);
     encodeCounts(h, p);
     putLe16(p + kUnknown12, 12);
     putLe16(p + kNumFields, std::uint16_t(n));
@@ -228,8 +275,13 @@ QByteArray encodeHeader(const Header &h)
         pos += int(f.name.size()) + 1;
     }
     for (int i = 0; i < n; ++i, pos += 2)
-        putLe16(p + pos, std::uint16_t(i + 1));
-    std::memcpy(p + pos, "ascii", 5);
+        putLe16(
+            p + pos,
+            std::uint16_t(std::size_t(i) < h.fieldNumbers.size() ? h.fieldNumbers[std::size_t(i)] : i + 1));
+    const QByteArray sortOrder = h.sortOrderName.isEmpty() ? QByteArray("ascii") : h.sortOrderName;
+    std::memcpy(p + pos, sortOrder.constData(), std::size_t(sortOrder.size()));
+    pos += int(sortOrder.size()) + 1;
+    std::memcpy(p + pos, h.indexName.constData(), std::size_t(h.indexName.size()));
     return out;
 }
 
@@ -239,7 +291,9 @@ int headerSizeFor(const Header &h)
     size += 6 * int(h.fields.size()) + 4 + (h.fileVersion >= kVersion7 ? kTableNameLong : kTableNameShort);
     for (const Field &f : h.fields)
         size += int(f.name.size()) + 1 + 2;
-    size += 6; // the sort order's name
+    size += int(std::max<qsizetype>(h.sortOrderName.size(), 5)) + 1; // the sort order's name
+    if (!h.indexName.isEmpty())
+        size += int(h.indexName.size()) + 1;
     return (size + 0x7FF) / 0x800 * 0x800;
 }
 

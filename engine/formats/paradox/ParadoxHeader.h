@@ -45,6 +45,16 @@ struct Header {
     int codePage = 0; // 0 when the header names none
     QByteArray tableName;
     std::vector<Field> fields;
+    // The u16 after the field names: 1..n in a table; in a secondary index
+    // (.Xnn/.XGn) the table's number of each field (0 for "Hint").
+    std::vector<int> fieldNumbers;
+    QByteArray sortOrderName; // "ascii", "intl", ...; written as "ascii" when empty
+    // Secondary indexes only: the index's name (after the sort order's),
+    // the indexed field's number at 0x15 and the flags at 0x55.
+    QByteArray indexName;
+    int indexField = 0;
+    std::uint8_t indexFlags = 0;
+    bool rebuildNeeded = false; // 0x14 not zero
 
     int blockSize() const { return blockKiB * 1024; }
     bool hasDataHeader() const { return fileVersion >= kFirstVersion4; }
@@ -63,6 +73,9 @@ int fieldLength(std::uint8_t type, int size);
 // Reads and checks the header of a table file. Throws EngineError
 // "<path>: <what>" for anything that is not a readable Paradox table.
 Header readHeader(const File &file);
+// The same for a secondary index (.Xnn/.XGn, file types 3, 5, 6 and 8),
+// which is laid out as a table is.
+Header readSecondaryHeader(const File &file);
 
 // The whole header of a new, empty table, h.headerSize bytes long.
 QByteArray encodeHeader(const Header &h);

@@ -146,7 +146,9 @@ PrimaryIndex readPrimaryIndex(const File &px, const Header &table)
     const int blockKiB = std::uint8_t(h[kBlockKiB]);
     const int root = le16(h + kIndexRoot);
     const int levels = std::uint8_t(h[kIndexLevels]);
-    if (h[kFileType] != char(kIndexFileType) && h[kFileType] != char(kKeyedTable))
+    // A secondary index's .Ynn (4) and .YGn (7) are laid out as a .px is.
+    const int fileType = std::uint8_t(h[kFileType]);
+    if (fileType != kIndexFileType && fileType != kKeyedTable && fileType != 4 && fileType != 7)
         fail(QStringLiteral("this is not a primary index"));
     if (recordSize != keyBytes + 6 || std::int16_t(le16(h + kNumFields)) != table.keyFields)
         fail(QStringLiteral("the index does not have the table's key"));

@@ -41,7 +41,8 @@ struct PrimaryIndex {
     std::vector<IndexEntry> dataBlocks; // the lowest level, in key order
 };
 
-// Reads a .px, following it from the root down, every block number and
+// Reads a .px (or a secondary index's .Ynn/.YGn, with the header of its
+// .Xnn as table), following it from the root down, every block number and
 // count checked against the file; throws EngineError "<path>: <what>".
 PrimaryIndex readPrimaryIndex(const File &px, const Header &table);
 

@@ -56,6 +56,7 @@ constexpr int kFirstBlock = 0x0E; // u16
 constexpr int kLastBlock = 0x10; // u16
 constexpr int kUnknown12 = 0x12; // u16
 constexpr int kModified1 = 0x14; // u8
+constexpr int kIndexField = 0x15; // u8, secondary indexes
 constexpr int kNumFields = 0x21; // s16
 constexpr int kKeyFields = 0x23; // s16
 constexpr int kEncryption1 = 0x25; // u32
@@ -67,6 +68,7 @@ constexpr int kMaxBlocks = 0x3A; // u16
 constexpr int kNextAutoInc = 0x49; // u32
 constexpr int kFirstFreeBlock = 0x4D; // u16
 constexpr int kRealHeaderSize = 0x51; // u16
+constexpr int kIndexFlags = 0x55; // u8, secondary indexes
 constexpr int kFixedHeaderEnd = 0x58;
 
 // Version 4+ data header offsets.

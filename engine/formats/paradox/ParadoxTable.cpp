@@ -7,6 +7,7 @@
 #include "../../Value.h"
 #include "../common/SqlDate.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -86,6 +87,8 @@ ParadoxTable::~ParadoxTable()
     if (readOnly())
         return;
     try {
+        if (m_secondaryDirty)
+            writeSecondary();
         m_file->sync();
         if (m_blobs)
             m_blobs->file().sync();
@@ -707,12 +710,16 @@ void ParadoxTable::writeIndex()
 qint64 ParadoxTable::update(qint64 index, const Record &rec)
 {
     checkWritable();
+    // Marked before the change, so that a write stopped half-way leaves
+    // the indexes to be written again (at the latest when the table closes).
+    m_secondaryDirty = !m_secondary.empty();
     const BlockEntry &e = m_blocks[entryOf(index)];
     const qint64 offset
         = m_header.blockOffset(e.block) + kBlockHeaderSize + (index - e.first) * m_header.recordSize;
     QByteArray old(m_header.recordSize, Qt::Uninitialized);
     m_file->readExact(offset, old.data(), old.size(), "a record");
     const QByteArray record = encodeRecord(rec, old.constData(), false);
+    checkUniqueSecondary(record, index);
     if (m_keyLength > 0 && std::memcmp(record.constData(), old.constData(), std::size_t(m_keyLength)) != 0) {
         // A new key moves the record to its place. It goes in there before
         // it leaves the old one, so that being stopped half-way loses nothing.
@@ -722,11 +729,13 @@ qint64 ParadoxTable::update(qint64 index, const Record &rec)
             keyViolation();
         insertBytes(pos, record);
         removeAt(pos <= index ? index + 1 : index);
+        secondaryChanged();
         return pos <= index ? pos : pos - 1;
     }
     m_file->writeBytes(offset, record);
     dropCache();
     writeCounts();
+    secondaryChanged();
     return index;
 }
 
@@ -749,7 +758,15 @@ qint64 ParadoxTable::insert(qint64 before, const Record &rec)
             keyViolation();
         }
     }
+    try {
+        checkUniqueSecondary(record, -1);
+    } catch (const EngineError &) {
+        m_header.autoInc = autoIncBefore;
+        throw;
+    }
+    m_secondaryDirty = !m_secondary.empty();
     insertBytes(pos, record);
+    secondaryChanged();
     return pos;
 }
 
@@ -829,7 +846,147 @@ void ParadoxTable::insertBytes(qint64 pos, const QByteArray &record)
 void ParadoxTable::remove(qint64 index)
 {
     checkWritable();
+    m_secondaryDirty = !m_secondary.empty();
     removeAt(index);
+    secondaryChanged();
+}
+
+// ---- Secondary indexes -----------------------------------------------------
+
+std::vector<SourceRecord> ParadoxTable::sourceRecords() const
+{
+    mapAll();
+    std::vector<SourceRecord> out;
+    out.reserve(std::size_t(m_mapped));
+    const int rs = m_header.recordSize;
+    for (const BlockEntry &e : m_blocks) {
+        if (e.count == 0)
+            continue;
+        const QByteArray records = blockRecords(e);
+        for (int i = 0; i < e.count; ++i)
+            out.push_back({ records.mid(qsizetype(i) * rs, rs), e.block });
+    }
+    return out;
+}
+
+void ParadoxTable::checkUniqueSecondary(const QByteArray &record, qint64 self) const
+{
+    std::vector<SourceRecord> source;
+    bool haveSource = false;
+    for (const Secondary &s : m_secondary) {
+        if (!s.index.def.unique || !s.index.def.maintained)
+            continue;
+        if (!haveSource) {
+            source = sourceRecords();
+            haveSource = true;
+        }
+        const QString path = m_file->path();
+        const QByteArray value = secondaryValue(m_header, s.index.def, record.constData(), m_codec, path);
+        for (std::size_t i = 0; i < source.size(); ++i)
+            if (qint64(i) != self
+                && secondaryValue(m_header, s.index.def, source[i].bytes.constData(), m_codec, path) == value)
+                fail(
+                    QStringLiteral("Key violation: a record with the same value in the unique index %1 is in "
+                                   "the table already")
+                        .arg(secondaryName(m_header, s.index.def, m_codec)));
+    }
+}
+
+void ParadoxTable::secondaryChanged()
+{
+    if (m_batchDepth == 0 && m_secondaryDirty)
+        writeSecondary();
+}
+
+void ParadoxTable::writeSecondary()
+{
+    // Each maintained index is built again whole from the table (the hint
+    // of every record may have changed as blocks split and emptied) and
+    // put in place by rename; one that is not maintained is only marked as
+    // no longer matching, once.
+    std::vector<SourceRecord> source;
+    bool haveSource = false;
+    for (Secondary &s : m_secondary) {
+        if (!s.index.def.maintained) {
+            if (s.index.stale)
+                continue;
+            const std::unique_ptr<File> x = openDiskFile(s.xPath, OpenMode::ReadOnly);
+            QByteArray bytes = x->readBytes(0, x->size());
+            if (bytes.size() > kModified1)
+                bytes[kModified1] = 1;
+            writeFileAtomically(s.xPath, bytes);
+            s.index.stale = true;
+            continue;
+        }
+        if (!haveSource) {
+            source = sourceRecords();
+            haveSource = true;
+        }
+        const std::vector<QByteArray> records
+            = secondaryRecords(m_header, s.index.def, source, m_codec, m_file->path());
+        const SecondaryFiles files = encodeSecondary(m_header, s.index.def, records);
+        writeFileAtomically(s.xPath, files.x);
+        writeFileAtomically(s.yPath, files.y);
+        s.index.keyCount = qint64(records.size());
+    }
+    m_secondaryDirty = false;
+}
+
+void ParadoxTable::beginBatch()
+{
+    ++m_batchDepth;
+}
+
+void ParadoxTable::commitBatch()
+{
+    if (m_batchDepth > 0)
+        --m_batchDepth;
+    if (!readOnly())
+        secondaryChanged();
+}
+
+void ParadoxTable::rollbackBatch()
+{
+    // The records were written as they came: the indexes follow them.
+    commitBatch();
+}
+
+std::vector<IndexInfo> ParadoxTable::indexes(bool countKeys) const
+{
+    std::vector<IndexInfo> out;
+    if (m_header.fileType != kKeyedTable)
+        return out;
+    IndexInfo primary;
+    const QString pxPath
+        = m_pxPath.isEmpty() ? companionFile(m_file->path(), { QStringLiteral("px") }) : m_pxPath;
+    primary.file = QFileInfo(pxPath).fileName();
+    primary.tag = QStringLiteral("primary");
+    QStringList keys;
+    for (int i = 0; i < m_header.keyFields; ++i)
+        keys << m_fields[std::size_t(i)].name;
+    primary.expression = keys.join(u';');
+    primary.options << QStringLiteral("unique");
+    if (countKeys)
+        primary.keyCount = recordCount();
+    out.push_back(primary);
+    for (const Secondary &s : m_secondary) {
+        IndexInfo info;
+        info.file = QFileInfo(s.xPath).fileName();
+        info.tag = secondaryName(m_header, s.index.def, m_codec);
+        info.expression = secondaryExpression(m_header, s.index.def, m_codec);
+        SecondaryIndex now = s.index;
+        if (countKeys) {
+            // Another writer may have changed it since the table was opened.
+            try {
+                now = readSecondaryIndex(*openDiskFile(s.xPath, OpenMode::ReadOnly), m_header, false);
+            } catch (const EngineError &) {
+            }
+            info.keyCount = now.keyCount;
+        }
+        info.options = secondaryOptions(now);
+        out.push_back(info);
+    }
+    return out;
 }
 
 void ParadoxTable::removeAt(qint64 index)

@@ -4,6 +4,7 @@
 
 #include "ParadoxBlob.h"
 #include "ParadoxHeader.h"
+#include "ParadoxSecondary.h"
 
 #include "../../io/File.h"
 #include "../TableFormat.h"
@@ -43,7 +44,25 @@ public:
     qint64 insert(qint64 before, const Record &rec) override;
     void remove(qint64 index) override;
 
+    std::vector<IndexInfo> indexes(bool countKeys) const override;
+    // Secondary indexes are written once for a batch, when it ends.
+    void beginBatch() override;
+    void commitBatch() override;
+    void rollbackBatch() override;
+
     const Header &header() const { return m_header; }
+
+    // A secondary index of the table and its files. A writable table keeps
+    // the maintained ones up to date and marks the others stale.
+    struct Secondary {
+        QString xPath;
+        QString yPath;
+        SecondaryIndex index; // read without its records
+    };
+    void setSecondaryIndexes(std::vector<Secondary> secondary) { m_secondary = std::move(secondary); }
+    // Every record with its data block, in table order.
+    std::vector<SourceRecord> sourceRecords() const;
+    const common::TextCodec &codec() const { return m_codec; }
 
 private:
     struct BlockEntry {
@@ -87,6 +106,13 @@ private:
     qint64 keyPosition(const char *key, bool *found) const;
     void setFirstKey(BlockEntry &e, const QByteArray &records) const;
     void writeIndex();
+    // After a change: rewrites the maintained secondary indexes (at the end
+    // of a batch, when one is open) and marks the others stale.
+    void secondaryChanged();
+    // Refuses a record whose value a unique secondary index holds already
+    // (for another record than the one at index `self`, when updating).
+    void checkUniqueSecondary(const QByteArray &record, qint64 self) const;
+    void writeSecondary();
     [[noreturn]] void keyViolation() const;
     [[noreturn]] void fail(const QString &what) const;
 
@@ -121,6 +147,9 @@ private:
     int m_keyLength = 0; // key bytes at the start of a record, when keyed and writable
     std::unique_ptr<File> m_px;
     QString m_pxPath;
+    std::vector<Secondary> m_secondary;
+    int m_batchDepth = 0;
+    bool m_secondaryDirty = false;
     mutable QByteArray m_cache;
     mutable std::string m_text; // text converted for readFieldTo()
 };
