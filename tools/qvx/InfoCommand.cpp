@@ -46,6 +46,19 @@ void printText(Output &out, const QString &path, const SourceInfo &info, const F
                    .arg(f.size, 4)
                    .arg(f.decimals, 8);
     }
+    if (info.indexes.empty())
+        return;
+    out << QStringLiteral("\nIndexes:    %1\n").arg(info.indexes.size());
+    for (const IndexInfo &i : info.indexes) {
+        out << QStringLiteral("\n  File:       %1\n  Tag:        %2\n  Expression: %3\n")
+                   .arg(i.file, i.tag, i.expression);
+        if (!i.forExpression.isEmpty())
+            out << QStringLiteral("  For:        %1\n").arg(i.forExpression);
+        if (!i.options.isEmpty())
+            out << QStringLiteral("  Options:    %1\n").arg(i.options.join(QStringLiteral(", ")));
+        out << QStringLiteral("  Keys:       %1\n")
+                   .arg(i.keyCount < 0 ? QStringLiteral("-") : QString::number(i.keyCount));
+    }
 }
 
 void printJson(Output &out, const QString &path, const SourceInfo &info, const FieldDefs &fields)
@@ -65,6 +78,20 @@ void printJson(Output &out, const QString &path, const SourceInfo &info, const F
             << ",\"size\":" << QByteArray::number(f.size)
             << ",\"decimals\":" << QByteArray::number(f.decimals) << "}";
         firstField = false;
+    }
+    out << "],\"indexes\":[";
+    bool firstIndex = true;
+    for (const IndexInfo &i : info.indexes) {
+        out << (firstIndex ? "" : ",") << "{\"file\":" << jsonString(i.file)
+            << ",\"tag\":" << jsonString(i.tag) << ",\"expression\":" << jsonString(i.expression)
+            << ",\"for\":"
+            << (i.forExpression.isEmpty() ? QByteArrayLiteral("null") : jsonString(i.forExpression))
+            << ",\"options\":[";
+        for (qsizetype k = 0; k < i.options.size(); ++k)
+            out << (k ? "," : "") << jsonString(i.options[k]);
+        out << "],\"keyCount\":"
+            << (i.keyCount < 0 ? QByteArrayLiteral("null") : QByteArray::number(i.keyCount)) << "}";
+        firstIndex = false;
     }
     out << "]}\n";
 }

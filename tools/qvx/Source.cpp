@@ -67,6 +67,7 @@ SourceInfo Source::info() const
         out.version = ti.versionByte;
         out.codePage = ti.codePage;
         out.codePageSource = ti.codePageSource;
+        out.indexes = table->indexes(true);
     } else {
         out.format = m_packetFormat;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/DataSet.h"
+#include "engine/formats/TableFormat.h"
 
 #include <QString>
 
@@ -19,6 +20,7 @@ struct SourceInfo {
     QString codePage; // empty when the format has none
     QString codePageSource; // where codePage came from ("option", ".cpg file", ...)
     qint64 recordCount = 0;
+    std::vector<IndexInfo> indexes; // of a table, with their key counts
 };
 
 class Source {
