@@ -162,6 +162,18 @@ void MemoryFile::truncate(qint64 size)
 
 // ---- AtomicFileWriter ------------------------------------------------------
 
+bool identifyFile(const QString &path, FileIdentity &id)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    id.path = QFileInfo(path).absoluteFilePath();
+    id.size = st.st_size;
+    id.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    id.inode = quint64(st.st_ino);
+    return true;
+}
+
 bool isReadOnlyOnDisk(const QString &path)
 {
     struct stat st { };

@@ -63,6 +63,19 @@ private:
     qint64 m_writeBudget = -1;
 };
 
+// What tells one version of a file from another without reading it: what
+// is remembered about a file (its keys, its live records) holds while this
+// stays the same.
+struct FileIdentity {
+    QString path; // absolute
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+// False when the file cannot be looked at.
+bool identifyFile(const QString &path, FileIdentity &id);
+
 // True when the file exists and its permission bits forbid writing it. The
 // bits are what counts, not whether this process could write anyway (root
 // can), so that a file someone made read-only is left alone.

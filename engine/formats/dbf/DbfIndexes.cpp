@@ -19,8 +19,6 @@
 #include <mutex>
 #include <numeric>
 
-#include <sys/stat.h>
-
 namespace qvx::dbf {
 
 using namespace index;
@@ -102,28 +100,13 @@ private:
 // (each of which opens its tables anew) do not read a large index again.
 // An entry holds while the file's size, time and inode stay as they were.
 struct CacheEntry {
-    QString path;
-    qint64 size = 0;
-    qint64 mtime = 0;
-    quint64 inode = 0;
+    FileIdentity id;
     std::vector<std::shared_ptr<const KeyList>> keys;
     // Which tags agreed with a table of checkedCount records.
     qint64 checkedCount = -1;
     std::vector<char> sound;
     qint64 bytes = 0;
 };
-
-bool identify(const QString &path, CacheEntry &e)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    e.path = QFileInfo(path).absoluteFilePath();
-    e.size = st.st_size;
-    e.mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    e.inode = quint64(st.st_ino);
-    return true;
-}
 
 constexpr qint64 kCacheBytes = qint64(512) << 20;
 std::mutex cacheLock;
@@ -133,15 +116,14 @@ std::list<CacheEntry> cache; // most recently used first
 
 DbfIndexes::CachedIndex DbfIndexes::cachedKeys(const QString &path, std::size_t tags)
 {
-    CacheEntry now;
-    if (!identify(path, now))
+    FileIdentity now;
+    if (!identifyFile(path, now))
         return {};
     const std::lock_guard<std::mutex> guard(cacheLock);
     for (auto it = cache.begin(); it != cache.end(); ++it) {
-        if (it->path != now.path)
+        if (it->id.path != now.path)
             continue;
-        if (it->size != now.size || it->mtime != now.mtime || it->inode != now.inode
-            || it->keys.size() != tags) {
+        if (!(it->id == now) || it->keys.size() != tags) {
             cache.erase(it);
             return {};
         }
@@ -154,7 +136,7 @@ DbfIndexes::CachedIndex DbfIndexes::cachedKeys(const QString &path, std::size_t 
 void DbfIndexes::cacheKeys(const QString &path, const CachedIndex &index)
 {
     CacheEntry entry;
-    if (!identify(path, entry))
+    if (!identifyFile(path, entry.id))
         return;
     entry.keys = index.keys;
     entry.checkedCount = index.checkedCount;
@@ -163,7 +145,7 @@ void DbfIndexes::cacheKeys(const QString &path, const CachedIndex &index)
     for (const auto &k : keys)
         entry.bytes += k->keys.size() + qint64(k->records.size() * sizeof(std::uint32_t));
     const std::lock_guard<std::mutex> guard(cacheLock);
-    cache.remove_if([&](const CacheEntry &e) { return e.path == entry.path; });
+    cache.remove_if([&](const CacheEntry &e) { return e.id.path == entry.id.path; });
     if (entry.bytes > kCacheBytes)
         return;
     cache.push_front(std::move(entry));

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <list>
+#include <mutex>
 
 namespace qvx::dbf {
 
@@ -20,6 +22,7 @@ namespace {
 constexpr qint64 kFlagChunkBytes = 1 << 20;
 constexpr int kProbeRecordLength = 512;
 constexpr qint64 kWindowBytes = 64 * 1024;
+constexpr qint64 kPageBytes = 4096;
 
 std::uint32_t fptTypeFor(char type)
 {
@@ -80,6 +83,7 @@ DbfTable::DbfTable(std::unique_ptr<File> dbf, std::unique_ptr<File> memo, Header
 
     countRecords();
 
+    adoptLiveCounts();
     m_indexes = std::make_unique<DbfIndexes>(m_file->path(), m_header, m_codec,
                                              static_cast<const RecordSource &>(*this));
     if (!m_indexes->problem().isEmpty()) {
@@ -164,13 +168,16 @@ void DbfTable::warn(const QString &what) const
 
 DbfTable::~DbfTable()
 {
-    if (readOnly())
+    if (readOnly()) {
+        keepLiveCounts();
         return;
+    }
     try {
         if (m_dateStale)
             touchHeader(); // a batch that never ended
         m_file->sync();
         m_indexes->flush(); // after the records: a stop in between leaves the marker
+        keepLiveCounts();
         if (m_memo)
             m_memo->file().sync();
     } catch (const EngineError &) {
@@ -178,6 +185,58 @@ DbfTable::~DbfTable()
         // already went to the file, and indexes not written are rebuilt
         // when the table is next opened for writing.
     }
+}
+
+namespace {
+
+// The live records of tables read lately, by file: the statements of a
+// query open their tables anew, and counting a large table's live records
+// means reading every record's deletion flag.
+struct LiveCounts {
+    FileIdentity id;
+    qint64 physicalCount = 0;
+    std::vector<qint64> liveBefore;
+    std::vector<std::vector<std::uint16_t>> deletedIn;
+};
+constexpr std::size_t kLiveCountTables = 32;
+std::mutex liveCountLock;
+std::list<LiveCounts> liveCounts; // most recently used first
+
+} // namespace
+
+void DbfTable::adoptLiveCounts()
+{
+    if (!identifyFile(m_file->path(), m_identity)) {
+        m_identity = {};
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(liveCountLock);
+    for (auto it = liveCounts.begin(); it != liveCounts.end(); ++it) {
+        if (it->id.path != m_identity.path)
+            continue;
+        if (it->id == m_identity && it->physicalCount == m_physicalCount) {
+            m_liveBefore = it->liveBefore;
+            m_deletedIn = it->deletedIn;
+            liveCounts.splice(liveCounts.begin(), liveCounts, it);
+        }
+        return;
+    }
+}
+
+void DbfTable::keepLiveCounts() const
+{
+    // What this table counted holds for the file as it is now when nobody
+    // else changed it: it is unchanged since the table opened, or this table
+    // held the writer lock and every write of its own went through.
+    FileIdentity now;
+    if (m_identity.path.isEmpty() || m_writeFailed || !identifyFile(m_file->path(), now)
+        || (!(now == m_identity) && !m_lock))
+        return;
+    const std::lock_guard<std::mutex> guard(liveCountLock);
+    liveCounts.remove_if([&](const LiveCounts &c) { return c.id.path == now.path; });
+    liveCounts.push_front({ now, m_physicalCount, m_liveBefore, m_deletedIn });
+    if (liveCounts.size() > kLiveCountTables)
+        liveCounts.pop_back();
 }
 
 void DbfTable::fail(const QString &what) const
@@ -237,40 +296,17 @@ bool DbfTable::scanNextBlock() const
         return false;
     const qint64 first = block * kBlockRecords;
     const QByteArray flags = readFlags(first, std::min(kBlockRecords, m_physicalCount - first));
-    std::vector<std::uint16_t> live;
-    live.reserve(std::size_t(flags.size()));
+    std::vector<std::uint16_t> deleted;
     for (qsizetype i = 0; i < flags.size(); ++i)
-        if (flags[i] != kDeleted)
-            live.push_back(std::uint16_t(i));
-    m_liveBefore.push_back(m_liveBefore.back() + qint64(live.size()));
-    m_cachedBlock = block;
-    m_cachedLive = std::move(live);
+        if (flags[i] == kDeleted)
+            deleted.push_back(std::uint16_t(i));
+    m_liveBefore.push_back(m_liveBefore.back() + flags.size() - qint64(deleted.size()));
+    m_deletedIn.push_back(std::move(deleted));
     return true;
-}
-
-const std::vector<std::uint16_t> &DbfTable::liveInBlock(qint64 block) const
-{
-    if (block != m_cachedBlock) {
-        const qint64 first = block * kBlockRecords;
-        const QByteArray flags = readFlags(first, std::min(kBlockRecords, m_physicalCount - first));
-        m_cachedLive.clear();
-        for (qsizetype i = 0; i < flags.size(); ++i)
-            if (flags[i] != kDeleted)
-                m_cachedLive.push_back(std::uint16_t(i));
-        m_cachedBlock = block;
-    }
-    return m_cachedLive;
 }
 
 qint64 DbfTable::physicalOf(qint64 index) const
 {
-    // A scan asks for the records of one block after another.
-    if (m_cachedBlock >= 0 && std::size_t(m_cachedBlock) + 1 < m_liveBefore.size()) {
-        const qint64 start = m_liveBefore[std::size_t(m_cachedBlock)];
-        if (index >= start && index < m_liveBefore[std::size_t(m_cachedBlock) + 1]
-            && std::size_t(index - start) < m_cachedLive.size())
-            return m_cachedBlock * kBlockRecords + m_cachedLive[std::size_t(index - start)];
-    }
     if (index < 0)
         fail(QStringLiteral("there is no record %1").arg(index + 1));
     while (m_liveBefore.back() <= index)
@@ -280,8 +316,14 @@ qint64 DbfTable::physicalOf(qint64 index) const
                      .arg(m_liveBefore.back()));
     const auto it = std::upper_bound(m_liveBefore.begin(), m_liveBefore.end(), index);
     const qint64 block = qint64(it - m_liveBefore.begin()) - 1;
-    const auto &live = liveInBlock(block);
-    return block * kBlockRecords + live[std::size_t(index - m_liveBefore[std::size_t(block)])];
+    // The k-th live record of the block lies past the deleted ones before it.
+    qint64 offset = index - m_liveBefore[std::size_t(block)];
+    for (std::uint16_t d : m_deletedIn[std::size_t(block)]) {
+        if (d > offset)
+            break;
+        ++offset;
+    }
+    return block * kBlockRecords + offset;
 }
 
 void DbfTable::followFile() const
@@ -297,13 +339,15 @@ void DbfTable::followFile() const
         return;
     if (now > m_physicalCount) {
         // The last block, if it was partly filled, is counted again.
-        if (m_physicalCount % kBlockRecords != 0 && qint64(m_liveBefore.size()) - 1 == blockCount())
+        if (m_physicalCount % kBlockRecords != 0 && qint64(m_liveBefore.size()) - 1 == blockCount()) {
             m_liveBefore.pop_back();
+            m_deletedIn.pop_back();
+        }
     } else {
         m_liveBefore.assign(1, 0);
+        m_deletedIn.clear();
     }
     m_physicalCount = now;
-    m_cachedBlock = -1;
     dropWindow();
 }
 
@@ -335,12 +379,12 @@ qint64 DbfTable::indexOfBookmark(qint64 bookmark) const
     const qint64 block = bookmark / kBlockRecords;
     while (qint64(m_liveBefore.size()) - 1 <= block)
         scanNextBlock();
-    const auto &live = liveInBlock(block);
+    const auto &deleted = m_deletedIn[std::size_t(block)];
     const auto offset = std::uint16_t(bookmark - block * kBlockRecords);
-    const auto it = std::lower_bound(live.begin(), live.end(), offset);
-    if (it == live.end() || *it != offset)
+    const auto it = std::lower_bound(deleted.begin(), deleted.end(), offset);
+    if (it != deleted.end() && *it == offset)
         return -1;
-    return m_liveBefore[std::size_t(block)] + qint64(it - live.begin());
+    return m_liveBefore[std::size_t(block)] + offset - qint64(it - deleted.begin());
 }
 
 // ---- Reading ---------------------------------------------------------------
@@ -351,8 +395,11 @@ const char *DbfTable::recordBytes(qint64 physical) const
     if (physical < m_windowFirst || physical >= m_windowFirst + m_windowCount) {
         // Not past the block of delete flags already read for this record.
         const qint64 blockEnd = std::min((physical / kBlockRecords + 1) * kBlockRecords, m_physicalCount);
-        const qint64 n
-            = std::clamp<qint64>(kWindowBytes / recLen, 1, std::max<qint64>(1, blockEnd - physical));
+        // A scan reads on from where the window ended; records asked for
+        // out of order (in an index's order) get a window of a page.
+        const bool onward = physical == m_windowFirst + m_windowCount || m_windowCount == 0;
+        const qint64 n = std::clamp<qint64>((onward ? kWindowBytes : kPageBytes) / recLen, 1,
+                                            std::max<qint64>(1, blockEnd - physical));
         m_lastLive = -1;
         m_windowCount = 0;
         m_window.resize(qsizetype(n * recLen));
@@ -599,6 +646,7 @@ void DbfTable::writeIndexed(std::uint32_t recno, const char *oldRecord, const ch
         write();
     } catch (...) {
         m_indexes->changeFailed();
+        m_writeFailed = true;
         throw;
     }
     if (!m_inBatch)
@@ -706,6 +754,14 @@ qint64 DbfTable::insert(qint64 before, const Record &rec)
     writeIndexed(std::uint32_t(physical + 1), nullptr, record.constData(), [&] {
         m_file->writeBytes(recordOffset(physical), record + kFileEnd);
         ++m_physicalCount;
+        if (allScanned) {
+            if (physical % kBlockRecords == 0) {
+                m_liveBefore.push_back(m_liveBefore.back() + 1);
+                m_deletedIn.emplace_back();
+            } else {
+                ++m_liveBefore.back();
+            }
+        }
         touchHeader();
         for (int descriptor : m_pendingAutoInc) {
             char next[4];
@@ -714,15 +770,6 @@ qint64 DbfTable::insert(qint64 before, const Record &rec)
         }
         m_pendingAutoInc.clear();
     });
-
-    if (allScanned) {
-        if (physical % kBlockRecords == 0)
-            m_liveBefore.push_back(m_liveBefore.back() + 1);
-        else
-            ++m_liveBefore.back();
-    }
-    if (m_cachedBlock == physical / kBlockRecords)
-        m_cachedBlock = -1;
     return recordCount() - 1;
 }
 
@@ -731,20 +778,21 @@ void DbfTable::remove(qint64 index)
     checkWritable();
     const qint64 physical = physicalOf(index);
     const QByteArray old(recordBytes(physical), m_header.recordLength);
-    QByteArray deleted = old;
-    deleted[0] = kDeleted;
-    writeIndexed(std::uint32_t(physical + 1), old.constData(), deleted.constData(), [&] {
+    QByteArray marked = old;
+    marked[0] = kDeleted;
+    writeIndexed(std::uint32_t(physical + 1), old.constData(), marked.constData(), [&] {
         const char flag = kDeleted;
         m_file->writeAt(recordOffset(physical), &flag, 1);
         patchWindow(physical, 0, &flag, 1);
+        const qint64 block = physical / kBlockRecords;
+        for (std::size_t k = std::size_t(block) + 1; k < m_liveBefore.size(); ++k)
+            --m_liveBefore[k];
+        auto &deleted = m_deletedIn[std::size_t(block)];
+        const auto offset = std::uint16_t(physical - block * kBlockRecords);
+        deleted.insert(std::lower_bound(deleted.begin(), deleted.end(), offset), offset);
+        m_lastLive = -1; // the records after it moved up one
         recordChanged();
     });
-    const qint64 block = physical / kBlockRecords;
-    for (std::size_t k = std::size_t(block) + 1; k < m_liveBefore.size(); ++k)
-        --m_liveBefore[k];
-    m_lastLive = -1; // the records after it moved up one
-    if (m_cachedBlock == block)
-        m_cachedBlock = -1;
 }
 
 } // namespace qvx::dbf

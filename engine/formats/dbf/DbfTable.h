@@ -73,6 +73,10 @@ public:
 private:
     qint64 physicalRecordCount() const override { return m_physicalCount; }
     const char *physicalRecord(qint64 physical) const override { return recordBytes(physical); }
+    // The live record counts another table over the same unchanged file
+    // found (after countRecords()), and keeping this table's for the next.
+    void adoptLiveCounts();
+    void keepLiveCounts() const;
     // Writes the table's flags byte (the production index flag).
     void writeTableFlags(std::uint8_t flags);
     // A record write with the indexes told before it and written after it
@@ -100,8 +104,6 @@ private:
     // A reader follows records another writer appended (or a table that was
     // emptied) when it is asked for the record count.
     void followFile() const;
-    // The live records of a block, as offsets within it.
-    const std::vector<std::uint16_t> &liveInBlock(qint64 block) const;
     QByteArray readFlags(qint64 first, qint64 count) const;
     qint64 blockCount() const { return (m_physicalCount + kBlockRecords - 1) / kBlockRecords; }
 
@@ -158,7 +160,9 @@ private:
     // m_liveBefore[k] = live records in blocks 0..k-1, for the blocks scanned
     // so far (so its size is one more than the number of scanned blocks).
     mutable std::vector<qint64> m_liveBefore { 0 };
-    mutable qint64 m_cachedBlock = -1;
+    // The deleted records of each scanned block, as offsets within it in
+    // ascending order (most blocks have none).
+    mutable std::vector<std::vector<std::uint16_t>> m_deletedIn;
     mutable QByteArray m_window;
     mutable qint64 m_windowFirst = 0;
     mutable qint64 m_windowCount = 0;
@@ -166,9 +170,10 @@ private:
     // no record was added or removed; -1 for none.
     mutable qint64 m_lastLive = -1;
     mutable const char *m_lastLiveBytes = nullptr;
-    mutable std::vector<std::uint16_t> m_cachedLive;
     mutable std::string m_text; // text converted for readFieldTo()
     std::unique_ptr<DbfIndexes> m_indexes;
+    FileIdentity m_identity; // the file when it was opened
+    bool m_writeFailed = false; // a write threw: what this table counted may be wrong
 };
 
 } // namespace qvx::dbf
