@@ -19,6 +19,14 @@
 //   qvx_bench first-row <dir> <table>       time to the first row of SELECT * through Query
 //   qvx_bench run <program> [args...]       another program as a whole, output discarded
 //   qvx_bench sql-update <dir> <table>      UPDATE of every record's QTY, on a copy of the table
+//   qvx_bench lookup-ours <dir> <table>     100 lookups by NAME through Query, each a statement of its
+//                                           own, over <dir>/indexed/<table> with a production index on
+//                                           NAME (made once, not timed)
+//   qvx_bench lookup-native <dir> <table>   the same lookups in SQLite over <dir>/indexed/<table>.sqlite,
+//                                           the same rows with an index on NAME (made once), each
+//                                           opening the database, running the statement and closing it
+//   qvx_bench appends <dir> <table> <tags>  the table's records appended to a new dBASE IV table with
+//                                           0 or 2 tags (NAME, AMOUNT), in one batch
 //
 // Output: one line of key=value pairs (cpu and wall seconds, rows, ...).
 
@@ -277,7 +285,9 @@ int usage()
                  "       qvx_bench first-row <dir> <table>\n"
                  "       qvx_bench run <program> [args...]\n"
                  "       qvx_bench sql-update <dir> <table>\n"
-                 "       qvx_bench convert <dir> <table> <new table>\n");
+                 "       qvx_bench convert <dir> <table> <new table>\n"
+                 "       qvx_bench lookup-ours|lookup-native <dir> <table>\n"
+                 "       qvx_bench appends <dir> <table> <0|2>\n");
     return 2;
 }
 
@@ -359,6 +369,189 @@ int runSqlNative(const QString &dir, const QString &table, int n)
     sqlite3_finalize(st);
     sqlite3_close(db);
     std::printf("cpu=%.9f wall=%.9f rows=%lld\n", cpu, wall, static_cast<long long>(rows));
+    return 0;
+}
+
+// The table under <dir>/indexed/ with a production index on NAME, and the
+// same rows in an SQLite database with an index on NAME; both made once.
+QString indexedTable(const QString &dir, const QString &table)
+{
+    const QString indexedDir = QDir(dir).filePath(QStringLiteral("indexed"));
+    QDir().mkpath(indexedDir);
+    const QString path = QDir(indexedDir).filePath(table);
+    const QString source = QDir(dir).filePath(table);
+    if (!QFileInfo::exists(path) || QFileInfo(source).lastModified() > QFileInfo(path).lastModified()) {
+        for (const QString &file : Table::driverFor(Table::DBase).files(path))
+            QFile::remove(file);
+        if (!QFile::copy(source, path))
+            throw std::runtime_error("cannot copy " + source.toStdString());
+        Table t;
+        t.setDatabaseName(indexedDir);
+        t.setTableName(table);
+        IndexDef def;
+        def.name = QStringLiteral("NAME");
+        def.fields = QStringList { def.name };
+        t.addIndex(def);
+    }
+    const QString native = path + QStringLiteral(".sqlite");
+    if (!QFileInfo::exists(native) || QFileInfo(path).lastModified() > QFileInfo(native).lastModified()) {
+        QFile::remove(native);
+        Table t;
+        t.setDatabaseName(dir);
+        t.setTableName(table);
+        t.open();
+        sqlite3 *db = nullptr;
+        sqlite3_open(native.toUtf8().constData(), &db);
+        QStringList cols, marks;
+        for (const FieldDef &f : t.fields()) {
+            cols << f.name;
+            marks << QStringLiteral("?");
+        }
+        sqlite3_exec(db, QStringLiteral("CREATE TABLE T(%1)").arg(cols.join(u',')).toUtf8().constData(),
+                     nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt *ins = nullptr;
+        sqlite3_prepare_v2(
+            db, QStringLiteral("INSERT INTO T VALUES(%1)").arg(marks.join(u',')).toUtf8().constData(), -1,
+            &ins, nullptr);
+        for (t.first(); !t.eof(); t.next()) {
+            for (int i = 0; i < t.fieldCount(); ++i) {
+                const QVariant v = t.value(i);
+                const ValueKind kind = valueKind(t.field(i).type);
+                if (v.isNull())
+                    sqlite3_bind_null(ins, i + 1);
+                else if (kind == ValueKind::Int || kind == ValueKind::Int64 || kind == ValueKind::Bool)
+                    sqlite3_bind_int64(ins, i + 1, v.toLongLong());
+                else if (kind == ValueKind::Double || kind == ValueKind::Decimal)
+                    sqlite3_bind_double(ins, i + 1, v.toDouble());
+                else
+                    sqlite3_bind_text(ins, i + 1, valueToText(v, t.field(i).type).toUtf8().constData(), -1,
+                                      SQLITE_TRANSIENT);
+            }
+            sqlite3_step(ins);
+            sqlite3_reset(ins);
+        }
+        sqlite3_finalize(ins);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "CREATE INDEX BYNAME ON T(NAME)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    return path;
+}
+
+// The names looked up: those of 101 records spread over the table (the
+// first one warms up and is not timed).
+QStringList lookupNames(const QString &path)
+{
+    Table t;
+    t.setDatabaseName(QFileInfo(path).absolutePath());
+    t.setTableName(QFileInfo(path).fileName());
+    t.setReadOnly(true);
+    t.open();
+    QStringList names;
+    const qint64 count = t.recordCount();
+    for (int i = 0; i <= 100; ++i) {
+        t.setRecNo(1 + count * i / 101);
+        names << t.text(QStringLiteral("NAME"));
+    }
+    return names;
+}
+
+int runLookupOurs(const QString &dir, const QString &table)
+{
+    const QString path = indexedTable(dir, table);
+    const QStringList names = lookupNames(path);
+    qint64 rows = 0;
+    const auto lookUp = [&](const QString &name) {
+        Query q;
+        QString quoted = name;
+        q.setSQLText(QStringLiteral("SELECT * FROM \"%1\" WHERE NAME = '%2'")
+                         .arg(path, quoted.replace(u'\'', QStringLiteral("''"))));
+        q.open();
+        for (q.first(); !q.eof(); q.next())
+            ++rows;
+    };
+    lookUp(names.front()); // reads the index once, as a table window would
+    rows = 0;
+    Stopwatch watch;
+    for (qsizetype i = 1; i < names.size(); ++i)
+        lookUp(names[i]);
+    std::printf("cpu=%.9f wall=%.9f rows=%lld\n", watch.cpu(), watch.wall(), static_cast<long long>(rows));
+    return 0;
+}
+
+int runLookupNative(const QString &dir, const QString &table)
+{
+    const QString path = indexedTable(dir, table) + QStringLiteral(".sqlite");
+    const QStringList names = lookupNames(indexedTable(dir, table));
+    qint64 rows = 0;
+    const auto lookUp = [&](const QString &name) {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT * FROM T WHERE NAME = ?", -1, &st, nullptr);
+        const QByteArray utf8 = name.toUtf8();
+        sqlite3_bind_text(st, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                sqlite3_column_value(st, i);
+            ++rows;
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    };
+    lookUp(names.front());
+    rows = 0;
+    Stopwatch watch;
+    for (qsizetype i = 1; i < names.size(); ++i)
+        lookUp(names[i]);
+    std::printf("cpu=%.9f wall=%.9f rows=%lld\n", watch.cpu(), watch.wall(), static_cast<long long>(rows));
+    return 0;
+}
+
+// Appends every record of a table to a new dBASE IV table with no tag or
+// with two, in one batch as a bulk load makes them.
+int runAppends(const QString &dir, const QString &table, int tags)
+{
+    Table source;
+    source.setDatabaseName(dir);
+    source.setTableName(table);
+    source.setReadOnly(true);
+    source.open();
+    std::vector<Record> records;
+    for (source.first(); !source.eof(); source.next()) {
+        Record rec(std::size_t(source.fieldCount()));
+        for (int i = 0; i < source.fieldCount(); ++i)
+            rec[std::size_t(i)] = source.value(i);
+        records.push_back(std::move(rec));
+    }
+    QTemporaryDir scratch;
+    Table t;
+    t.setDatabaseName(scratch.path());
+    t.setTableName(QStringLiteral("appended.dbf"));
+    for (const FieldDef &f : source.fields())
+        t.addFieldDef(f.name, f.type, f.size, false, f.decimals);
+    CreateOptions options;
+    options.version = 0x8B;
+    t.setCreateOptions(options);
+    t.createTable();
+    for (const char *field : { "NAME", "AMOUNT" }) {
+        if (tags-- <= 0)
+            break;
+        IndexDef def;
+        def.name = QString::fromLatin1(field);
+        def.fields = QStringList { def.name };
+        t.addIndex(def);
+    }
+    Stopwatch watch;
+    t.open();
+    t.beginBatch();
+    for (const Record &rec : records)
+        t.appendRecord(rec);
+    t.commitBatch();
+    t.close();
+    std::printf("cpu=%.9f wall=%.9f rows=%lld\n", watch.cpu(), watch.wall(),
+                static_cast<long long>(records.size()));
     return 0;
 }
 
@@ -474,6 +667,12 @@ int main(int argc, char **argv)
             return runSqlUpdate(args.at(2), args.at(3));
         if (what == u"first-row" && args.size() == 4)
             return runFirstRow(args.at(2), args.at(3));
+        if (what == u"lookup-ours" && args.size() == 4)
+            return runLookupOurs(args.at(2), args.at(3));
+        if (what == u"lookup-native" && args.size() == 4)
+            return runLookupNative(args.at(2), args.at(3));
+        if (what == u"appends" && args.size() == 5)
+            return runAppends(args.at(2), args.at(3), args.at(4).toInt());
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qvx_bench %s: %s\n", argv[1], e.what());
         return 1;

@@ -108,6 +108,10 @@ for ((r = 1; r <= repeats; ++r)); do
     measure updateTxt cpu wall -- sql-update "$data" orders_100k.txt
     measure updateDbf cpu wall -- sql-update "$data" orders_100k.dbf
     measure firstRow1m cpu wall -- first-row "$data" orders_1m.dbf
+    measure lookupOurs cpu wall -- lookup-ours "$data" orders_1m.dbf
+    measure lookupNative cpu wall -- lookup-native "$data" orders_1m.dbf
+    measure appends2 cpu wall -- appends "$data" orders_100k.dbf 2
+    measure appends0 cpu wall -- appends "$data" orders_100k.dbf 0
 done
 
 # Time in a readable unit.
@@ -176,6 +180,8 @@ if [[ -z ${failed[catXml]:-} ]]; then
         "$(awk -v k="$peak" -v f="$fileKb" 'BEGIN { printf "%.2f", k / f }')" "<= 3" "$verdict" ""
 fi
 row "7. UPDATE of 100k records: .txt vs the same .dbf" updateTxt updateDbf 3
+row "8. 100 lookups by an indexed key, 1M rows, vs native SQLite" lookupOurs lookupNative 2
+row "8. 100k appends: table with two tags vs without" appends2 appends0 3
 
 # The two sides of a ratio must have seen the same rows, or it compares nothing.
 check() {
@@ -194,6 +200,8 @@ done
 check joinOurs10k joinNative10k
 check joinOurs100k joinNative100k
 check updateTxt updateDbf
+check lookupOurs lookupNative
+check appends2 appends0
 echo
 echo "Medians of $repeats runs (open times: each run is itself a median of 7 opens in one process)."
 echo "Ratios use CPU time, which a busy machine does not inflate; the wall-clock ratio is shown beside."
