@@ -317,14 +317,9 @@ int runSqlOurs(const QString &dir, const QString &table, int n)
     return 0;
 }
 
-int runSqlNative(const QString &dir, const QString &table, int n)
+// Copies the records of a table into a new SQLite table T of db (not timed).
+void loadIntoSqlite(Table &t, sqlite3 *db)
 {
-    Table t;
-    t.setDatabaseName(dir);
-    t.setTableName(table);
-    t.open();
-    sqlite3 *db = nullptr;
-    sqlite3_open(":memory:", &db);
     QStringList cols, marks;
     for (const FieldDef &f : t.fields()) {
         cols << f.name;
@@ -356,6 +351,17 @@ int runSqlNative(const QString &dir, const QString &table, int n)
     }
     sqlite3_finalize(ins);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+int runSqlNative(const QString &dir, const QString &table, int n)
+{
+    Table t;
+    t.setDatabaseName(dir);
+    t.setTableName(table);
+    t.open();
+    sqlite3 *db = nullptr;
+    sqlite3_open(":memory:", &db);
+    loadIntoSqlite(t, db);
     sqlite3_stmt *st = nullptr;
     Stopwatch watch;
     sqlite3_prepare_v2(db, kStatements[n], -1, &st, nullptr);
@@ -402,37 +408,7 @@ QString indexedTable(const QString &dir, const QString &table)
         t.open();
         sqlite3 *db = nullptr;
         sqlite3_open(native.toUtf8().constData(), &db);
-        QStringList cols, marks;
-        for (const FieldDef &f : t.fields()) {
-            cols << f.name;
-            marks << QStringLiteral("?");
-        }
-        sqlite3_exec(db, QStringLiteral("CREATE TABLE T(%1)").arg(cols.join(u',')).toUtf8().constData(),
-                     nullptr, nullptr, nullptr);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt *ins = nullptr;
-        sqlite3_prepare_v2(
-            db, QStringLiteral("INSERT INTO T VALUES(%1)").arg(marks.join(u',')).toUtf8().constData(), -1,
-            &ins, nullptr);
-        for (t.first(); !t.eof(); t.next()) {
-            for (int i = 0; i < t.fieldCount(); ++i) {
-                const QVariant v = t.value(i);
-                const ValueKind kind = valueKind(t.field(i).type);
-                if (v.isNull())
-                    sqlite3_bind_null(ins, i + 1);
-                else if (kind == ValueKind::Int || kind == ValueKind::Int64 || kind == ValueKind::Bool)
-                    sqlite3_bind_int64(ins, i + 1, v.toLongLong());
-                else if (kind == ValueKind::Double || kind == ValueKind::Decimal)
-                    sqlite3_bind_double(ins, i + 1, v.toDouble());
-                else
-                    sqlite3_bind_text(ins, i + 1, valueToText(v, t.field(i).type).toUtf8().constData(), -1,
-                                      SQLITE_TRANSIENT);
-            }
-            sqlite3_step(ins);
-            sqlite3_reset(ins);
-        }
-        sqlite3_finalize(ins);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        loadIntoSqlite(t, db);
         sqlite3_exec(db, "CREATE INDEX BYNAME ON T(NAME)", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
