@@ -231,6 +231,14 @@ public:
         (void)out;
         return false;
     }
+    // True when lookup() gives records in the order SQL sorts the field's
+    // values in (NULLs first, text by its UTF-8 bytes), so that an ORDER BY
+    // on the field can take it as it is.
+    virtual bool indexOrderIsSqlOrder(int index) const
+    {
+        (void)index;
+        return false;
+    }
 };
 
 class WriterLock;

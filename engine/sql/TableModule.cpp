@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -413,18 +414,22 @@ std::uint64_t textHash(std::string_view text)
 }
 
 // A search of one of the table's own indexes: = (or IN) on its field, or
-// a range. Adds "X<index>:<ops>" to the plan, one op per argument: e for
-// =, i for IN (all values at once), g/G for > and >=, l/L for < and <=.
-// Every constraint stays SQLite's to check: the index may give more
-// records than match, never fewer.
+// a range, or an ORDER BY of its field alone. The plan is
+// "X<index>:<ops>", one op per argument: e for =, i for IN (all values at
+// once), g/G for > and >=, l/L for < and <=; then "/a<column>" or
+// "/d<column>" when the records come in the ORDER BY's order. Every
+// constraint stays SQLite's to check: the index may give more records than
+// match, never fewer.
 bool planIndexSearch(const VTable &v, sqlite3_index_info *info, qint64 rows)
 {
+    const int orderColumn = info->nOrderBy == 1 ? info->aOrderBy[0].iColumn : -1;
     struct Choice {
         int index = -1;
         double cost = 0;
         double found = 0;
         std::vector<std::pair<int, char>> args; // constraint and op
         bool unique = false;
+        bool ordered = false; // the records come in the ORDER BY's order
     } best;
     for (std::size_t n = 0; n < v.searchable.size(); ++n) {
         const SearchableIndex &s = v.searchable[n];
@@ -463,8 +468,9 @@ bool planIndexSearch(const VTable &v, sqlite3_index_info *info, qint64 rows)
         choice.index = int(n);
         choice.unique = s.unique;
         const double seek = 2 + std::log2(double(rows));
+        bool in = false;
         if (eq >= 0) {
-            const bool in = sqlite3_vtab_in(info, eq, -1) != 0;
+            in = sqlite3_vtab_in(info, eq, -1) != 0;
             choice.args.emplace_back(eq, in ? 'i' : 'e');
             choice.found = s.unique ? 1 : 4;
             if (in)
@@ -477,9 +483,21 @@ bool planIndexSearch(const VTable &v, sqlite3_index_info *info, qint64 rows)
                 choice.args.emplace_back(upper, upperOp);
             choice.found = double(rows) / (lower >= 0 && upper >= 0 ? 16 : 4);
             choice.cost = seek + choice.found;
-        } else {
+        } else if (orderColumn != s.field) {
             continue;
+        } else {
+            // The whole index in its order, instead of a scan and a sort.
+            choice.found = double(rows);
+            choice.cost = double(rows);
         }
+        // Values found by IN come in record order, not the index's.
+        try {
+            choice.ordered = orderColumn == s.field && !in && v.table->indexOrderIsSqlOrder(int(n));
+        } catch (const std::exception &) {
+            choice.ordered = false;
+        }
+        if (choice.args.empty() && !choice.ordered)
+            continue;
         if (best.index < 0 || choice.cost < best.cost)
             best = choice;
     }
@@ -495,6 +513,10 @@ bool planIndexSearch(const VTable &v, sqlite3_index_info *info, qint64 rows)
         info->aConstraintUsage[constraint].argvIndex = ++argv;
         info->aConstraintUsage[constraint].omit = 0;
         plan += op;
+    }
+    if (best.ordered) {
+        plan += (info->aOrderBy[0].desc ? "/d" : "/a") + QByteArray::number(orderColumn);
+        info->orderByConsumed = 1;
     }
     info->estimatedRows = std::max<qint64>(qint64(best.found), 1);
     info->estimatedCost = best.cost;
@@ -853,8 +875,10 @@ QVariant searchValue(sqlite3_value *value)
 bool searchIndex(VTable &v, Cursor *c, const QByteArray &plan, int argc, sqlite3_value **argv)
 {
     const int colon = plan.indexOf(':');
+    const int slash = plan.indexOf('/');
     const int index = plan.mid(1, colon - 1).toInt();
-    const QByteArray ops = plan.mid(colon + 1);
+    const QByteArray ops = plan.mid(colon + 1, slash < 0 ? -1 : slash - colon - 1);
+    const bool descending = slash >= 0 && plan.mid(slash + 1, 1) == "d";
     if (colon < 0 || ops.size() != argc)
         return false;
     std::vector<qint64> bookmarks;
@@ -915,6 +939,8 @@ bool searchIndex(VTable &v, Cursor *c, const QByteArray &plan, int argc, sqlite3
         if (at >= 0) // deleted records stay in the index
             c->ordered.push_back(at);
     }
+    if (descending)
+        std::reverse(c->ordered.begin(), c->ordered.end());
     c->index = c->ordered.empty() ? -1 : c->ordered.front();
     return true;
 }
@@ -941,11 +967,21 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *plan, int argc, sqlite3
         try {
             if (searchIndex(*v, c, parts.front(), argc, argv))
                 return SQLITE_OK;
+            // The index cannot answer: every record is scanned, and sorted
+            // here when SQLite was promised the ORDER BY's order.
+            const int slash = parts.front().indexOf('/');
+            if (slash >= 0) {
+                const std::vector<OrderTerm> order { { parts.front().mid(slash + 2).toInt(),
+                                                       parts.front().mid(slash + 1, 1) == "d" } };
+                c->ordering = true;
+                c->ordered = orderedRecords(*v->table, order, std::numeric_limits<qint64>::max());
+                c->index = c->ordered.empty() ? -1 : c->ordered.front();
+            }
         } catch (const std::exception &e) {
             setError(c->pVtab, QString::fromUtf8(e.what()));
             return SQLITE_ERROR;
         }
-        return SQLITE_OK; // the index cannot answer: every record is scanned
+        return SQLITE_OK;
     }
     for (const QByteArray &part : parts) {
         if (part.startsWith('O') && part.size() >= 3) {

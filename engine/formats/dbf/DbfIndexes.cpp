@@ -34,6 +34,9 @@ struct DbfIndexes::Tag {
     bool sound = true; // the keys read agree with the table as far as can be checked cheaply
     bool rebuild = false; // rebuilt from the records at the next flush
     bool textNumbers = false; // numeric keys stored as text (.ntx)
+    // Whether every byte of the keys last looked at is printable ASCII.
+    const KeyList *asciiChecked = nullptr;
+    bool printableAscii = false;
     std::vector<std::pair<QByteArray, std::uint32_t>> adds, removes;
 };
 
@@ -742,14 +745,14 @@ bool asciiOnly(const QString &s, bool controlsToo)
 
 } // namespace
 
-bool DbfIndexes::lookup(int searchable, const KeyRange &range, std::vector<qint64> &out) const
+DbfIndexes::Tag *DbfIndexes::searchableTag(int searchable) const
 {
     // The searchable tags in the order searchable() lists them.
-    const Tag *found = nullptr;
+    Tag *found = nullptr;
     IndexFile *owner = nullptr;
     int n = 0;
     for (IndexFile &file : m_files)
-        for (const Tag &tag : file.tags) {
+        for (Tag &tag : file.tags) {
             if (!tag.problem.isEmpty() || tag.filter || !tag.key || tag.key->singleField() < 0)
                 continue;
             const char type = m_fields[std::size_t(tag.key->singleField())].type;
@@ -765,17 +768,46 @@ bool DbfIndexes::lookup(int searchable, const KeyRange &range, std::vector<qint6
             }
         }
     if (!found)
-        return false;
+        return nullptr;
     try {
         load(*owner);
     } catch (const EngineError &e) {
         m_warnings << e.message();
-        return false;
+        return nullptr;
     }
-    Tag &tag = const_cast<Tag &>(*found);
-    if (!tag.sound || tag.rebuild)
+    if (!found->sound || found->rebuild)
+        return nullptr;
+    applyPending(found->keys, found->adds, found->removes);
+    return found;
+}
+
+bool DbfIndexes::orderedLikeSql(int searchable) const
+{
+    Tag *tag = searchableTag(searchable);
+    if (!tag)
         return false;
-    applyPending(tag.keys, tag.adds, tag.removes);
+    // A blank date is the smallest key, as NULL is SQL's smallest value.
+    if (tag->def.type == KeyType::Date)
+        return true;
+    // Text sorts as SQL sorts it only when every key is printable ASCII:
+    // beyond, the code page's byte order is not UTF-8's, and a byte below
+    // the space would sort before the padding.
+    if (tag->def.type != KeyType::Character || !m_codec.asciiCompatible())
+        return false;
+    if (tag->asciiChecked != tag->keys.get()) {
+        tag->asciiChecked = tag->keys.get();
+        tag->printableAscii = std::all_of(tag->keys->keys.begin(), tag->keys->keys.end(),
+                                          [](char c) { return c >= 0x20 && c < 0x7F; });
+    }
+    return tag->printableAscii;
+}
+
+bool DbfIndexes::lookup(int searchable, const KeyRange &range, std::vector<qint64> &out) const
+{
+    Tag *found = searchableTag(searchable);
+    if (!found)
+        return false;
+    Tag &tag = *found;
     const KeyList &keys = *tag.keys;
     const int length = keys.keyLength;
 

@@ -82,6 +82,8 @@ public:
     };
     std::vector<Searchable> searchable() const;
     bool lookup(int searchable, const KeyRange &range, std::vector<qint64> &out) const;
+    // Is the tag's key order SQL's order of its field's values?
+    bool orderedLikeSql(int searchable) const;
 
     // Adds an index and writes its file; the table's records are read
     // through the record source. Throws EngineError, leaving the files as
@@ -110,6 +112,9 @@ private:
     void openFile(const QString &path, index::IndexKind kind, bool production);
     void load(IndexFile &file) const; // reads the keys, checks them, applies pending changes
     void ensureLoaded() const;
+    // A searchable tag, read, sound and with its pending changes merged; null
+    // when it cannot be searched.
+    Tag *searchableTag(int searchable) const;
     void rebuild(IndexFile &file) const;
     bool keyOf(const Tag &tag, const char *record, QByteArray &key) const;
     void writeMarker();

@@ -672,26 +672,32 @@ std::vector<SearchableIndex> DbfTable::searchableIndexes() const
     return out;
 }
 
-bool DbfTable::lookup(int index, const KeyRange &range, std::vector<qint64> &out) const
+int DbfTable::searchableTag(int index) const
 {
-    const std::vector<SearchableIndex> mine = searchableIndexes();
-    if (index < 0 || std::size_t(index) >= mine.size())
-        return false;
     // The n-th searchable index of the table is the n-th of the indexes
     // whose field is a column; find its place among all of them.
     const std::vector<DbfIndexes::Searchable> all = m_indexes->searchable();
-    int n = -1;
-    for (std::size_t i = 0, seen = 0; i < all.size(); ++i) {
+    for (std::size_t i = 0, seen = 0; index >= 0 && i < all.size(); ++i) {
         const auto column = std::find_if(m_columns.begin(), m_columns.end(),
                                          [&](const Column &c) { return c.descriptor == all[i].descriptor; });
         if (column == m_columns.end() || column->nullBit >= 0)
             continue;
-        if (int(seen++) == index) {
-            n = int(i);
-            break;
-        }
+        if (int(seen++) == index)
+            return int(i);
     }
+    return -1;
+}
+
+bool DbfTable::lookup(int index, const KeyRange &range, std::vector<qint64> &out) const
+{
+    const int n = searchableTag(index);
     return n >= 0 && m_indexes->lookup(n, range, out);
+}
+
+bool DbfTable::indexOrderIsSqlOrder(int index) const
+{
+    const int n = searchableTag(index);
+    return n >= 0 && m_indexes->orderedLikeSql(n);
 }
 
 void DbfTable::writeTableFlags(std::uint8_t flags)

@@ -54,6 +54,7 @@ public:
     std::vector<IndexInfo> indexes(bool countKeys) const override;
     std::vector<SearchableIndex> searchableIndexes() const override;
     bool lookup(int index, const KeyRange &range, std::vector<qint64> &out) const override;
+    bool indexOrderIsSqlOrder(int index) const override;
 
     // Adds an index (see DbfIndexes::create), setting the table's
     // production index flag with its first tag.
@@ -72,6 +73,8 @@ public:
 
 private:
     qint64 physicalRecordCount() const override { return m_physicalCount; }
+    // The place among DbfIndexes::searchable() of searchable index n; -1 for none.
+    int searchableTag(int index) const;
     const char *physicalRecord(qint64 physical) const override { return recordBytes(physical); }
     // The live record counts another table over the same unchanged file
     // found (after countRecords()), and keeping this table's for the next.
