@@ -713,23 +713,33 @@ std::vector<IndexInfo> DbfIndexes::infos(bool countKeys) const
     return out;
 }
 
+bool DbfIndexes::isSearchable(const Tag &tag) const
+{
+    // A tag over one field, of every record, whose keys are that field's
+    // values as they are.
+    if (!tag.problem.isEmpty() || tag.filter || !tag.key || tag.key->singleField() < 0)
+        return false;
+    const char type = m_fields[std::size_t(tag.key->singleField())].type;
+    switch (tag.def.type) {
+    case KeyType::Character:
+        return type == 'C';
+    case KeyType::Date:
+        return type == 'D';
+    case KeyType::Numeric:
+        return QByteArrayView("NFIBY").contains(type);
+    case KeyType::Logical:
+        break;
+    }
+    return false;
+}
+
 std::vector<DbfIndexes::Searchable> DbfIndexes::searchable() const
 {
     std::vector<Searchable> out;
-    for (const IndexFile &file : m_files) {
-        for (const Tag &tag : file.tags) {
-            if (!tag.problem.isEmpty() || tag.filter || !tag.key || tag.key->singleField() < 0)
-                continue;
-            const int descriptor = tag.key->singleField();
-            const char type = m_fields[std::size_t(descriptor)].type;
-            const bool fits = tag.def.type == KeyType::Character ? type == 'C'
-                : tag.def.type == KeyType::Date                  ? type == 'D'
-                : tag.def.type == KeyType::Numeric               ? QByteArrayView("NFIBY").contains(type)
-                                                                 : false;
-            if (fits)
-                out.push_back({ descriptor, tag.def.unique, tag.def.name });
-        }
-    }
+    for (const IndexFile &file : m_files)
+        for (const Tag &tag : file.tags)
+            if (isSearchable(tag))
+                out.push_back({ tag.key->singleField(), tag.def.unique, tag.def.name });
     return out;
 }
 
@@ -753,14 +763,7 @@ DbfIndexes::Tag *DbfIndexes::searchableTag(int searchable) const
     int n = 0;
     for (IndexFile &file : m_files)
         for (Tag &tag : file.tags) {
-            if (!tag.problem.isEmpty() || tag.filter || !tag.key || tag.key->singleField() < 0)
-                continue;
-            const char type = m_fields[std::size_t(tag.key->singleField())].type;
-            const bool fits = tag.def.type == KeyType::Character ? type == 'C'
-                : tag.def.type == KeyType::Date                  ? type == 'D'
-                : tag.def.type == KeyType::Numeric               ? QByteArrayView("NFIBY").contains(type)
-                                                                 : false;
-            if (!fits)
+            if (!isSearchable(tag))
                 continue;
             if (n++ == searchable) {
                 found = &tag;

@@ -115,6 +115,7 @@ private:
     // A searchable tag, read, sound and with its pending changes merged; null
     // when it cannot be searched.
     Tag *searchableTag(int searchable) const;
+    bool isSearchable(const Tag &tag) const;
     void rebuild(IndexFile &file) const;
     bool keyOf(const Tag &tag, const char *record, QByteArray &key) const;
     void writeMarker();

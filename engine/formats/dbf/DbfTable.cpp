@@ -658,17 +658,30 @@ std::vector<IndexInfo> DbfTable::indexes(bool countKeys) const
     return m_indexes->infos(countKeys);
 }
 
-std::vector<SearchableIndex> DbfTable::searchableIndexes() const
+// The columns of the fields the indexes search, one per
+// DbfIndexes::searchable() entry; -1 for a field that is no column or that
+// reads as null when blank (VFP nullable fields: an index has no key for
+// null).
+std::vector<int> DbfTable::searchableColumns() const
 {
-    std::vector<SearchableIndex> out;
+    std::vector<int> out;
     for (const DbfIndexes::Searchable &s : m_indexes->searchable()) {
         const auto column = std::find_if(m_columns.begin(), m_columns.end(),
                                          [&](const Column &c) { return c.descriptor == s.descriptor; });
-        // A field that reads as null when blank (VFP nullable fields) has no
-        // key for null: only other fields are searched by their index.
-        if (column != m_columns.end() && column->nullBit < 0)
-            out.push_back({ int(column - m_columns.begin()), s.unique, s.name });
+        out.push_back(column != m_columns.end() && column->nullBit < 0 ? int(column - m_columns.begin())
+                                                                       : -1);
     }
+    return out;
+}
+
+std::vector<SearchableIndex> DbfTable::searchableIndexes() const
+{
+    std::vector<SearchableIndex> out;
+    const std::vector<DbfIndexes::Searchable> all = m_indexes->searchable();
+    const std::vector<int> columns = searchableColumns();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (columns[i] >= 0)
+            out.push_back({ columns[i], all[i].unique, all[i].name });
     return out;
 }
 
@@ -676,15 +689,10 @@ int DbfTable::searchableTag(int index) const
 {
     // The n-th searchable index of the table is the n-th of the indexes
     // whose field is a column; find its place among all of them.
-    const std::vector<DbfIndexes::Searchable> all = m_indexes->searchable();
-    for (std::size_t i = 0, seen = 0; index >= 0 && i < all.size(); ++i) {
-        const auto column = std::find_if(m_columns.begin(), m_columns.end(),
-                                         [&](const Column &c) { return c.descriptor == all[i].descriptor; });
-        if (column == m_columns.end() || column->nullBit >= 0)
-            continue;
-        if (int(seen++) == index)
+    const std::vector<int> columns = searchableColumns();
+    for (std::size_t i = 0, seen = 0; index >= 0 && i < columns.size(); ++i)
+        if (columns[i] >= 0 && int(seen++) == index)
             return int(i);
-    }
     return -1;
 }
 

@@ -75,6 +75,7 @@ private:
     qint64 physicalRecordCount() const override { return m_physicalCount; }
     // The place among DbfIndexes::searchable() of searchable index n; -1 for none.
     int searchableTag(int index) const;
+    std::vector<int> searchableColumns() const;
     const char *physicalRecord(qint64 physical) const override { return recordBytes(physical); }
     // The live record counts another table over the same unchanged file
     // found (after countRecords()), and keeping this table's for the next.
