@@ -1,5 +1,7 @@
 #include "ClientMenu.h"
 
+#include "create/CreateNewTableDlg.h"
+
 #include "Artwork.h"
 #include "about.h"
 
@@ -580,6 +582,13 @@ void TMainForm::setSQLData(TSQLData *sqlData)
     SQLData = sqlData;
     DBNavigator1->setDataSource(sqlData ? &sqlData->SQLSource : nullptr);
     createSQLEditor();
+}
+
+void TMainForm::setNewTableCreator(TCreateNewBDETable *creator)
+{
+    CreateNewBDETable = creator;
+    command(cmd::CreateNewTable)->setHandler([this] { CreateNewBDETable->Execute(); });
+    command(cmd::NewXMLDocument)->setHandler([this] { CreateNewBDETable->Execute(QStringLiteral("XML Table")); });
 }
 
 void TMainForm::bindHandlers()

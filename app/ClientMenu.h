@@ -34,6 +34,7 @@ class TextSearch;
 
 class TAboutBox;
 class TBDETableForm;
+class TCreateNewBDETable;
 class TEditSQLForm;
 class TFindDialog;
 class TReplaceDialog;
@@ -66,6 +67,10 @@ public:
     TTableData *TableData = nullptr;
     void setSQLData(TSQLData *sqlData); // also binds DBNavigator1, and creates EditSQLForm
     TEditSQLForm *EditSQLForm = nullptr; // the SQL editor, made once with the query module
+    // The start of creating a table; also gives "Create new table" and
+    // "XML Document" their behaviour.
+    TCreateNewBDETable *CreateNewBDETable = nullptr;
+    void setNewTableCreator(TCreateNewBDETable *creator);
 
     // --- Controls, top to bottom -------------------------------------------
     QMenu *TableMenu, *EditMenu, *SearchMenu, *ViewMenu, *ViewTableMenu, *ControlBarsMenu, *ToolsMenu,

@@ -3,6 +3,14 @@
 #include "ClientMenu.h"
 #include "about.h"
 
+#include "create/CreateNewTableDlg.h"
+#include "create/FoxProIndexesDlg.h"
+#include "create/NewTable.h"
+#include "create/SaveFoxProIndexDlg.h"
+#include "create/SaveParadoxIndexDlg.h"
+#include "create/SavedBaseIndexDlg.h"
+#include "create/SecondaryIndexesDlg.h"
+#include "create/dBaseIndexesDlg.h"
 #include "query/SQLDataModule.h"
 #include "tables/TableDataModule.h"
 
@@ -15,6 +23,23 @@ TProgram::TProgram()
     m_mainForm->setSQLData(m_sqlData.get());
     m_tableData = std::make_unique<TTableData>();
     m_mainForm->TableData = m_tableData.get();
+
+    // The table creation windows, owned by the main window (which goes
+    // before the table data module they use).
+    TMainForm *main = m_mainForm.get();
+    auto *newTable = new TNewTableForm(*m_tableData, main);
+    newTable->OpenCreatedTable = [main](const QString &path) {
+        main->tableChoice().chooseFile(path);
+        main->OpenBDETable();
+    };
+    main->setNewTableCreator(new TCreateNewBDETable(*newTable, main));
+    auto *saveDBase = new TSavedBaseIndexFormDlg(*newTable, main);
+    auto *dbase = new TdBaseIndexFormDlg(*newTable, *saveDBase, main);
+    auto *saveFoxPro = new TSaveFoxProIndexFormDlg(*newTable, main);
+    auto *foxPro = new TFoxProIndexFormDlg(*newTable, *saveFoxPro, main);
+    auto *saveParadox = new TSaveParadoxIndexForm(*newTable, main);
+    auto *paradox = new TSecondaryIndexFormDlg(*newTable, *saveParadox, main);
+    newTable->setIndexDialogs(paradox, dbase, foxPro);
 }
 
 TProgram::~TProgram()

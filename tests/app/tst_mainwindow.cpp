@@ -145,12 +145,12 @@ void TestMainWindow::commandTable_data()
     };
     const Row rows[] = {
         { "AliasManager", "Tables", "&Alias Manager", "Alias Manager", "Alt+A", false },
-        { "CreateNewTable", "Tables", "Create new &table", "Create new table", "Alt+L", false },
+        { "CreateNewTable", "Tables", "Create new &table", "Create new table", "Alt+L", true },
         { "NewDBASETable", "Tables", "DBASE Table", "", "", false },
         { "NewParadoxTable", "Tables", "Paradox Table", "", "", false },
         { "NewASCIITable", "Tables", "ASCII Table", "", "", false },
         { "NewSQLTable", "Tables", "SQL Table", "", "", false },
-        { "NewXMLDocument", "Tables", "XML Document", "", "", false },
+        { "NewXMLDocument", "Tables", "XML Document", "", "", true },
         { "LoadTableFromFile", "Tables", "Load from file", "Load Table", "Alt+O", true },
         { "LoadBDETable", "Tables", "Local Table", "Load Local Table", "", true },
         { "LoadSQLTable", "Tables", "SQL Table", "Load SQL Table", "", true },
@@ -275,7 +275,10 @@ void TestMainWindow::menus()
     const QMenu *save = subMenu(form->TableMenu, QStringLiteral("Save to file"));
     QVERIFY(save->actions().at(0)->isEnabled());
     QVERIFY(!save->actions().at(1)->isEnabled());
-    QVERIFY(!subMenu(form->TableMenu, QStringLiteral("Create new &table"))->actions().at(0)->isEnabled());
+    const QMenu *create = subMenu(form->TableMenu, QStringLiteral("Create new &table"));
+    QVERIFY(create->actions().at(0)->isEnabled());
+    QVERIFY(!create->actions().at(1)->isEnabled()); // "SQL Table" has no behaviour
+    QVERIFY(create->actions().at(2)->isEnabled());
 
     QCOMPARE(captions(form->EditMenu),
              QStringList({ "&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Delete" }));
