@@ -133,6 +133,7 @@ TNewTableForm::TNewTableForm(TTableData &tableData, QWidget *parent) : QDialog(p
 
 TNewTableForm::~TNewTableForm()
 {
+    qApp->removeEventFilter(this);
     // The grids let go of the data sets before these go.
     m_tableSource.setDataSet(nullptr);
     m_fieldsSource.setDataSet(nullptr);
@@ -219,7 +220,9 @@ void TNewTableForm::buildControls()
     FieldsGrid = named(new qvx::ui::DBGrid, QStringLiteral("FieldsGrid"));
     FieldsGrid->setMinimumHeight(208);
     FieldsGrid->setDataSource(&m_fieldsSource);
-    FieldsGrid->installEventFilter(this);
+    // The grid's keys and those of the cell editors that come and go on it
+    // are seen application-wide.
+    qApp->installEventFilter(this);
     topLayout->addWidget(FieldsGrid, 1);
     SizeHint = named(new QLabel, QStringLiteral("SizeHint"));
     SizeHint->setWordWrap(true);
@@ -275,6 +278,7 @@ void TNewTableForm::buildControls()
     StatusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     StatusLine->setContentsMargins(6, 2, 6, 2);
     StatusLine->setFrameShape(QFrame::StyledPanel);
+    StatusLine->setWordWrap(true);
     outer->addWidget(StatusLine);
 }
 
@@ -346,6 +350,10 @@ void TNewTableForm::presentFieldList()
             FieldsGrid->column(i).titleAlignment = Qt::AlignCenter;
     }
     FieldsGrid->fieldColumn(kIsIndexed).pickList = { QStringLiteral("NO"), QStringLiteral("YES") };
+    // All four columns in view: the type column need not show its full width.
+    const int widths[] = { 112, 136, 70, 66 };
+    for (int i = 0; i < 4 && i < FieldsGrid->columnCount(); ++i)
+        FieldsGrid->setColumnWidth(i, widths[i]);
     updateSizeHint();
 }
 
@@ -517,24 +525,44 @@ bool TNewTableForm::FieldsGridKeyPress(QChar key)
     return true;
 }
 
+void TNewTableForm::keyPressEvent(QKeyEvent *event)
+{
+    // Escape ends an edit in the grids; it does not close the window (Exit
+    // and the close box do), so a second press cannot lose the user's place.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 bool TNewTableForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == FieldsGrid && event->type() == QEvent::KeyPress && !FieldsGrid->isEditing()
-        && SystemDataSet.isOpen()) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Tab and Escape keep their meaning (leave the cell, drop the edit);
-        // every other character typed into these two columns is taken.
-        const QString text = key->text();
-        if (text.size() == 1 && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
-            && key->key() != Qt::Key_Escape
-            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-            bool taken = false;
-            qvx::ui::guarded(this, [&] { taken = FieldsGridKeyPress(text.front()); });
-            if (taken)
-                return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
+    if (event->type() != QEvent::KeyPress || !SystemDataSet.isOpen())
+        return QDialog::eventFilter(watched, event);
+    // Keys reach the grid itself, or the cell editor open on it (Tab opens
+    // one on the next cell): both are taken in the two lettered columns.
+    auto *widget = qobject_cast<QWidget *>(watched);
+    const bool onGrid = watched == FieldsGrid && !FieldsGrid->isEditing();
+    const bool inEditor
+        = !onGrid && widget && FieldsGrid->isEditing() && FieldsGrid->viewport()->isAncestorOf(widget);
+    if (!onGrid && !inEditor)
+        return QDialog::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    // Tab and Escape keep their meaning (leave the cell, drop the edit);
+    // every other character typed into these two columns is taken.
+    const QString text = key->text();
+    const int column = FieldsGrid->selectedField();
+    if (text.size() != 1 || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab
+        || key->key() == Qt::Key_Escape || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        || (column != FieldTypeColumn && column != IsIndexedColumn))
+        return QDialog::eventFilter(watched, event);
+    qvx::ui::guarded(this, [&] {
+        if (inEditor)
+            FieldsGrid->finishEditing();
+        FieldsGridKeyPress(text.front());
+    });
+    return true;
 }
 
 int TNewTableForm::TypeCode(int kind, const QString &typeName) const
@@ -605,6 +633,9 @@ void TNewTableForm::InsertFieldsExecute()
     // Posted as it is, so the empty row stays where the user put it.
     SystemDataSet.setValue(FieldNameColumn, QStringLiteral(""));
     SystemDataSet.post();
+    // Ready for the new field's name.
+    FieldsGrid->setFocus();
+    FieldsGrid->setCurrentCell(int(SystemDataSet.recNo() - 1), FieldNameColumn);
 }
 
 void TNewTableForm::DeleteFieldsExecute()

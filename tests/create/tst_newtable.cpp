@@ -180,6 +180,28 @@ private slots:
         QVERIFY(services.errors().isEmpty());
     }
 
+    // A cell editor open on the type column (as Tab opens one) takes the
+    // shortcuts too; on the name column it edits as usual.
+    void shortcutsInOpenEditor()
+    {
+        ScriptedServices services;
+        form().SetNewTableKind(TNewTableForm::ParadoxKind);
+        form().SetFieldTypes({ QStringLiteral("Alpha"), QStringLiteral("Date") });
+        setRows({ { "A", "Alpha", "", "" } });
+        form().show();
+        form().FieldsGrid->setCurrentCell(0, TNewTableForm::FieldTypeColumn);
+        form().FieldsGrid->edit(form().FieldsGrid->currentIndex());
+        QVERIFY(form().FieldsGrid->isEditing());
+        auto *editor = form().FieldsGrid->viewport()->findChild<QComboBox *>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, '$');
+        QVERIFY(!form().FieldsGrid->isEditing());
+        QCOMPARE(form().SystemDataSet.text(TNewTableForm::FieldTypeColumn), QStringLiteral("$(Money)"));
+        form().SystemDataSet.post();
+        form().hide();
+        QCOMPARE(services.errors(), QStringList {});
+    }
+
     // Names are made unique in row order; an empty name is refused.
     void fieldNames_data()
     {
