@@ -3,28 +3,14 @@
 // for the next use.
 #pragma once
 
-#include "create/IndexHost.h"
+#include "create/IndexNameDlg.h"
 
-#include <QDialog>
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-class TSaveParadoxIndexForm : public QDialog {
+class TSaveParadoxIndexForm : public TIndexNameDlg {
     Q_OBJECT
 public:
     explicit TSaveParadoxIndexForm(TNewTableIndexHost &host, QWidget *parent = nullptr);
 
-    QLabel *IndexNameLabel;
-    QLineEdit *EditIndexName;
-    QPushButton *OKBtn;
-    QPushButton *CancelBtn;
-
-    // Shows the dialog; on OK records definition (its fields and options)
-    // under the name typed and returns true. Cancel records nothing.
-    bool Execute(DBIndexList definition);
-
-private:
-    TNewTableIndexHost &m_host;
+    // Shows the dialog; on OK records definition under the name typed and
+    // returns true. Cancel records nothing.
+    bool Execute(DBIndexList definition) { return Confirm(std::move(definition)); }
 };
