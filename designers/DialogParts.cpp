@@ -1,0 +1,89 @@
+#include "DialogParts.h"
+
+#include "engine/EngineError.h"
+#include "ui/Named.h"
+#include "ui/Services.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace qvx::designers {
+
+namespace {
+
+class EnterKeyFilter : public QObject {
+public:
+    EnterKeyFilter(QObject *parent, std::function<void()> action)
+        : QObject(parent), m_action(std::move(action))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return QObject::eventFilter(watched, event);
+        if (m_action)
+            m_action();
+        return true;
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+} // namespace
+
+int runDialog(QDialog &dialog)
+{
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    return qvx::ui::Services::current().runModal(dialog);
+}
+
+void onEnterKey(QLineEdit *edit, std::function<void()> action)
+{
+    edit->installEventFilter(new EnterKeyFilter(edit, std::move(action)));
+}
+
+void fitNumberBox(QLineEdit *edit)
+{
+    const int text = edit->fontMetrics().horizontalAdvance(QStringLiteral("-0000000"));
+    edit->setFixedWidth(text + 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
+}
+
+QGroupBox *radioGroup(QDialog &dialog, const QString &title, const QStringList &items,
+                      const QString &groupName, QButtonGroup *&choice, const QString &choiceName)
+{
+    auto *group = qvx::ui::named(new QGroupBox(title, &dialog), groupName);
+    choice = qvx::ui::named(new QButtonGroup(&dialog), choiceName);
+    auto *column = new QVBoxLayout(group);
+    for (int id = 0; id < items.size(); ++id) {
+        auto *item = new QRadioButton(items.at(id), group);
+        choice->addButton(item, id);
+        column->addWidget(item);
+    }
+    choice->button(0)->setChecked(true);
+    return group;
+}
+
+int integerOf(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok)
+        throw qvx::EngineError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+} // namespace qvx::designers

@@ -1,0 +1,39 @@
+// Pieces the alignment, size and scaling dialogs share: showing one with the
+// normal arrow, the Enter key taken by a text box itself, and a box's text
+// read as an integer.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QButtonGroup;
+class QDialog;
+class QGroupBox;
+class QLineEdit;
+
+namespace qvx::designers {
+
+// Drops every override cursor (so the dialog shows the normal arrow) and
+// runs the dialog modally through the services; returns its result code.
+int runDialog(QDialog &dialog);
+
+// Return and Enter typed in edit run action (an empty one swallows the key);
+// either way the key never reaches the dialog's default button.
+void onEnterKey(QLineEdit *edit, std::function<void()> action);
+
+// Narrows a text box to what a number of a few digits needs.
+void fitNumberBox(QLineEdit *edit);
+
+// A group box titled title holding one radio item per entry of items, the
+// items in choice (made here, owned by dialog) with ids from 0 in order;
+// the first is checked. Both are named: groupName and choiceName.
+QGroupBox *radioGroup(QDialog &dialog, const QString &title, const QStringList &items,
+                      const QString &groupName, QButtonGroup *&choice, const QString &choiceName);
+
+// The text as an integer, as QString::toInt reads it; throws EngineError
+// "'<text>' is not a valid integer value" when it is none.
+int integerOf(const QString &text);
+
+} // namespace qvx::designers
