@@ -604,6 +604,7 @@ void TMainForm::bindHandlers()
     on(cmd::CreateSQLTable, [this] { CreateSQLTableExecute(); });
     on(cmd::SelectManagerType, [this] { SelectManagerTypeExecute(); });
     bindSQLEditorCommands();
+    bindDesignerCommands();
 
     on(cmd::PageSetup, [this] { Services::current().printerSetupDialog(this); });
     on(cmd::Print, [this] { Services::current().printDialog(this); });

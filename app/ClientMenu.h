@@ -33,6 +33,10 @@ class TextSearch;
 } // namespace qvx::ui
 
 class TAboutBox;
+class TAlignmentFormDlg;
+class TQueryFormDesigner;
+class TScaleFormDlg;
+class TSizeFormDlg;
 class TBDETableForm;
 class TCreateNewBDETable;
 class TEditSQLForm;
@@ -71,6 +75,10 @@ public:
     // "XML Document" their behaviour.
     TCreateNewBDETable *CreateNewBDETable = nullptr;
     void setNewTableCreator(TCreateNewBDETable *creator);
+    // The layout dialogs the form designers use, made once at start-up.
+    TAlignmentFormDlg *AlignmentDlg = nullptr;
+    TSizeFormDlg *SizeDlg = nullptr;
+    TScaleFormDlg *ScaleDlg = nullptr;
 
     // --- Controls, top to bottom -------------------------------------------
     QMenu *TableMenu, *EditMenu, *SearchMenu, *ViewMenu, *ViewTableMenu, *ControlBarsMenu, *ToolsMenu,
@@ -112,6 +120,9 @@ public:
     TBDETableForm *OpenBDETable();
     TSQLTableForm *OpenSQLTable();
     TXMLTableForm *OpenXMLDocument();
+    // Opens a new search (or result) form designer over the working query;
+    // null when there is no query module.
+    TQueryFormDesigner *OpenDesigner(bool search);
     // Opens a child window of the kind given on source. The window stays,
     // empty, when opening fails (the error is thrown on).
     qvx::ui::ChildWindow *openDocument(qvx::DocumentKind kind,
@@ -186,6 +197,8 @@ private:
     void SelectManagerTypeExecute();
     // "SQL Editor" and "Add Table" (EditSQLCommands.cpp).
     void bindSQLEditorCommands();
+    // "Search Manager" and "Result Manager" (DesignerCommands.cpp).
+    void bindDesignerCommands();
     void SQLEditorExecute(bool reset);
     void createSQLEditor();
     void SelectCellsExecute();

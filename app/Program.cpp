@@ -11,6 +11,9 @@
 #include "create/SavedBaseIndexDlg.h"
 #include "create/SecondaryIndexesDlg.h"
 #include "create/dBaseIndexesDlg.h"
+#include "designers/AlignmentDlg.h"
+#include "designers/ScaleDlg.h"
+#include "designers/SizeDlg.h"
 #include "query/SQLDataModule.h"
 #include "tables/TableDataModule.h"
 
@@ -40,6 +43,11 @@ TProgram::TProgram()
     auto *saveParadox = new TSaveParadoxIndexForm(*newTable, main);
     auto *paradox = new TSecondaryIndexFormDlg(*newTable, *saveParadox, main);
     newTable->setIndexDialogs(paradox, dbase, foxPro);
+
+    // The form designers' layout dialogs.
+    main->AlignmentDlg = new TAlignmentFormDlg(main);
+    main->SizeDlg = new TSizeFormDlg(main);
+    main->ScaleDlg = new TScaleFormDlg(main);
 }
 
 TProgram::~TProgram()

@@ -22,7 +22,7 @@ const QLatin1String routedCommands[] = {
     qvx::cmd::CenterAlign,    qvx::cmd::RightAlign,      qvx::cmd::FontName,       qvx::cmd::FontSize,
     qvx::cmd::FontColor,      qvx::cmd::BgColor,         qvx::cmd::ViewMemo,       qvx::cmd::ViewPicture,
     qvx::cmd::ConvertToExcel, qvx::cmd::ConvertToHTML,   qvx::cmd::ViewTableMemo,  qvx::cmd::ViewTablePicture,
-    qvx::cmd::ViewDetails,    qvx::cmd::SaveTableToFile, qvx::cmd::ChooseCodePage,
+    qvx::cmd::ViewDetails,    qvx::cmd::SaveTableToFile, qvx::cmd::ChooseCodePage, qvx::cmd::CreateManager,  qvx::cmd::FindRecord,
 };
 
 } // namespace

@@ -34,6 +34,12 @@ public:
     // search; RunSelect starts the count again.
     int ConditionCount() const { return m_conditionCount; }
     void CountCondition() { ++m_conditionCount; }
+    // A new search: no conditions counted and WhereList empty.
+    void ClearConditions()
+    {
+        m_conditionCount = 0;
+        m_lists[Where].clear();
+    }
 
     // Empties all nine working lists.
     void ClearLists();
