@@ -60,6 +60,7 @@ void TQueryFormDesigner::PopulateFromQuery()
     int k = 0;
     for (const qvx::FieldDef &field : query.fields())
         y = placeField(field, y, k);
+    QueryLaidOut();
 }
 
 void TQueryFormDesigner::dress(QWidget *live, const smControls &record, bool background)
@@ -81,6 +82,8 @@ QWidget *TQueryFormDesigner::liveCaption(const smControls &record)
     auto *label = new QLabel(record.Caption, this);
     label->setObjectName(QStringLiteral("Live") + record.ControlName);
     dress(label, record, false);
+    // Opaque, so that it covers the painted caption it replaces.
+    label->setAutoFillBackground(true);
     return label;
 }
 

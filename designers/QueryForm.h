@@ -39,6 +39,8 @@ protected:
     // Places the design controls of one field at y and returns the next y;
     // k counts the controls made so far (for their names).
     virtual int placeField(const qvx::FieldDef &field, int y, int &k) = 0;
+    // Called once the open working query's fields are laid out.
+    virtual void QueryLaidOut() { }
     // The live control a record becomes.
     virtual QWidget *buildLive(const smControls &record) = 0;
     // A record for a control of kind at (left, top), size w x h, from CurrentProps.

@@ -72,5 +72,27 @@ void TSearchManagerDlg::RunSearch()
         box->clear();
         m_sqlData.CountCondition();
     }
-    m_sqlData.RunSelect();
+    if (!m_sqlData.SelectList().isEmpty() && !m_sqlData.FromList().isEmpty()) {
+        m_sqlData.RunSelect();
+    } else if (!m_select.isEmpty() && !m_from.isEmpty()) {
+        m_sqlData.ClearList(TSQLData::Select);
+        m_sqlData.ClearList(TSQLData::From);
+        m_sqlData.append(TSQLData::Select, m_select);
+        m_sqlData.append(TSQLData::From, m_from);
+        m_sqlData.RunSelect();
+    } else if (!m_statement.isEmpty()) {
+        m_sqlData.RunSelectOver(m_statement);
+    } else {
+        m_sqlData.RunSelect(); // reports that there is nothing to select from
+    }
+}
+
+void TSearchManagerDlg::QueryLaidOut()
+{
+    if (!m_sqlData.SelectList().isEmpty() && !m_sqlData.FromList().isEmpty()) {
+        m_select = m_sqlData.SelectList();
+        m_from = m_sqlData.FromList();
+    } else {
+        m_statement = m_sqlData.Query.sqlLines();
+    }
 }

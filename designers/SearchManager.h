@@ -20,15 +20,23 @@ public:
     void runCommand(const QString &command) override;
 
     // "FindRecord": each filled search box adds its conditions (joined by
-    // AND) and is emptied; then the statement runs.
+    // AND) and is emptied; then the statement runs. The main window empties
+    // the working lists whenever it becomes active, so when they hold no
+    // SELECT and FROM lines by then, the statement the form was laid out
+    // over is searched instead of none.
     void RunSearch();
     // The search boxes, in creation order.
     QList<QLineEdit *> SearchBoxes() const { return m_searchBoxes; }
 
 protected:
+    // Remembers the statement the form was laid out over (see RunSearch).
+    void QueryLaidOut() override;
     int placeField(const qvx::FieldDef &field, int y, int &k) override;
     QWidget *buildLive(const smControls &record) override;
 
 private:
     QList<QLineEdit *> m_searchBoxes;
+    // The statement the form was laid out over: its SELECT and FROM lines
+    // when the working lists held them, else its text.
+    QStringList m_select, m_from, m_statement;
 };

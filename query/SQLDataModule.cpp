@@ -83,13 +83,34 @@ void TSQLData::RunSelect()
         Query.addSQL(QStringLiteral("FROM"));
         addList(FromList(), true);
     }
-    if (!WhereList().isEmpty()) {
-        Query.addSQL(QString());
-        Query.addSQL(QStringLiteral("WHERE"));
-        Query.addSQL(QStringLiteral("("));
-        addList(WhereList(), false);
-        Query.addSQL(QStringLiteral(")"));
-    }
+    addWhere();
+    Query.execSQL();
+    Query.open();
+    m_conditionCount = 0;
+}
+
+void TSQLData::addWhere()
+{
+    if (WhereList().isEmpty())
+        return;
+    Query.addSQL(QString());
+    Query.addSQL(QStringLiteral("WHERE"));
+    Query.addSQL(QStringLiteral("("));
+    for (const QString &line : WhereList())
+        Query.addSQL(QStringLiteral("  ") + line);
+    Query.addSQL(QStringLiteral(")"));
+}
+
+void TSQLData::RunSelectOver(const QStringList &statement)
+{
+    Query.close();
+    Query.clearSQL();
+    Query.addSQL(QStringLiteral("SELECT *"));
+    Query.addSQL(QStringLiteral("FROM ("));
+    for (const QString &line : statement)
+        Query.addSQL(line);
+    Query.addSQL(QStringLiteral(")"));
+    addWhere();
     Query.execSQL();
     Query.open();
     m_conditionCount = 0;

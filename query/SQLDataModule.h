@@ -34,6 +34,8 @@ public:
     // search; RunSelect starts the count again.
     int ConditionCount() const { return m_conditionCount; }
     void CountCondition() { ++m_conditionCount; }
+    // Empties one working list.
+    void ClearList(WorkingList which) { m_lists[which].clear(); }
     // A new search: no conditions counted and WhereList empty.
     void ClearConditions()
     {
@@ -52,8 +54,14 @@ public:
     // Replaces the working query's text by the statement the lists make,
     // runs it once, opens its result and resets ConditionCount.
     void RunSelect();
+    // Runs statement (a whole SELECT) with WhereList's conditions applied to
+    // its result: SELECT * FROM (statement) WHERE (...). For a search over a
+    // statement whose lists are gone.
+    void RunSelectOver(const QStringList &statement);
 
 private:
+    void addWhere(); // the WHERE part from WhereList, when it has lines
+
     QStringList m_lists[WorkingListCount];
     int m_conditionCount = 0;
 };

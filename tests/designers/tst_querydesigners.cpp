@@ -154,6 +154,7 @@ private slots:
         auto *caption = search.findChild<QLabel *>(QStringLiteral("LiveLabel2"));
         QVERIFY(caption);
         QCOMPARE(caption->text(), QStringLiteral("Name"));
+        QVERIFY(caption->autoFillBackground()); // covers the painted caption underneath
 
         auto *name = result.findChild<ui::DBEdit *>(QStringLiteral("LiveEdit2"));
         auto *note = result.findChild<ui::DBMemo *>(QStringLiteral("LiveMemo6"));
@@ -193,15 +194,49 @@ private slots:
         QCOMPARE(services.errors(), QStringList {});
     }
 
-    // A failing statement leaves the normal cursor and empties the boxes read.
-    void failedSearchRestoresCursor()
+    // The main window empties the working lists whenever it becomes active
+    // (after the SQL editor closes, say): a search still runs over the
+    // statement the form was laid out over, from its lists or its text.
+    void searchAfterListsEmptied_data()
     {
+        QTest::addColumn<bool>("emptiedBeforeLayout");
+        QTest::newRow("lists kept at layout") << false;
+        QTest::newRow("lists gone at layout") << true;
+    }
+    void searchAfterListsEmptied()
+    {
+        QFETCH(bool, emptiedBeforeLayout);
         TSQLData data;
-        selectFrom(data, { "t.Name" }, "customer.db");
+        selectFrom(data, { "t.Name", "t.City" }, "customer.db");
+        if (emptiedBeforeLayout)
+            data.ClearLists();
         TSearchManagerDlg search(data, nullptr);
         search.PopulateFromQuery();
         search.BuildForm();
-        data.ClearLists(); // nothing to select from
+        data.ClearLists();
+        for (int round = 0; round < 2; ++round) {
+            search.SearchBoxes()[0]->setText(QStringLiteral("Smi.."));
+            search.SearchBoxes()[1]->setText(QStringLiteral("=Oslo"));
+            search.RunSearch();
+            QCOMPARE(data.Query.recordCount(), qint64(1));
+            QCOMPARE(data.Query.text(0), QStringLiteral("Smirnov"));
+        }
+    }
+
+    // A failing statement leaves the normal cursor and empties the boxes read.
+    void failedSearchRestoresCursor()
+    {
+        Table gone;
+        gone.setDatabaseName(m_dir.path());
+        gone.setTableName("gone.db");
+        gone.addFieldDef("Name", FieldType::String, 10);
+        gone.createTable();
+        TSQLData data;
+        selectFrom(data, { "t.Name" }, "gone.db");
+        TSearchManagerDlg search(data, nullptr);
+        search.PopulateFromQuery();
+        search.BuildForm();
+        gone.deleteTable();
         search.SearchBoxes()[0]->setText(QStringLiteral("Smi.."));
         QVERIFY_THROWS_EXCEPTION(std::exception, search.RunSearch());
         QVERIFY(!QApplication::overrideCursor());
