@@ -44,32 +44,8 @@ TAlignmentFormDlg::TAlignmentFormDlg(QWidget *parent) : QDialog(parent)
     qvx::designers::onEnterKey(LeftEdit, [this] { accept(); });
     qvx::designers::onEnterKey(TopEdit, [this] { accept(); });
 
-    OKBtn = named(new QPushButton(QStringLiteral("OK")), QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = named(new QPushButton(QStringLiteral("Cancel")), QStringLiteral("CancelBtn"));
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *boxes = new QGridLayout;
-    boxes->addWidget(leftLabel, 0, 0);
-    boxes->addWidget(LeftEdit, 0, 1);
-    boxes->addWidget(topLabel, 0, 2);
-    boxes->addWidget(TopEdit, 0, 3);
-    boxes->setColumnStretch(4, 1);
-    auto *groups = new QHBoxLayout;
-    groups->addWidget(HorizontalGroup);
-    groups->addWidget(VerticalGroup);
-    auto *choices = new QVBoxLayout;
-    choices->addLayout(boxes);
-    choices->addLayout(groups);
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addStretch();
-    auto *row = new QHBoxLayout(this);
-    row->addLayout(choices, 1);
-    row->addLayout(buttons);
-    setTabOrder(LeftEdit, TopEdit);
+    qvx::designers::layOutBoxesAndGroups(*this, leftLabel, LeftEdit, topLabel, TopEdit, HorizontalGroup,
+                                         VerticalGroup, OKBtn, CancelBtn);
 
     ClearChoices();
     setFixedSize(sizeHint());

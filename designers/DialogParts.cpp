@@ -1,4 +1,8 @@
 #include "DialogParts.h"
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 
 #include "engine/EngineError.h"
 #include "ui/Named.h"
@@ -84,6 +88,38 @@ int integerOf(const QString &text)
     if (!ok)
         throw qvx::EngineError(QStringLiteral("'%1' is not a valid integer value").arg(text));
     return value;
+}
+
+void layOutBoxesAndGroups(QDialog &dialog, QLabel *firstLabel, QLineEdit *first, QLabel *secondLabel,
+                          QLineEdit *second, QGroupBox *horizontal, QGroupBox *vertical, QPushButton *&ok,
+                          QPushButton *&cancel)
+{
+    ok = qvx::ui::named(new QPushButton(QStringLiteral("OK")), QStringLiteral("OKBtn"));
+    ok->setDefault(true);
+    cancel = qvx::ui::named(new QPushButton(QStringLiteral("Cancel")), QStringLiteral("CancelBtn"));
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+
+    auto *boxes = new QGridLayout;
+    boxes->addWidget(firstLabel, 0, 0);
+    boxes->addWidget(first, 0, 1);
+    boxes->addWidget(secondLabel, 0, 2);
+    boxes->addWidget(second, 0, 3);
+    boxes->setColumnStretch(4, 1);
+    auto *groups = new QHBoxLayout;
+    groups->addWidget(horizontal);
+    groups->addWidget(vertical);
+    auto *choices = new QVBoxLayout;
+    choices->addLayout(boxes);
+    choices->addLayout(groups);
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    auto *row = new QHBoxLayout(&dialog);
+    row->addLayout(choices, 1);
+    row->addLayout(buttons);
+    QWidget::setTabOrder(first, second);
 }
 
 } // namespace qvx::designers

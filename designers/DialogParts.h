@@ -11,7 +11,9 @@
 class QButtonGroup;
 class QDialog;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace qvx::designers {
 
@@ -31,6 +33,13 @@ void fitNumberBox(QLineEdit *edit);
 // the first is checked. Both are named: groupName and choiceName.
 QGroupBox *radioGroup(QDialog &dialog, const QString &title, const QStringList &items,
                       const QString &groupName, QButtonGroup *&choice, const QString &choiceName);
+
+// Lays out a dialog of two number boxes over two choice groups, with "OK"
+// (the default button, accepts) and "Cancel" (rejects) at the right; makes
+// the two buttons. The alignment and size dialogs look alike this way.
+void layOutBoxesAndGroups(QDialog &dialog, QLabel *firstLabel, QLineEdit *first, QLabel *secondLabel,
+                          QLineEdit *second, QGroupBox *horizontal, QGroupBox *vertical, QPushButton *&ok,
+                          QPushButton *&cancel);
 
 // The text as an integer, as QString::toInt reads it; throws EngineError
 // "'<text>' is not a valid integer value" when it is none.

@@ -43,32 +43,8 @@ TSizeFormDlg::TSizeFormDlg(QWidget *parent) : QDialog(parent)
     qvx::designers::onEnterKey(WidthEdit, [this] { accept(); });
     qvx::designers::onEnterKey(HeightEdit, {});
 
-    OKBtn = named(new QPushButton(QStringLiteral("OK")), QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = named(new QPushButton(QStringLiteral("Cancel")), QStringLiteral("CancelBtn"));
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *boxes = new QGridLayout;
-    boxes->addWidget(widthLabel, 0, 0);
-    boxes->addWidget(WidthEdit, 0, 1);
-    boxes->addWidget(heightLabel, 0, 2);
-    boxes->addWidget(HeightEdit, 0, 3);
-    boxes->setColumnStretch(4, 1);
-    auto *groups = new QHBoxLayout;
-    groups->addWidget(HorizontalGroup);
-    groups->addWidget(VerticalGroup);
-    auto *choices = new QVBoxLayout;
-    choices->addLayout(boxes);
-    choices->addLayout(groups);
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addStretch();
-    auto *row = new QHBoxLayout(this);
-    row->addLayout(choices, 1);
-    row->addLayout(buttons);
-    setTabOrder(WidthEdit, HeightEdit);
+    qvx::designers::layOutBoxesAndGroups(*this, widthLabel, WidthEdit, heightLabel, HeightEdit,
+                                         HorizontalGroup, VerticalGroup, OKBtn, CancelBtn);
 
     ClearChoices();
     setFixedSize(sizeHint());
