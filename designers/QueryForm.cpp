@@ -1,11 +1,16 @@
 #include "QueryForm.h"
 
 #include "engine/EngineError.h"
+#include "engine/FormDesign.h"
 #include "query/SQLDataModule.h"
 #include "ui/CommandNames.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Services.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPalette>
 
 TQueryFormDesigner::TQueryFormDesigner(TSQLData &sqlData, qvx::ui::ChildHost *host, const QString &caption,
@@ -21,6 +26,102 @@ TQueryFormDesigner::TQueryFormDesigner(TSQLData &sqlData, qvx::ui::ChildHost *ho
         if (m_host && m_host->isActiveChild(*this))
             m_host->setStatusText(panel, text);
     };
+
+    PopupMenu->addSeparator();
+    SaveDesignItem = PopupMenu->addAction(QStringLiteral("Save Design ..."));
+    SaveDesignItem->setObjectName(QStringLiteral("SaveDesign"));
+    LoadDesignItem = PopupMenu->addAction(QStringLiteral("Load Design ..."));
+    LoadDesignItem->setObjectName(QStringLiteral("LoadDesign"));
+    const QString filter = QStringLiteral("Form Design|*.json|All Files|*");
+    connect(SaveDesignItem, &QAction::triggered, this, [this, filter] {
+        qvx::ui::guarded(this, [&] {
+            qvx::ui::FileDialogRequest request;
+            request.title = QStringLiteral("Save Design");
+            request.filter = filter;
+            request.defaultExtension = QStringLiteral("json");
+            if (const auto answer = qvx::ui::Services::current().saveFile(this, request))
+                SaveDesign(answer->fileName);
+        });
+    });
+    connect(LoadDesignItem, &QAction::triggered, this, [this, filter] {
+        qvx::ui::guarded(this, [&] {
+            qvx::ui::FileDialogRequest request;
+            request.title = QStringLiteral("Load Design");
+            request.filter = filter;
+            if (const auto answer = qvx::ui::Services::current().openFile(this, request))
+                LoadDesign(answer->fileName);
+        });
+    });
+}
+
+void TQueryFormDesigner::SaveDesign(const QString &path) const
+{
+    if (ControlRecords.empty())
+        throw qvx::EngineError(QStringLiteral("There is no design to save: the form holds no controls, or "
+                                              "\"Update Form\" has built it already."));
+    qvx::FormDesign design;
+    design.designer = DesignerName();
+    design.select = m_select;
+    design.from = m_from;
+    design.statement = m_statement;
+    for (const smControls &r : ControlRecords) {
+        qvx::FormDesignControl c;
+        c.kind = r.Kind;
+        c.name = r.ControlName;
+        c.caption = r.Caption;
+        c.field = r.BoundField;
+        c.left = r.Left;
+        c.top = r.Top;
+        c.width = r.Width;
+        c.height = r.Height;
+        c.background = r.BackColor.name();
+        c.textColor = r.TextColor.name();
+        c.font = r.TextFont;
+        c.size = r.TextSize;
+        c.style = r.TextStyle;
+        c.bordered = r.Bordered;
+        design.controls.push_back(c);
+    }
+    qvx::saveFormDesign(path, design);
+}
+
+void TQueryFormDesigner::LoadDesign(const QString &path)
+{
+    const qvx::FormDesign design = qvx::loadFormDesign(path);
+    if (design.designer != DesignerName())
+        throw qvx::EngineError(path,
+                               QStringLiteral("is the design of a %1 form; open it in a %2")
+                                   .arg(design.designer,
+                                        design.designer == QLatin1String("search")
+                                            ? QStringLiteral("Search Manager")
+                                            : QStringLiteral("Result Manager")));
+    if (m_built)
+        throw qvx::EngineError(QStringLiteral("This form has been built already: load the design into a new "
+                                              "designer."));
+    ClearDesign();
+    ResetCurrentProps();
+    for (const qvx::FormDesignControl &c : design.controls) {
+        smControls r = CurrentProps;
+        r.Kind = c.kind;
+        r.ControlName = c.name;
+        r.Caption = c.caption;
+        r.BoundField = c.field;
+        r.Left = c.left;
+        r.Top = c.top;
+        r.Width = c.width;
+        r.Height = c.height;
+        r.BackColor = QColor(c.background);
+        r.TextColor = QColor(c.textColor);
+        r.TextFont = c.font;
+        r.TextSize = c.size;
+        r.TextStyle = quint8(c.style);
+        r.Bordered = c.bordered;
+        r.IsSelected = false;
+        AddDesignControl(r);
+    }
+    m_select = design.select;
+    m_from = design.from;
+    m_statement = design.statement;
 }
 
 QString TQueryFormDesigner::ShortName(const QString &fieldName)
@@ -60,7 +161,12 @@ void TQueryFormDesigner::PopulateFromQuery()
     int k = 0;
     for (const qvx::FieldDef &field : query.fields())
         y = placeField(field, y, k);
-    QueryLaidOut();
+    if (!m_sqlData.SelectList().isEmpty() && !m_sqlData.FromList().isEmpty()) {
+        m_select = m_sqlData.SelectList();
+        m_from = m_sqlData.FromList();
+    } else {
+        m_statement = query.sqlLines();
+    }
 }
 
 void TQueryFormDesigner::dress(QWidget *live, const smControls &record, bool background)
@@ -100,6 +206,7 @@ void TQueryFormDesigner::BuildForm()
         live->raise();
     }
     ControlRecords.clear();
+    m_built = true;
     if (StatusText) {
         StatusText(0, QString());
         StatusText(1, QString());

@@ -9,6 +9,7 @@
 #include "engine/FieldDef.h"
 #include "ui/ChildWindow.h"
 
+class QAction;
 class TSQLData;
 
 class TQueryFormDesigner : public TFormDesigner, public qvx::ui::ChildWindow {
@@ -22,6 +23,17 @@ public:
     // "Update Form": every record becomes a live control at its bounds; the
     // records are then gone and the layout is fixed.
     void BuildForm();
+
+    // Designs kept in files: the records (while the form is not built yet)
+    // and the statement the form was laid out over. Loading replaces the
+    // design; a design of the other kind of form, or loading into a form
+    // already built, is refused. Both throw EngineError.
+    void SaveDesign(const QString &path) const;
+    void LoadDesign(const QString &path);
+    // "search" or "result", as design files name the kind of form.
+    virtual QString DesignerName() const = 0;
+    QAction *SaveDesignItem;
+    QAction *LoadDesignItem;
 
     // The name after the first "." ("orders.CustNo" gives "CustNo").
     static QString ShortName(const QString &fieldName);
@@ -39,8 +51,6 @@ protected:
     // Places the design controls of one field at y and returns the next y;
     // k counts the controls made so far (for their names).
     virtual int placeField(const qvx::FieldDef &field, int y, int &k) = 0;
-    // Called once the open working query's fields are laid out.
-    virtual void QueryLaidOut() { }
     // The live control a record becomes.
     virtual QWidget *buildLive(const smControls &record) = 0;
     // A record for a control of kind at (left, top), size w x h, from CurrentProps.
@@ -55,4 +65,8 @@ protected:
 
     TSQLData &m_sqlData;
     qvx::ui::ChildHost *m_host;
+    // The statement the form was laid out over: its SELECT and FROM lines
+    // when the working lists held them, else its text.
+    QStringList m_select, m_from, m_statement;
+    bool m_built = false; // "Update Form" has run
 };

@@ -11,6 +11,7 @@ public:
     TResultManagerDlg(TSQLData &sqlData, qvx::ui::ChildHost *host, QWidget *parent = nullptr);
 
     QString kindName() const override { return QStringLiteral("Result Manager"); }
+    QString DesignerName() const override { return QStringLiteral("result"); }
 
 protected:
     int placeField(const qvx::FieldDef &field, int y, int &k) override;

@@ -86,13 +86,3 @@ void TSearchManagerDlg::RunSearch()
         m_sqlData.RunSelect(); // reports that there is nothing to select from
     }
 }
-
-void TSearchManagerDlg::QueryLaidOut()
-{
-    if (!m_sqlData.SelectList().isEmpty() && !m_sqlData.FromList().isEmpty()) {
-        m_select = m_sqlData.SelectList();
-        m_from = m_sqlData.FromList();
-    } else {
-        m_statement = m_sqlData.Query.sqlLines();
-    }
-}

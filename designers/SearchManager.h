@@ -16,6 +16,7 @@ public:
     TSearchManagerDlg(TSQLData &sqlData, qvx::ui::ChildHost *host, QWidget *parent = nullptr);
 
     QString kindName() const override { return QStringLiteral("Search Manager"); }
+    QString DesignerName() const override { return QStringLiteral("search"); }
     bool answers(const QString &command) const override;
     void runCommand(const QString &command) override;
 
@@ -29,14 +30,9 @@ public:
     QList<QLineEdit *> SearchBoxes() const { return m_searchBoxes; }
 
 protected:
-    // Remembers the statement the form was laid out over (see RunSearch).
-    void QueryLaidOut() override;
     int placeField(const qvx::FieldDef &field, int y, int &k) override;
     QWidget *buildLive(const smControls &record) override;
 
 private:
     QList<QLineEdit *> m_searchBoxes;
-    // The statement the form was laid out over: its SELECT and FROM lines
-    // when the working lists held them, else its text.
-    QStringList m_select, m_from, m_statement;
 };

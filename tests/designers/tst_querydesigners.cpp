@@ -4,6 +4,7 @@
 #include "designers/ResultManager.h"
 #include "designers/SearchManager.h"
 
+#include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "query/SQLDataModule.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -241,6 +243,46 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::exception, search.RunSearch());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(search.SearchBoxes()[0]->text(), QString());
+    }
+
+    // A design saved and loaded into a new designer (with no working lists
+    // and a closed query) lays out and searches as the first did.
+    void designSavedAndLoaded()
+    {
+        ScriptedServices services;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("customers.json"));
+        TSQLData data;
+        selectFrom(data, { "t.Name", "t.City" }, "customer.db");
+        TSearchManagerDlg first(data, nullptr);
+        first.PopulateFromQuery();
+        first.ControlClick(first.ControlOf(first.ControlRecords[1].ControlIndex));
+        services.colorAnswers = { QColor(Qt::yellow) };
+        first.ColorClick();
+        services.saveAnswers = { ui::FileDialogAnswer { path, 1 } };
+        first.SaveDesignItem->trigger();
+        QCOMPARE(services.saveRequests.value(0).title, QStringLiteral("Save Design"));
+
+        TSQLData later;
+        later.Query.setSession(&m_session);
+        TSearchManagerDlg second(later, nullptr);
+        services.openAnswers = { ui::FileDialogAnswer { path, 1 } };
+        second.LoadDesignItem->trigger();
+        QCOMPARE(services.errors(), QStringList {});
+        QCOMPARE(placed(second), placed(first));
+        QCOMPARE(second.ControlRecords[1].BackColor, QColor(Qt::yellow));
+        QCOMPARE(second.ControlOf(second.ControlRecords[1].ControlIndex)->geometry(), QRect(110, 0, 100, 20));
+        second.BuildForm();
+        second.SearchBoxes()[1]->setText(QStringLiteral("=Paris"));
+        second.RunSearch();
+        QCOMPARE(later.Query.recordCount(), qint64(2));
+
+        // The other kind of form, a built form, and a built form's records are refused.
+        TResultManagerDlg result(later, nullptr);
+        QVERIFY_THROWS_EXCEPTION(EngineError, result.LoadDesign(path));
+        QVERIFY_THROWS_EXCEPTION(EngineError, second.LoadDesign(path));
+        QVERIFY_THROWS_EXCEPTION(EngineError, second.SaveDesign(dir.filePath(QStringLiteral("built.json"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("built.json"))));
     }
 
     // A control hidden with Alt+D keeps its record: Update Form builds it.
