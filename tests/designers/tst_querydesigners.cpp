@@ -285,6 +285,24 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("built.json"))));
     }
 
+    // The live form is made in record order, which is its tab order: the
+    // Tab Order command reorders the records.
+    void liveFormFollowsRecordOrder()
+    {
+        ScriptedServices services;
+        TSQLData data;
+        selectFrom(data, { "t.Name", "t.City" }, "customer.db");
+        TSearchManagerDlg search(data, nullptr);
+        search.PopulateFromQuery();
+        std::swap(search.ControlRecords[1], search.ControlRecords[3]);
+        search.BuildForm();
+        QCOMPARE(search.SearchBoxes()[0]->toolTip(), QStringLiteral("City"));
+        QWidget *chain = search.SearchBoxes()[0]->nextInFocusChain();
+        while (chain && !qobject_cast<QLineEdit *>(chain))
+            chain = chain->nextInFocusChain();
+        QCOMPARE(chain, search.SearchBoxes()[1]);
+    }
+
     // A control hidden with Alt+D keeps its record: Update Form builds it.
     void hiddenControlIsStillBuilt()
     {
