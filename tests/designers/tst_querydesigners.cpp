@@ -303,6 +303,34 @@ private slots:
         QCOMPARE(chain, search.SearchBoxes()[1]);
     }
 
+    // The mouse and keys over a form laid out from a dBASE table reached
+    // through an alias: click, shift-click, drag both, Alt+D hides both.
+    void mouseOverRealQuery()
+    {
+        ScriptedServices services;
+        TSQLData data;
+        selectFrom(data, { "t.CustNo", "t.CustNo AS Other" }, "orders.dbf");
+        TSearchManagerDlg search(data, nullptr);
+        search.PopulateFromQuery();
+        search.show();
+        TDesignControl *first = search.ControlOf(search.ControlRecords[1].ControlIndex);
+        TDesignControl *second = search.ControlOf(search.ControlRecords[3].ControlIndex);
+        QTest::mouseClick(first, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(second, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 5));
+        QVERIFY(search.ControlRecords[1].IsSelected && search.ControlRecords[3].IsSelected);
+        QVERIFY(second->marksShown());
+        QTest::mousePress(first, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(first, QPoint(25, 45));
+        QTest::mouseRelease(first, Qt::LeftButton, {}, QPoint(25, 45));
+        QCOMPARE(search.ControlRecords[1].bounds(), QRect(130, 40, 100, 20));
+        QCOMPARE(search.ControlRecords[3].bounds(), QRect(130, 62, 100, 20));
+        QCOMPARE(second->geometry(), QRect(130, 62, 100, 20));
+        QTest::keyClick(&search, Qt::Key_D, Qt::AltModifier);
+        QVERIFY(!first->isVisible() && !second->isVisible());
+        QCOMPARE(search.ControlRecords.size(), std::size_t(4));
+        QCOMPARE(services.errors(), QStringList {});
+    }
+
     // A control hidden with Alt+D keeps its record: Update Form builds it.
     void hiddenControlIsStillBuilt()
     {
