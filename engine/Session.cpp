@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <iterator>
 
 namespace qvx {
 
@@ -45,19 +46,64 @@ const Driver kDrivers[] = {
     { "ASCIIDRV", { "TYPE=FILE", "SEPARATOR=,", "DELIMITER=\"" } },
 };
 
-struct Section {
-    const char *name;
-    std::initializer_list<const char *> entries;
+// VERSION is the configuration file's format (config/ConfigFile.h); the
+// rest of \SYSTEM\INIT comes from initSection() and the file's [INIT].
+// LOCAL SHARE=TRUE states that table writers always lock (WriterLock);
+// DEFAULT DRIVER is kept for later work: tables choose by extension.
+const QLatin1String kInitSection("\\SYSTEM\\INIT");
+const QLatin1String kFormatsPrefix("\\SYSTEM\\FORMATS\\");
+
+// What saving writes at the top of a file that had no comments to keep.
+const char *const kFileHeader[] = {
+    "# Quorvex engine configuration: one [ALIAS name] section per alias, the",
+    "# [INIT] entries, and the [FORMATS DATE], [FORMATS TIME] and [FORMATS NUMBER]",
+    "# of text tables. Saving it from the program keeps comment lines, each",
+    "# before the section it stood before.",
 };
 
-const Section kSections[] = {
-    // VERSION is the configuration file's format (config/ConfigFile.h);
-    // LOCAL SHARE=TRUE states that table writers always lock (WriterLock).
-    // DEFAULT DRIVER is kept for later work: tables choose by extension.
-    { "\\SYSTEM\\INIT", { "VERSION=1", "DEFAULT DRIVER=PARADOX", "LOCAL SHARE=TRUE" } },
-    // The three format sections come from formatSections() (config/ConfigFile.h)
-    // and the configuration file: see configSection().
+// The header files saved before comments were kept begin with; it says so,
+// and gives way to the current one.
+const char *const kOldFileHeader[] = {
+    "# Quorvex engine configuration: one [ALIAS name] section per alias, and the",
+    "# [FORMATS DATE], [FORMATS TIME] and [FORMATS NUMBER] of text tables.",
+    "# Saving it from the program rewrites this file; comments are not kept.",
 };
+
+QStringList fileHeader()
+{
+    QStringList lines;
+    for (const char *l : kFileHeader)
+        lines.append(QLatin1String(l));
+    return lines;
+}
+
+QStringList withCurrentHeader(QStringList comments)
+{
+    const qsizetype n = std::size(kOldFileHeader);
+    if (comments.size() < n)
+        return comments;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (comments[i] != QLatin1String(kOldFileHeader[i]))
+            return comments;
+    }
+    return fileHeader() + comments.mid(n);
+}
+
+// The section a configSection() name stands for, with its keyword
+// ("DATE", "TIME", "NUMBER" or "INIT"); null when there is none.
+const FormatSectionSpec *sectionSpec(const QString &section)
+{
+    if (section.compare(kInitSection, Qt::CaseInsensitive) == 0)
+        return &initSection();
+    if (section.startsWith(kFormatsPrefix, Qt::CaseInsensitive)) {
+        const QString keyword = section.mid(kFormatsPrefix.size()).toUpper();
+        for (const FormatSectionSpec &spec : formatSections()) {
+            if (keyword == QLatin1String(spec.keyword))
+                return &spec;
+        }
+    }
+    return nullptr;
+}
 
 const Driver *findDriver(const QString &name)
 {
@@ -67,6 +113,8 @@ const Driver *findDriver(const QString &name)
     }
     return nullptr;
 }
+
+const QLatin1String kDriverKeyName("DRIVER");
 
 QString paramName(const QString &line)
 {
@@ -93,6 +141,21 @@ QStringList mergedParams(const QString &driver, const QStringList &own)
         }
     }
     return result + rest;
+}
+
+// splitParam over a name and a value given apart: what it would trim off
+// must not hide a control character either.
+std::pair<QString, QString> splitNameValue(const QString &name, const QString &value)
+{
+    if (name.contains(u'='))
+        throw EngineError(QStringLiteral("The name \"%1\" may not contain '='").arg(name));
+    for (const QString &part : { name, value }) {
+        for (const QChar c : part) {
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                throw EngineError(QStringLiteral("\"%1\" holds a control character").arg(name.trimmed()));
+        }
+    }
+    return splitParam(name + u'=' + value);
 }
 
 } // namespace
@@ -136,13 +199,19 @@ void Session::open()
 
 void Session::load() const
 {
+    // Kept over the reload: this run's session and virtual aliases, and the
+    // persistent ones changed in it.
     std::vector<Alias> kept;
     for (Alias &a : m_aliases) {
-        if (a.kind != Kind::Persistent)
+        if (a.kind != Kind::Persistent || m_changed.contains(a.name, Qt::CaseInsensitive))
             kept.push_back(std::move(a));
     }
     m_aliases.clear();
     m_formats.clear();
+    m_init.reset();
+    m_leadingComments = fileHeader();
+    m_trailingComments.clear();
+    m_sectionOrder.clear();
     m_warning.clear();
 
     const QString path = configFilePath();
@@ -158,13 +227,31 @@ void Session::load() const
             for (ConfigAlias &a : contents.aliases) {
                 if (m_deleted.contains(a.name, Qt::CaseInsensitive))
                     continue;
+                // A changed alias keeps its place in the file, with this run's values.
+                const auto own = std::find_if(kept.begin(), kept.end(), [&](const Alias &k) {
+                    return k.kind == Kind::Persistent && k.name.compare(a.name, Qt::CaseInsensitive) == 0;
+                });
+                if (own != kept.end()) {
+                    own->comments = std::move(a.comments);
+                    m_aliases.push_back(std::move(*own));
+                    kept.erase(own);
+                    continue;
+                }
                 m_aliases.push_back({ a.name, QLatin1String(findDriver(a.driver)->name), std::move(a.params),
-                                      Kind::Persistent });
+                                      Kind::Persistent, std::move(a.comments) });
             }
             m_formats = std::move(contents.formats);
+            m_init = std::move(contents.init);
+            m_leadingComments = withCurrentHeader(std::move(contents.leadingComments));
+            m_trailingComments = std::move(contents.trailingComments);
+            m_sectionOrder = std::move(contents.sectionOrder);
         } catch (const EngineError &e) {
             m_aliases.clear();
             m_formats.clear();
+            m_init.reset();
+            m_leadingComments = fileHeader();
+            m_trailingComments.clear();
+            m_sectionOrder.clear();
             m_warning = e.message() + QLatin1String(" (the file is not used)");
         }
     }
@@ -175,7 +262,36 @@ void Session::load() const
         if (!replaced)
             m_aliases.push_back(std::move(a));
     }
+    for (const auto &[keyword, entry] : m_setEntries)
+        putEntry(keyword, entry);
     m_open = true;
+}
+
+void Session::putEntry(const QString &keyword, const QString &entry) const
+{
+    ConfigFormat *target = nullptr;
+    if (keyword == QLatin1String(initSection().keyword)) {
+        if (!m_init)
+            m_init = ConfigFormat { keyword, {}, {} };
+        target = &*m_init;
+    } else {
+        const auto it = std::find_if(m_formats.begin(), m_formats.end(),
+                                     [&](const ConfigFormat &f) { return f.section == keyword; });
+        if (it != m_formats.end()) {
+            target = &*it;
+        } else {
+            m_formats.push_back({ keyword, {}, {} });
+            target = &m_formats.back();
+        }
+    }
+    const QString name = paramName(entry);
+    for (QString &e : target->entries) {
+        if (paramName(e) == name) {
+            e = entry;
+            return;
+        }
+    }
+    target->entries.append(entry);
 }
 
 void Session::close()
@@ -284,38 +400,72 @@ QStringList Session::driverParams(const QString &driver)
 
 QStringList Session::configSection(const QString &section) const
 {
-    for (const Section &s : kSections) {
-        if (section.compare(QLatin1String(s.name), Qt::CaseInsensitive) == 0) {
-            QStringList entries;
-            for (const char *e : s.entries)
-                entries.append(QLatin1String(e));
-            return entries;
-        }
+    const FormatSectionSpec *spec = sectionSpec(section);
+    if (!spec)
+        throw EngineError(QStringLiteral("Unknown configuration section: %1").arg(section));
+    ensureOpen();
+    const ConfigFormat *own = nullptr;
+    if (spec == &initSection()) {
+        if (m_init)
+            own = &*m_init;
+    } else {
+        const auto it = std::find_if(m_formats.begin(), m_formats.end(), [&](const ConfigFormat &f) {
+            return f.section == QLatin1String(spec->keyword);
+        });
+        if (it != m_formats.end())
+            own = &*it;
     }
-    const QLatin1String prefix("\\SYSTEM\\FORMATS\\");
-    if (section.startsWith(prefix, Qt::CaseInsensitive)) {
-        const QString keyword = section.mid(prefix.size()).toUpper();
-        for (const FormatSectionSpec &spec : formatSections()) {
-            if (keyword != QLatin1String(spec.keyword))
-                continue;
-            ensureOpen();
-            const auto own = std::find_if(m_formats.begin(), m_formats.end(),
-                                          [&](const ConfigFormat &f) { return f.section == keyword; });
-            QStringList entries;
-            for (const FormatEntrySpec &e : spec.entries) {
-                QString line = QLatin1String(e.name) + u'=' + QLatin1String(e.defaultValue);
-                if (own != m_formats.end()) {
-                    for (const QString &given : own->entries) {
-                        if (given.section(u'=', 0, 0) == QLatin1String(e.name))
-                            line = given;
-                    }
-                }
-                entries.append(line);
+    QStringList entries;
+    if (spec == &initSection())
+        entries.append(QStringLiteral("VERSION=1"));
+    for (const FormatEntrySpec &e : spec->entries) {
+        QString line = QLatin1String(e.name) + u'=' + QLatin1String(e.defaultValue);
+        if (own) {
+            for (const QString &given : own->entries) {
+                if (paramName(given) == QLatin1String(e.name))
+                    line = given;
             }
-            return entries;
         }
+        entries.append(line);
     }
-    throw EngineError(QStringLiteral("Unknown configuration section: %1").arg(section));
+    return entries;
+}
+
+void Session::setConfigEntry(const QString &section, const QString &name, const QString &value)
+{
+    const FormatSectionSpec *spec = sectionSpec(section);
+    if (!spec)
+        throw EngineError(QStringLiteral("Unknown configuration section: %1 (known: \\SYSTEM\\INIT, "
+                                         "\\SYSTEM\\FORMATS\\DATE, \\SYSTEM\\FORMATS\\TIME, "
+                                         "\\SYSTEM\\FORMATS\\NUMBER)")
+                              .arg(section));
+    if (spec == &initSection() && name.trimmed().compare(QLatin1String("VERSION"), Qt::CaseInsensitive) == 0)
+        throw EngineError(QStringLiteral("VERSION cannot be set: it is the configuration file's format"));
+    // One line of the file, as the reader would split it, then the entry
+    // rules, which see the value untrimmed so as to refuse a space the file
+    // could not keep.
+    const std::pair<QString, QString> param = splitNameValue(name, value);
+    QString entry;
+    try {
+        entry = checkSectionEntry(*spec, param.first, value);
+    } catch (const EngineError &e) {
+        throw EngineError(QStringLiteral("%1: %2").arg(section, e.message()));
+    }
+    const QString keyword = QLatin1String(spec->keyword);
+    ensureOpen();
+    if (keyword == QLatin1String("NUMBER")) {
+        QStringList entries = configSection(section);
+        for (QString &e : entries) {
+            if (paramName(e) == paramName(entry))
+                e = entry;
+        }
+        if (!numberSeparatorsDiffer(entries))
+            throw EngineError(QStringLiteral("%1: %2 would make the decimal and the thousands separator "
+                                             "the same character")
+                                  .arg(section, entry));
+    }
+    putEntry(keyword, entry);
+    m_setEntries.emplace_back(keyword, entry);
 }
 
 void Session::insert(const QString &name, const QString &driver, const QStringList &params, Kind kind)
@@ -340,7 +490,7 @@ void Session::insert(const QString &name, const QString &driver, const QStringLi
             [&key](const QString &p) { return paramName(p).compare(key, Qt::CaseInsensitive) == 0; });
         own.append(key + u'=' + value);
     }
-    m_aliases.push_back({ name, QLatin1String(d->name), own, kind });
+    m_aliases.push_back({ name, QLatin1String(d->name), own, kind, {} });
 }
 
 void Session::addAlias(const QString &name, const QString &driver, const QStringList &params)
@@ -360,6 +510,28 @@ void Session::addVirtualAlias(const QString &name, const QString &driver, const 
     insert(name, driver, params, Kind::Virtual);
 }
 
+void Session::setAliasParam(const QString &alias, const QString &name, const QString &value)
+{
+    Alias &a = const_cast<Alias &>(find(alias));
+    const std::pair<QString, QString> param = splitNameValue(name, value);
+    if (param.first.compare(kDriverKeyName, Qt::CaseInsensitive) == 0)
+        throw EngineError(QStringLiteral("The driver of the alias %1 cannot be changed").arg(a.name));
+    const auto same
+        = [&param](const QString &p) { return paramName(p).compare(param.first, Qt::CaseInsensitive) == 0; };
+    // The name as aliasParams() spells it: the alias's own, else its driver's.
+    QString key = param.first;
+    const QStringList listed = mergedParams(a.driver, a.params);
+    if (const auto it = std::find_if(listed.begin(), listed.end(), same); it != listed.end())
+        key = paramName(*it);
+    const QString line = key + u'=' + param.second;
+    if (const auto own = std::find_if(a.params.begin(), a.params.end(), same); own != a.params.end())
+        *own = line;
+    else
+        a.params.append(line);
+    if (a.kind == Kind::Persistent && !m_changed.contains(a.name, Qt::CaseInsensitive))
+        m_changed << a.name;
+}
+
 void Session::deleteAlias(const QString &name)
 {
     ensureOpen();
@@ -370,6 +542,7 @@ void Session::deleteAlias(const QString &name)
         throw EngineError(QStringLiteral("Unknown alias: %1").arg(name));
     if (it->kind == Kind::Persistent && !m_deleted.contains(it->name, Qt::CaseInsensitive))
         m_deleted << it->name;
+    m_changed.removeIf([&](const QString &n) { return n.compare(it->name, Qt::CaseInsensitive) == 0; });
     m_aliases.erase(it);
 }
 
@@ -378,16 +551,31 @@ void Session::saveConfigFile()
     ensureOpen();
     ConfigContents saved;
     saved.formats = m_formats;
+    saved.init = m_init;
+    saved.leadingComments = m_leadingComments;
+    saved.trailingComments = m_trailingComments;
+    saved.sectionOrder = m_sectionOrder;
     for (const Alias &a : m_aliases) {
         if (a.kind != Kind::Virtual)
-            saved.aliases.push_back({ a.name, a.driver, a.params });
+            saved.aliases.push_back({ a.name, a.driver, a.params, a.comments });
     }
     const QString path = configFilePath();
     const QString dir = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(dir))
         throw EngineError(path, QStringLiteral("cannot create the folder %1").arg(dir));
-    writeFileAtomically(path, writeConfig(saved));
+    const QByteArray bytes = writeConfig(saved);
+    // What is written must be read back on the next start, or every alias
+    // in it would be lost then (e.g. a separator set here that the file's
+    // other separator, read again since, now equals).
+    try {
+        parseConfig(bytes, path, driverNames());
+    } catch (const EngineError &e) {
+        throw EngineError(path, QStringLiteral("not saved: it would not read back (%1)").arg(e.message()));
+    }
+    writeFileAtomically(path, bytes);
     m_deleted.clear();
+    m_changed.clear();
+    m_setEntries.clear();
     for (Alias &a : m_aliases) {
         if (a.kind == Kind::Session)
             a.kind = Kind::Persistent;

@@ -18,8 +18,11 @@
 //
 // A session opens on construction. Every query opens a closed session again
 // first; open() re-reads the file, keeping session and virtual aliases that
-// no persistent one of the same name replaces, and leaving out the aliases
-// deleted in this run: changes made in memory survive a reopen, and only
+// no persistent one of the same name replaces, leaving out the aliases
+// deleted in this run, keeping the persistent aliases changed in this run
+// (setAliasParam) as they are in memory over what the file says of them,
+// and putting the configuration entries set in this run (setConfigEntry)
+// over the file's: changes made in memory survive a reopen, and only
 // saveConfigFile() writes them. Alias names are matched without regard to
 // letter case.
 //
@@ -99,7 +102,17 @@ public:
     // throws EngineError for any other. The format sections are the forms
     // text tables write dates, times and numbers in: the defaults, with the
     // entries of the configuration file's [FORMATS ...] sections put in.
+    // INIT is VERSION (the file format), then initSection()'s entries with
+    // the file's [INIT] ones put in.
     QStringList configSection(const QString &section) const;
+    // Sets one entry of a configSection() section: a name that section
+    // lists (letter case ignored) with a value of its kind, checked as the
+    // configuration file's reader checks it (checkSectionEntry). VERSION
+    // cannot be set. Takes effect at once (configSection, textFormsOf) and
+    // is written by the next saveConfigFile(). Throws EngineError, saying
+    // which name and what is allowed, for an unknown section or name or a
+    // value of the wrong kind, and for a NUMBER separator equal to the other.
+    void setConfigEntry(const QString &section, const QString &name, const QString &value);
 
     // A session alias. The driver must be one of driverNames(); params are
     // "NAME=value" lines (not DRIVER). Throws EngineError for an empty,
@@ -109,8 +122,17 @@ public:
     void addStandardAlias(const QString &name, const QString &path, const QString &defaultDriver);
     // A virtual alias: listed under the virtual mode, never saved.
     void addVirtualAlias(const QString &name, const QString &driver, const QStringList &params);
+    // Sets one parameter of an alias of any kind. name is matched without
+    // regard to letter case against aliasParams(); a name the alias does not
+    // have is added after its others. The pair is checked as a line of the
+    // configuration file is (splitParam; both sides trimmed); a name may not
+    // hold '='. DRIVER cannot be set. Throws EngineError for an unknown
+    // alias or a refused pair. A persistent or session alias is written by
+    // the next saveConfigFile().
+    void setAliasParam(const QString &alias, const QString &name, const QString &value);
     // Removes an alias of any kind (from the file only at the next save; a
-    // reopen before then does not bring it back).
+    // reopen before then does not bring it back). The comment lines the
+    // file had before its section go with it.
     void deleteAlias(const QString &name);
     // Writes the persistent and session aliases to the configuration file
     // (atomically); the session ones become persistent.
@@ -135,6 +157,7 @@ private:
         QString driver;
         QStringList params;
         Kind kind;
+        QStringList comments; // the file's comment lines before its section
     };
     void load() const;
     void ensureOpen() const
@@ -145,6 +168,8 @@ private:
     const Alias &find(const QString &name) const;
     Alias *lookup(const QString &name);
     void insert(const QString &name, const QString &driver, const QStringList &params, Kind kind);
+    // Puts "NAME=value" into the format section or [INIT] of that keyword.
+    void putEntry(const QString &keyword, const QString &entry) const;
 
     // A closed session reloads itself when asked anything, so the loaded
     // state may change under a const query.
@@ -152,8 +177,19 @@ private:
     ConfigMode m_mode = AllAliases;
     mutable std::vector<Alias> m_aliases;
     mutable std::vector<ConfigFormat> m_formats; // the file's format sections
+    mutable std::optional<ConfigFormat> m_init; // the file's [INIT]
+    // The file's comment lines before its first and after its last section.
+    mutable QStringList m_leadingComments;
+    mutable QStringList m_trailingComments;
+    mutable QStringList m_sectionOrder; // the file's, which saving keeps
     // Persistent aliases deleted since the last save: a reload leaves them out.
     QStringList m_deleted;
+    // Persistent aliases changed since the last save: a reload keeps them as
+    // they are in memory.
+    QStringList m_changed;
+    // Entries set since the last save, {keyword, "NAME=value"} in the order
+    // set: a reload puts them over the file's.
+    std::vector<std::pair<QString, QString>> m_setEntries;
     mutable QString m_warning;
     std::unique_ptr<QTemporaryDir> m_privateDir;
 };

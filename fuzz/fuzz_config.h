@@ -1,5 +1,6 @@
 // The engine configuration reader on arbitrary bytes. Whatever it accepts
-// must be written back as text that reads as the same aliases and formats.
+// must be written back as text that reads as the same aliases, formats,
+// [INIT] entries and comment lines.
 #pragma once
 
 #include "fuzz/FuzzTarget.h"
@@ -36,14 +37,24 @@ inline Fault configInput(const std::uint8_t *data, std::size_t size)
         return "a configuration reads back with a different number of sections";
     for (std::size_t i = 0; i < aliases.size(); ++i) {
         if (again.aliases[i].name != aliases[i].name || again.aliases[i].driver != aliases[i].driver
-            || again.aliases[i].params != aliases[i].params)
+            || again.aliases[i].params != aliases[i].params
+            || again.aliases[i].comments != aliases[i].comments)
             return "an alias reads back different from what was written";
     }
     for (std::size_t i = 0; i < read.formats.size(); ++i) {
         if (again.formats[i].section != read.formats[i].section
-            || again.formats[i].entries != read.formats[i].entries)
+            || again.formats[i].entries != read.formats[i].entries
+            || again.formats[i].comments != read.formats[i].comments)
             return "a format section reads back different from what was written";
     }
+    if (again.init.has_value() != read.init.has_value()
+        || (read.init
+            && (again.init->entries != read.init->entries || again.init->comments != read.init->comments)))
+        return "the [INIT] section reads back different from what was written";
+    if (again.sectionOrder != read.sectionOrder)
+        return "the sections read back in another order";
+    if (again.leadingComments != read.leadingComments || again.trailingComments != read.trailingComments)
+        return "the comments before or after the sections read back different";
     return nullptr;
 }
 

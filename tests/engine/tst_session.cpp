@@ -1,10 +1,13 @@
 // The engine session: aliases kept in and read from the configuration file,
-// the configuration mode, table listings, drivers and sections, malformed
-// configuration files, the private folder, and tables opened by alias.
+// the configuration mode, table listings, drivers and sections, parameters
+// and configuration entries set in memory and saved, comments kept on save,
+// malformed configuration files, the private folder, and tables opened by
+// alias.
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/config/ConfigFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +20,20 @@
 #include "fuzz_replay.h"
 
 using namespace qvx;
+
+namespace {
+
+// The section's entries, or nothing when the session has no such section.
+QStringList sectionKnown(const Session &s, const QString &section)
+{
+    try {
+        return s.configSection(section);
+    } catch (const EngineError &) {
+        return {};
+    }
+}
+
+} // namespace
 
 class TestSession : public QObject {
     Q_OBJECT
@@ -36,6 +53,16 @@ private slots:
     void tableNamesFilter();
     void tableNamesOfAliasFolders();
     void driversAndSections();
+    void setAliasParam_data();
+    void setAliasParam();
+    void setAliasParamRefuses_data();
+    void setAliasParamRefuses();
+    void changedAliasKeptOverReopen();
+    void setConfigEntry_data();
+    void setConfigEntry();
+    void textFormsFollowEntries();
+    void saveRefusesWhatWouldNotReadBack();
+    void commentsKeptOnSave();
     void malformedConfig_data();
     void malformedConfig();
     void acceptedConfigVariants();
@@ -51,6 +78,8 @@ private slots:
 private:
     QString configPath() const { return m_config->path() + QLatin1String("/quorvex/engine.conf"); }
     void writeConfigText(const QByteArray &text);
+    QByteArray readConfigText() const;
+    ConfigContents readConfigFile() const;
     QString makeDbf(const QString &dir, const QString &name);
 
     std::unique_ptr<QTemporaryDir> m_config;
@@ -79,6 +108,19 @@ void TestSession::writeConfigText(const QByteArray &text)
     QFile f(configPath());
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(text);
+}
+
+QByteArray TestSession::readConfigText() const
+{
+    QFile f(configPath());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+ConfigContents TestSession::readConfigFile() const
+{
+    return parseConfig(readConfigText(), configPath(), Session::driverNames());
 }
 
 QString TestSession::makeDbf(const QString &dir, const QString &name)
@@ -382,6 +424,447 @@ void TestSession::driversAndSections()
     QVERIFY_THROWS_EXCEPTION(EngineError, Session().configSection(QString()));
 }
 
+void TestSession::setAliasParam_data()
+{
+    QTest::addColumn<QString>("alias");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("params");
+
+    // Each alias starts as STANDARD with PATH=/old and NOTE=x.
+    const QString longPath = QStringLiteral("/home/someone/a rather long folder name/of tables");
+    QTest::newRow("persistent, PATH in other case")
+        << "Kept"
+        << "path"
+        << "/new" << QStringList { "PATH=/new", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE", "NOTE=x" };
+    QTest::newRow("session, driver's parameter")
+        << "Added"
+        << "Enable Bcd"
+        << "TRUE" << QStringList { "PATH=/old", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=TRUE", "NOTE=x" };
+    QTest::newRow("virtual, own parameter")
+        << "Samples"
+        << "note"
+        << "y" << QStringList { "PATH=/old", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE", "NOTE=y" };
+    QTest::newRow("persistent, new name appended")
+        << "KEPT"
+        << "Block Size"
+        << "2048"
+        << QStringList { "PATH=/old", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE", "NOTE=x",
+                         "Block Size=2048" };
+    QTest::newRow("session, empty PATH")
+        << "Added"
+        << "PATH"
+        << "" << QStringList { "PATH=", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE", "NOTE=x" };
+    QTest::newRow("persistent, long PATH")
+        << "Kept"
+        << "PATH" << longPath
+        << QStringList { QLatin1String("PATH=") + longPath, "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE",
+                         "NOTE=x" };
+    QTest::newRow("session, value holding '=', spaces trimmed")
+        << "Added"
+        << " FILTER "
+        << " a=b "
+        << QStringList { "PATH=/old", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE", "NOTE=x", "FILTER=a=b" };
+}
+
+void TestSession::setAliasParam()
+{
+    QFETCH(QString, alias);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QStringList, params);
+    writeConfigText("[ALIAS Kept]\nDRIVER=STANDARD\nPATH=/old\nNOTE=x\n");
+    Session s;
+    const QStringList start { QStringLiteral("PATH=/old"), QStringLiteral("NOTE=x") };
+    s.addAlias(QStringLiteral("Added"), QStringLiteral("STANDARD"), start);
+    s.addVirtualAlias(QStringLiteral("Samples"), QStringLiteral("STANDARD"), start);
+    const QStringList names = s.aliasNames();
+
+    s.setAliasParam(alias, name, value);
+    QCOMPARE(s.aliasParams(alias), params);
+    // A reopen before any save keeps it, whatever the kind.
+    s.close();
+    s.open();
+    QCOMPARE(s.aliasNames(), names);
+    QCOMPARE(s.aliasParams(alias), params);
+
+    // Saved, the file holds it (a virtual alias is never written).
+    s.saveConfigFile();
+    const ConfigContents file = readConfigFile();
+    QCOMPARE(int(file.aliases.size()), 2);
+    const bool isVirtual = alias == QLatin1String("Samples");
+    for (const ConfigAlias &a : file.aliases) {
+        QCOMPARE(a.driver, QStringLiteral("STANDARD"));
+        if (!isVirtual && a.name.compare(alias, Qt::CaseInsensitive) == 0) {
+            for (const QString &p : params) {
+                // The driver's defaults are not written unless set.
+                if (!Session::driverParams(QStringLiteral("STANDARD")).contains(p))
+                    QVERIFY2(a.params.contains(p), qPrintable(p + u' ' + a.params.join(u'|')));
+            }
+        } else {
+            QCOMPARE(a.params, start);
+        }
+    }
+    Session fresh;
+    if (!isVirtual)
+        QCOMPARE(fresh.aliasParams(alias), params);
+    else
+        QVERIFY(!fresh.isAlias(alias));
+}
+
+void TestSession::setAliasParamRefuses_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("DRIVER") << "DRIVER"
+                            << "DBASE"
+                            << "driver of the alias Shop cannot be changed";
+    QTest::newRow("driver, lower case") << " driver "
+                                        << "DBASE"
+                                        << "cannot be changed";
+    QTest::newRow("empty name") << ""
+                                << "x"
+                                << "no name";
+    QTest::newRow("tab in value") << "PATH"
+                                  << "/a\tb"
+                                  << "control character";
+    QTest::newRow("newline ending the value") << "PATH"
+                                              << "/x\n"
+                                              << "control character";
+    QTest::newRow("newline in name") << "NO\nTE"
+                                     << "x"
+                                     << "control character";
+    QTest::newRow("name of a comment") << "#PATH"
+                                       << "x"
+                                       << "may not begin";
+    QTest::newRow("name of another comment") << ";PATH"
+                                             << "x"
+                                             << "may not begin";
+    QTest::newRow("name of a header") << "[ALIAS X]"
+                                      << "x"
+                                      << "may not begin";
+    QTest::newRow("'=' in name") << "PATH=/x"
+                                 << "y"
+                                 << "may not contain '='";
+}
+
+void TestSession::setAliasParamRefuses()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    writeConfigText("[ALIAS Shop]\nDRIVER=DBASE\nPATH=/srv/shop\n");
+    Session s;
+    const QStringList before = s.aliasParams(QStringLiteral("Shop"));
+    try {
+        s.setAliasParam(QStringLiteral("shop"), name, value);
+        QFAIL("the parameter was set");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+    QCOMPARE(s.aliasParams(QStringLiteral("Shop")), before);
+    QCOMPARE(s.aliasDriverName(QStringLiteral("Shop")), QStringLiteral("DBASE"));
+    try {
+        s.setAliasParam(QStringLiteral("Nowhere"), QStringLiteral("PATH"), QStringLiteral("/x"));
+        QFAIL("an unknown alias was changed");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("Unknown alias: Nowhere")), qPrintable(e.message()));
+    }
+}
+
+void TestSession::changedAliasKeptOverReopen()
+{
+    writeConfigText("[ALIAS First]\nDRIVER=STANDARD\nPATH=/one\n[ALIAS Second]\nDRIVER=DBASE\nPATH=/two\n");
+    Session s;
+    s.setAliasParam(QStringLiteral("second"), QStringLiteral("PATH"), QStringLiteral("/mine"));
+    // The file changes under the session: the changed alias keeps this run's
+    // values and its place; the others follow the file.
+    writeConfigText("[ALIAS First]\nDRIVER=STANDARD\nPATH=/uno\n[ALIAS Second]\nDRIVER=DBASE\nPATH=/dos\n"
+                    "[ALIAS Third]\nDRIVER=FOXPRO\n");
+    s.close();
+    s.open();
+    QCOMPARE(s.aliasNames(),
+             QStringList({ QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third") }));
+    QCOMPARE(s.aliasPath(QStringLiteral("First")), QStringLiteral("/uno"));
+    QCOMPARE(s.aliasPath(QStringLiteral("Second")), QStringLiteral("/mine"));
+    // Deleted after the change, it stays deleted.
+    s.deleteAlias(QStringLiteral("Second"));
+    s.close();
+    QVERIFY(!s.isAlias(QStringLiteral("Second")));
+
+    // After a save the file is the truth again for every alias.
+    s.setAliasParam(QStringLiteral("Third"), QStringLiteral("PATH"), QStringLiteral("/drei"));
+    s.saveConfigFile();
+    const ConfigContents saved = readConfigFile();
+    QCOMPARE(int(saved.aliases.size()), 2);
+    QCOMPARE(saved.aliases[1].params, QStringList { QStringLiteral("PATH=/drei") });
+    writeConfigText("[ALIAS Third]\nDRIVER=FOXPRO\nPATH=/tres\n");
+    s.close();
+    QCOMPARE(s.aliasNames(), QStringList { QStringLiteral("Third") });
+    QCOMPARE(s.aliasPath(QStringLiteral("Third")), QStringLiteral("/tres"));
+}
+
+void TestSession::setConfigEntry_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    // The entry configSection() then lists; or, when empty, the error wanted.
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("message");
+
+    const QString date = QStringLiteral("\\SYSTEM\\FORMATS\\DATE");
+    const QString time = QStringLiteral("\\SYSTEM\\FORMATS\\TIME");
+    const QString number = QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER");
+    const QString init = QStringLiteral("\\SYSTEM\\INIT");
+    QTest::newRow("date separator") << date << "SEPARATOR"
+                                    << "/"
+                                    << "SEPARATOR=/" << QString();
+    QTest::newRow("date order, lower case") << "\\system\\formats\\date"
+                                            << "mode"
+                                            << "0"
+                                            << "MODE=0" << QString();
+    QTest::newRow("time flag") << time << "Seconds"
+                               << "FALSE"
+                               << "SECONDS=FALSE" << QString();
+    QTest::newRow("no thousands separator") << number << "THOUSANDSEPARATOR"
+                                            << ""
+                                            << "THOUSANDSEPARATOR=" << QString();
+    QTest::newRow("decimal comma") << number << "DECIMALSEPARATOR"
+                                   << ","
+                                   << "DECIMALSEPARATOR=," << QString();
+    QTest::newRow("default driver") << init << "default driver"
+                                    << "dbase"
+                                    << "DEFAULT DRIVER=DBASE" << QString();
+    QTest::newRow("local share") << "\\system\\init"
+                                 << "LOCAL SHARE"
+                                 << "FALSE"
+                                 << "LOCAL SHARE=FALSE" << QString();
+
+    QTest::newRow("date order 3") << date << "MODE"
+                                  << "3" << QString() << "MODE must be 0";
+    QTest::newRow("two-character separator") << date << "SEPARATOR"
+                                             << "//" << QString() << "SEPARATOR must be one character";
+    QTest::newRow("digit separator") << date << "SEPARATOR"
+                                     << "1" << QString() << "one character";
+    QTest::newRow("flag yes") << time << "SECONDS"
+                              << "yes" << QString() << "SECONDS must be TRUE or FALSE";
+    QTest::newRow("space as separator") << number << "THOUSANDSEPARATOR"
+                                        << " " << QString() << "may not begin or end with a space";
+    QTest::newRow("separators the same") << number << "THOUSANDSEPARATOR"
+                                         << "." << QString() << "the same character";
+    QTest::newRow("newline in value") << time << "SECONDS"
+                                      << "TRUE\n"
+                                      << QString() << "control character";
+    QTest::newRow("unknown name") << date << "ORDER"
+                                  << "1" << QString()
+                                  << "FORMATS DATE has no entry ORDER (its entries: SEPARATOR, MODE,";
+    QTest::newRow("VERSION") << init << "version"
+                             << "2" << QString() << "VERSION cannot be set";
+    QTest::newRow("STANDARD as default driver")
+        << init << "DEFAULT DRIVER"
+        << "STANDARD" << QString() << "DEFAULT DRIVER must be PARADOX, DBASE, FOXPRO or ASCIIDRV";
+    QTest::newRow("unknown init name") << init << "PATH"
+                                       << "/x" << QString() << "INIT has no entry PATH";
+    QTest::newRow("format section without kind") << "\\SYSTEM\\FORMATS"
+                                                 << "SEPARATOR"
+                                                 << "/" << QString() << "Unknown configuration section";
+    QTest::newRow("unknown format section") << "\\SYSTEM\\FORMATS\\COLOR"
+                                            << "RED"
+                                            << "1" << QString() << "Unknown configuration section";
+}
+
+void TestSession::setConfigEntry()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, entry);
+    QFETCH(QString, message);
+    // A file with an alias and one format section of its own, both kept.
+    writeConfigText("[FORMATS TIME]\nTWELVEHOUR=TRUE\n[ALIAS A]\nDRIVER=DBASE\n");
+    Session s;
+    const QString twelve = QStringLiteral("TWELVEHOUR=TRUE");
+    if (!entry.isEmpty()) {
+        s.setConfigEntry(section, name, value);
+        QVERIFY2(s.configSection(section).contains(entry), qPrintable(s.configSection(section).join(u'|')));
+        s.close();
+        s.open();
+        QVERIFY2(s.configSection(section).contains(entry), qPrintable(s.configSection(section).join(u'|')));
+        s.saveConfigFile();
+        const ConfigContents file = readConfigFile();
+        QCOMPARE(int(file.aliases.size()), 1);
+        const bool isInit = section.compare(QLatin1String("\\SYSTEM\\INIT"), Qt::CaseInsensitive) == 0;
+        const QString keyword = section.section(u'\\', -1).toUpper();
+        QStringList written;
+        if (isInit) {
+            QVERIFY(file.init.has_value());
+            written = file.init->entries;
+        }
+        for (const ConfigFormat &f : file.formats) {
+            if (f.section == keyword)
+                written = f.entries;
+        }
+        QVERIFY2(written.contains(entry), qPrintable(written.join(u'|')));
+        Session fresh;
+        QVERIFY(fresh.configWarning().isEmpty());
+        QVERIFY(fresh.configSection(section).contains(entry));
+        QVERIFY(fresh.configSection(QStringLiteral("\\SYSTEM\\FORMATS\\TIME")).contains(twelve));
+        QCOMPARE(fresh.configSection(QStringLiteral("\\SYSTEM\\INIT")).first(), QStringLiteral("VERSION=1"));
+        return;
+    }
+    const QStringList before = sectionKnown(s, section);
+    try {
+        s.setConfigEntry(section, name, value);
+        QFAIL("the entry was set");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+    QCOMPARE(sectionKnown(s, section), before);
+    s.saveConfigFile();
+    const ConfigContents file = readConfigFile();
+    QVERIFY(!file.init.has_value());
+    QCOMPARE(int(file.formats.size()), 1);
+    QCOMPARE(file.formats[0].entries, QStringList { twelve });
+}
+
+void TestSession::textFormsFollowEntries()
+{
+    Session s;
+    QCOMPARE(textFormsOf(&s).dateSeparator, QChar(u'-'));
+    s.setConfigEntry(QStringLiteral("\\SYSTEM\\FORMATS\\DATE"), QStringLiteral("SEPARATOR"),
+                     QStringLiteral("/"));
+    s.setConfigEntry(QStringLiteral("\\SYSTEM\\FORMATS\\DATE"), QStringLiteral("MODE"), QStringLiteral("1"));
+    s.setConfigEntry(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER"), QStringLiteral("DECIMALSEPARATOR"),
+                     QStringLiteral(","));
+    TextForms forms = textFormsOf(&s);
+    QCOMPARE(forms.dateSeparator, QChar(u'/'));
+    QCOMPARE(forms.dateOrder, TextForms::DateOrder::DayMonthYear);
+    QCOMPARE(forms.decimalSeparator, QChar(u','));
+    // Set again, the later value wins, and a reopen keeps it.
+    s.setConfigEntry(QStringLiteral("\\SYSTEM\\FORMATS\\DATE"), QStringLiteral("separator"),
+                     QStringLiteral("."));
+    s.close();
+    forms = textFormsOf(&s);
+    QCOMPARE(forms.dateSeparator, QChar(u'.'));
+    QCOMPARE(forms.dateOrder, TextForms::DateOrder::DayMonthYear);
+}
+
+void TestSession::saveRefusesWhatWouldNotReadBack()
+{
+    Session s;
+    s.setConfigEntry(QStringLiteral("\\SYSTEM\\FORMATS\\NUMBER"), QStringLiteral("THOUSANDSEPARATOR"),
+                     QStringLiteral(","));
+    // The file gains the same character as decimal separator, and a reopen
+    // puts this run's entry over it.
+    const QByteArray outside = "[FORMATS NUMBER]\nDECIMALSEPARATOR=,\n[ALIAS Shop]\nDRIVER=DBASE\n";
+    writeConfigText(outside);
+    s.close();
+    QVERIFY(s.isAlias(QStringLiteral("Shop")));
+    try {
+        s.saveConfigFile();
+        QFAIL("a file the reader refuses was saved");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("would not read back"))
+                     && e.message().contains(QStringLiteral("the same character")),
+                 qPrintable(e.message()));
+    }
+    QCOMPARE(readConfigText(), outside);
+}
+
+void TestSession::commentsKeptOnSave()
+{
+    writeConfigText("# top of the file\n"
+                    "; second line\n"
+                    "\n"
+                    "[ALIAS Shop]\n"
+                    "DRIVER=DBASE\n"
+                    "# inside Shop: goes with the next header\n"
+                    "PATH=/srv/shop\n"
+                    "\n"
+                    "   # before the dates\n"
+                    "[FORMATS DATE]\n"
+                    "SEPARATOR=/\n"
+                    "# among the aliases\n"
+                    "[ALIAS Gone]\n"
+                    "DRIVER=STANDARD\n"
+                    "; before Work\n"
+                    "[ALIAS Work]\n"
+                    "DRIVER=STANDARD\n"
+                    "PATH=/w\n"
+                    "\n"
+                    "# the end\n"
+                    "; really\n");
+    Session s;
+    QVERIFY2(s.configWarning().isEmpty(), qPrintable(s.configWarning()));
+    s.setAliasParam(QStringLiteral("Shop"), QStringLiteral("PATH"), QStringLiteral("/srv/new"));
+    s.setConfigEntry(QStringLiteral("\\SYSTEM\\INIT"), QStringLiteral("LOCAL SHARE"),
+                     QStringLiteral("FALSE"));
+    s.deleteAlias(QStringLiteral("Gone")); // its comments go with it
+    s.addAlias(QStringLiteral("New"), QStringLiteral("FOXPRO"), {});
+    s.saveConfigFile();
+    // Sections keep their order; the new ones follow, [INIT] first.
+    const QByteArray expected = "# top of the file\n"
+                                "; second line\n"
+                                "\n"
+                                "[ALIAS Shop]\n"
+                                "DRIVER=DBASE\n"
+                                "PATH=/srv/new\n"
+                                "\n"
+                                "# inside Shop: goes with the next header\n"
+                                "# before the dates\n"
+                                "[FORMATS DATE]\n"
+                                "SEPARATOR=/\n"
+                                "\n"
+                                "; before Work\n"
+                                "[ALIAS Work]\n"
+                                "DRIVER=STANDARD\n"
+                                "PATH=/w\n"
+                                "\n"
+                                "[INIT]\n"
+                                "LOCAL SHARE=FALSE\n"
+                                "\n"
+                                "[ALIAS New]\n"
+                                "DRIVER=FOXPRO\n"
+                                "\n"
+                                "# the end\n"
+                                "; really\n";
+    QCOMPARE(readConfigText(), expected);
+    // Read again and saved again, nothing moves or doubles.
+    s.close();
+    s.saveConfigFile();
+    QCOMPARE(readConfigText(), expected);
+
+    // The header of files saved before comments were kept gives way.
+    writeConfigText("# Quorvex engine configuration: one [ALIAS name] section per alias, and the\n"
+                    "# [FORMATS DATE], [FORMATS TIME] and [FORMATS NUMBER] of text tables.\n"
+                    "# Saving it from the program rewrites this file; comments are not kept.\n"
+                    "# mine\n"
+                    "\n"
+                    "[ALIAS Old]\n"
+                    "DRIVER=DBASE\n");
+    s.close();
+    s.saveConfigFile();
+    const QByteArray upgraded = readConfigText();
+    QVERIFY2(!upgraded.contains("comments are not kept") && upgraded.startsWith("# Quorvex")
+                 && upgraded.contains("keeps comment lines")
+                 && upgraded.contains("# mine\n\n[ALIAS Old]\nDRIVER=DBASE\n"),
+             upgraded.constData());
+
+    // A new file gets a header once.
+    QVERIFY(QFile::remove(configPath()));
+    Session fresh;
+    fresh.addAlias(QStringLiteral("One"), QStringLiteral("DBASE"), {});
+    fresh.saveConfigFile();
+    const QByteArray first = readConfigText();
+    QVERIFY2(first.startsWith("# ") && first.contains("\n\n[ALIAS One]\nDRIVER=DBASE\n"), first.constData());
+    fresh.close();
+    fresh.saveConfigFile();
+    QCOMPARE(readConfigText(), first);
+}
+
 void TestSession::malformedConfig_data()
 {
     QTest::addColumn<QByteArray>("text");
@@ -420,6 +903,14 @@ void TestSession::malformedConfig_data()
     QTest::newRow("same number separators")
         << good + "[FORMATS NUMBER]\nLEADINGZERON=FALSE\nTHOUSANDSEPARATOR=.\n"
         << 8 << "the same character";
+    QTest::newRow("init twice") << good + "[INIT]\nLOCAL SHARE=TRUE\n[init]\n" << 8 << "given twice";
+    QTest::newRow("init with a name") << good + "[INIT x]\n" << 6 << "unknown section";
+    QTest::newRow("init version") << good + "[INIT]\nVERSION=1\n" << 7 << "INIT has no entry VERSION";
+    QTest::newRow("init driver") << good + "[INIT]\nDEFAULT DRIVER=STANDARD\n" << 7 << "must be PARADOX";
+    QTest::newRow("init entry twice") << good + "[INIT]\nLOCAL SHARE=TRUE\nlocal share=FALSE\n"
+                                      << 8 << "given twice";
+    QTest::newRow("format entry with a space") << good + "[FORMATS TIME]\nSECONDS=TRUE FALSE\n"
+                                               << 7 << "TRUE or FALSE";
     QTest::newRow("CRLF, fault on line 3")
         << QByteArray("[ALIAS A]\r\nDRIVER=STANDARD\r\nx\r\n") << 3 << "name=value";
 }
