@@ -1,5 +1,6 @@
 #include "ClientMenu.h"
 
+#include "config/AliasDlg.h"
 #include "create/CreateNewTableDlg.h"
 
 #include "Artwork.h"
@@ -589,6 +590,12 @@ void TMainForm::setNewTableCreator(TCreateNewBDETable *creator)
     CreateNewBDETable = creator;
     command(cmd::CreateNewTable)->setHandler([this] { CreateNewBDETable->Execute(); });
     command(cmd::NewXMLDocument)->setHandler([this] { CreateNewBDETable->Execute(QStringLiteral("XML Table")); });
+}
+
+void TMainForm::setAliasManager(TAliasFormDlg *dialog)
+{
+    AliasFormDlg = dialog;
+    command(cmd::AliasManager)->setHandler([this] { AliasFormDlg->Execute(); });
 }
 
 void TMainForm::bindHandlers()

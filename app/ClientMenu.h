@@ -33,6 +33,7 @@ class TextSearch;
 } // namespace qvx::ui
 
 class TAboutBox;
+class TAliasFormDlg;
 class TAlignmentFormDlg;
 class TQueryFormDesigner;
 class TScaleFormDlg;
@@ -79,6 +80,10 @@ public:
     TAlignmentFormDlg *AlignmentDlg = nullptr;
     TSizeFormDlg *SizeDlg = nullptr;
     TScaleFormDlg *ScaleDlg = nullptr;
+    // The alias manager, made once at start-up; gives "&Alias Manager" its
+    // behaviour.
+    TAliasFormDlg *AliasFormDlg = nullptr;
+    void setAliasManager(TAliasFormDlg *dialog);
 
     // --- Controls, top to bottom -------------------------------------------
     QMenu *TableMenu, *EditMenu, *SearchMenu, *ViewMenu, *ViewTableMenu, *ControlBarsMenu, *ToolsMenu,

@@ -3,6 +3,7 @@
 #include "ClientMenu.h"
 #include "about.h"
 
+#include "config/AliasDlg.h"
 #include "create/CreateNewTableDlg.h"
 #include "create/FoxProIndexesDlg.h"
 #include "create/NewTable.h"
@@ -48,6 +49,9 @@ TProgram::TProgram()
     main->AlignmentDlg = new TAlignmentFormDlg(main);
     main->SizeDlg = new TSizeFormDlg(main);
     main->ScaleDlg = new TScaleFormDlg(main);
+
+    // The alias manager, over the table data module's session.
+    main->setAliasManager(new TAliasFormDlg(m_tableData->Session, main, main));
 }
 
 TProgram::~TProgram()

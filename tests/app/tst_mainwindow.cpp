@@ -144,7 +144,7 @@ void TestMainWindow::commandTable_data()
         bool enabled;
     };
     const Row rows[] = {
-        { "AliasManager", "Tables", "&Alias Manager", "Alias Manager", "Alt+A", false },
+        { "AliasManager", "Tables", "&Alias Manager", "Alias Manager", "Alt+A", true },
         { "CreateNewTable", "Tables", "Create new &table", "Create new table", "Alt+L", true },
         { "NewDBASETable", "Tables", "DBASE Table", "", "", false },
         { "NewParadoxTable", "Tables", "Paradox Table", "", "", false },
