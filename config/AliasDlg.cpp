@@ -451,7 +451,11 @@ void TAliasFormDlg::FillParams()
             ? m_session.aliasParams(alias)
             : qvx::Session::driverParams(driver);
     }
-    for (qsizetype i = 1; i < entries.size(); ++i) {
+    // The first entry of the INIT section and of a driver's parameters is
+    // their header (VERSION, PATH); the format sections have none, and all
+    // their entries are shown.
+    const qsizetype from = ParamsView >= 2 && ParamsView <= 4 ? 0 : 1;
+    for (qsizetype i = from; i < entries.size(); ++i) {
         const QString &e = entries[i];
         const qsizetype eq = e.indexOf(u'=');
         const QString name = u' ' + (eq < 0 ? QString() : e.left(eq));

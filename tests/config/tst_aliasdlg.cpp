@@ -256,6 +256,57 @@ private slots:
                      .contains(name + QStringLiteral("=not a value at all")));
     }
 
+    // Each section takes an edited value through the grid, and text tables
+    // write by the forms in force.
+    void sectionsWrittenBack_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("init") << "Init"
+                              << "\\SYSTEM\\INIT"
+                              << "LOCAL SHARE"
+                              << "FALSE";
+        QTest::newRow("date") << "Date"
+                              << "\\SYSTEM\\FORMATS\\DATE"
+                              << "SEPARATOR"
+                              << "/";
+        QTest::newRow("time") << "Time"
+                              << "\\SYSTEM\\FORMATS\\TIME"
+                              << "SECONDS"
+                              << "FALSE";
+        QTest::newRow("number") << "Number"
+                                << "\\SYSTEM\\FORMATS\\NUMBER"
+                                << "LEADINGZERON"
+                                << "FALSE";
+    }
+    void sectionsWrittenBack()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, section);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        ScriptedServices services;
+        auto dlg = make();
+        dlg->AliasName->setCurrentText(QStringLiteral("Nobody"));
+        dlg->command(button)->execute();
+        ClientDataSet &ds = dlg->ParamsSet;
+        bool found = false;
+        for (qint64 r = 1; r <= ds.recordCount() && !found; ++r) {
+            ds.setRecNo(r);
+            found = ds.text(0) == u' ' + name;
+        }
+        QVERIFY(found);
+        ds.edit();
+        ds.setValue(1, value);
+        ds.post();
+        QCOMPARE(services.errors(), QStringList {});
+        QVERIFY(m_session->configSection(section).contains(name + u'=' + value));
+        if (name == QLatin1String("SEPARATOR"))
+            QCOMPARE(textFormsOf(m_session.get()).dateSeparator, QChar(u'/'));
+    }
+
     // Add, delete and save go through the session; a refused name leaves
     // the session open.
     void aliasCommands()
