@@ -15,43 +15,23 @@ using qvx::ui::named;
 
 TSecondaryIndexFormDlg::TSecondaryIndexFormDlg(TNewTableIndexHost &host, TSaveParadoxIndexForm &saveDlg,
                                                QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), m_host(host), m_saveDlg(saveDlg)
+    : TFieldsIndexDlg(host, QStringLiteral("SecondaryIndexFormDlg"), QStringLiteral("Define Secondary Index"),
+                      Qt::Dialog | Qt::WindowStaysOnTopHint, parent),
+      m_saveDlg(saveDlg)
 {
-    setObjectName(QStringLiteral("SecondaryIndexFormDlg"));
-    setWindowTitle(QStringLiteral("Define Secondary Index"));
     setFixedSize(340, 265);
-
-    FieldMover = new TFieldMover(this);
-    SrcList = FieldMover->SrcList;
-    DstList = FieldMover->DstList;
-    IncludeBtn = FieldMover->IncludeBtn;
-    IncAllBtn = FieldMover->IncAllBtn;
-    ExcludeBtn = FieldMover->ExcludeBtn;
-    ExAllBtn = FieldMover->ExAllBtn;
-
-    IndexOptions
-        = named(new QGroupBox(QStringLiteral(" Index Options "), this), QStringLiteral("IndexOptions"));
-    Unique = named(new QCheckBox(QStringLiteral("U&nique"), IndexOptions), QStringLiteral("Unique"));
     Maintained
         = named(new QCheckBox(QStringLiteral("&Maintained"), IndexOptions), QStringLiteral("Maintained"));
-    Sensitive
-        = named(new QCheckBox(QStringLiteral("&Case sensitive"), IndexOptions), QStringLiteral("Sensitive"));
-    Descending
-        = named(new QCheckBox(QStringLiteral("De&scending"), IndexOptions), QStringLiteral("Descending"));
     Sensitive->setChecked(true);
     // The right-hand boxes carry their caption on the left.
     Sensitive->setLayoutDirection(Qt::RightToLeft);
     Descending->setLayoutDirection(Qt::RightToLeft);
-    auto *options = new QGridLayout(IndexOptions);
-    options->addWidget(Unique, 0, 0);
-    options->addWidget(Sensitive, 0, 1, Qt::AlignRight);
-    options->addWidget(Maintained, 1, 0);
-    options->addWidget(Descending, 1, 1, Qt::AlignRight);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(FieldMover, 1);
-    layout->addWidget(IndexOptions);
-    layout->addLayout(OkCancelRow(*this, OKBtn, CancelBtn));
+    OptionsGrid->addWidget(Unique, 0, 0);
+    OptionsGrid->addWidget(Sensitive, 0, 1, Qt::AlignRight);
+    OptionsGrid->addWidget(Maintained, 1, 0);
+    OptionsGrid->addWidget(Descending, 1, 1, Qt::AlignRight);
+    setTabOrder(Unique, Maintained);
+    setTabOrder(Maintained, Sensitive);
 
     connect(Unique, &QCheckBox::toggled, this, &TSecondaryIndexFormDlg::UniqueClick);
     connect(Maintained, &QCheckBox::toggled, this, &TSecondaryIndexFormDlg::MaintainedClick);
@@ -59,9 +39,8 @@ TSecondaryIndexFormDlg::TSecondaryIndexFormDlg(TNewTableIndexHost &host, TSavePa
 
 bool TSecondaryIndexFormDlg::Execute()
 {
-    Options = {};
-    FieldMover->Reset(m_host.FieldNames());
-    if (!RunIndexDialog(*this))
+    std::optional<DBIndexList> definition = ShowForFields();
+    if (!definition)
         return false;
     if (Unique->isChecked())
         Options |= qvx::IndexDef::Unique;
@@ -71,10 +50,8 @@ bool TSecondaryIndexFormDlg::Execute()
         Options |= qvx::IndexDef::CaseInsensitive;
     if (Descending->isChecked())
         Options |= qvx::IndexDef::Descending;
-    DBIndexList definition;
-    definition.Fields = FieldMover->IndexedFields().join(u';');
-    definition.Options = Options;
-    m_saveDlg.Execute(definition);
+    definition->Options = Options;
+    m_saveDlg.Execute(*definition);
     return true;
 }
 

@@ -4,40 +4,18 @@
 // the field lists are rebuilt each time.
 #pragma once
 
-#include "create/IndexHost.h"
-
-#include <QDialog>
+#include "create/FieldsIndexDlg.h"
 
 class QCheckBox;
-class QGroupBox;
-class QListWidget;
-class QPushButton;
-class TFieldMover;
 class TSaveParadoxIndexForm;
 
-class TSecondaryIndexFormDlg : public QDialog {
+class TSecondaryIndexFormDlg : public TFieldsIndexDlg {
     Q_OBJECT
 public:
     TSecondaryIndexFormDlg(TNewTableIndexHost &host, TSaveParadoxIndexForm &saveDlg,
                            QWidget *parent = nullptr);
 
-    TFieldMover *FieldMover; // holds the lists and move buttons below
-    QListWidget *SrcList;
-    QListWidget *DstList;
-    QPushButton *IncludeBtn;
-    QPushButton *IncAllBtn;
-    QPushButton *ExcludeBtn;
-    QPushButton *ExAllBtn;
-    QGroupBox *IndexOptions;
-    QCheckBox *Unique;
     QCheckBox *Maintained;
-    QCheckBox *Sensitive;
-    QCheckBox *Descending;
-    QPushButton *OKBtn;
-    QPushButton *CancelBtn;
-
-    // The options of the last confirmed use; empty from the start of each use.
-    qvx::IndexDef::Options Options;
 
     // Lists the host's fields and shows the dialog; on OK takes the options
     // from the check boxes, runs the naming dialog and returns true (whether
@@ -50,6 +28,5 @@ public:
     void MaintainedClick();
 
 private:
-    TNewTableIndexHost &m_host;
     TSaveParadoxIndexForm &m_saveDlg;
 };
