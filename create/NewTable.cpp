@@ -133,7 +133,6 @@ TNewTableForm::TNewTableForm(TTableData &tableData, QWidget *parent) : QDialog(p
 
 TNewTableForm::~TNewTableForm()
 {
-    qApp->removeEventFilter(this);
     // The grids let go of the data sets before these go.
     m_tableSource.setDataSet(nullptr);
     m_fieldsSource.setDataSet(nullptr);
@@ -220,9 +219,7 @@ void TNewTableForm::buildControls()
     FieldsGrid = named(new qvx::ui::DBGrid, QStringLiteral("FieldsGrid"));
     FieldsGrid->setMinimumHeight(208);
     FieldsGrid->setDataSource(&m_fieldsSource);
-    // The grid's keys and those of the cell editors that come and go on it
-    // are seen application-wide.
-    qApp->installEventFilter(this);
+
     topLayout->addWidget(FieldsGrid, 1);
     SizeHint = named(new QLabel, QStringLiteral("SizeHint"));
     SizeHint->setWordWrap(true);
@@ -523,6 +520,20 @@ bool TNewTableForm::FieldsGridKeyPress(QChar key)
         SystemDataSet.edit();
     SystemDataSet.setValue(column, value.isEmpty() ? QVariant() : QVariant(value));
     return true;
+}
+
+// The grid's keys and those of the cell editors that come and go on it are
+// seen application-wide, while the window shows.
+void TNewTableForm::showEvent(QShowEvent *event)
+{
+    qApp->installEventFilter(this);
+    QDialog::showEvent(event);
+}
+
+void TNewTableForm::hideEvent(QHideEvent *event)
+{
+    qApp->removeEventFilter(this);
+    QDialog::hideEvent(event);
 }
 
 void TNewTableForm::keyPressEvent(QKeyEvent *event)
