@@ -48,13 +48,6 @@ private:
 
 } // namespace
 
-int runDialog(QDialog &dialog)
-{
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-    return qvx::ui::Services::current().runModal(dialog);
-}
-
 void onEnterKey(QLineEdit *edit, std::function<void()> action)
 {
     edit->installEventFilter(new EnterKeyFilter(edit, std::move(action)));
@@ -79,15 +72,6 @@ QGroupBox *radioGroup(QDialog &dialog, const QString &title, const QStringList &
     }
     choice->button(0)->setChecked(true);
     return group;
-}
-
-int integerOf(const QString &text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok)
-        throw qvx::EngineError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
 }
 
 void layOutBoxesAndGroups(QDialog &dialog, QLabel *firstLabel, QLineEdit *first, QLabel *secondLabel,

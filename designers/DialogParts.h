@@ -3,6 +3,8 @@
 // read as an integer.
 #pragma once
 
+#include "ui/DialogSupport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,9 +19,7 @@ class QPushButton;
 
 namespace qvx::designers {
 
-// Drops every override cursor (so the dialog shows the normal arrow) and
-// runs the dialog modally through the services; returns its result code.
-int runDialog(QDialog &dialog);
+using qvx::ui::runDialog;
 
 // Return and Enter typed in edit run action (an empty one swallows the key);
 // either way the key never reaches the dialog's default button.
@@ -41,8 +41,6 @@ void layOutBoxesAndGroups(QDialog &dialog, QLabel *firstLabel, QLineEdit *first,
                           QLineEdit *second, QGroupBox *horizontal, QGroupBox *vertical, QPushButton *&ok,
                           QPushButton *&cancel);
 
-// The text as an integer, as QString::toInt reads it; throws EngineError
-// "'<text>' is not a valid integer value" when it is none.
-int integerOf(const QString &text);
+using qvx::ui::integerOf;
 
 } // namespace qvx::designers

@@ -6,6 +6,7 @@
 #include "engine/TableWriter.h"
 #include "engine/Value.h"
 #include "ui/CommandNames.h"
+#include "ui/DialogSupport.h"
 #include "ui/DrawnGlyphs.h"
 #include "ui/ErrorGuard.h"
 
@@ -481,11 +482,7 @@ void TTableForm::setFont(int kind, bool title)
         font.setFamily(m_host.fontNameText());
         break;
     case 2: {
-        const QString text = m_host.fontSizeText();
-        bool ok = false;
-        const int size = text.toInt(&ok, 10);
-        if (!ok)
-            throw qvx::EngineError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        const int size = qvx::ui::integerOf(m_host.fontSizeText());
         if (size > 0)
             font.setPointSize(size);
         break;
