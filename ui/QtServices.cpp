@@ -11,6 +11,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 
 namespace qvx::ui {
@@ -156,8 +157,18 @@ MessageButton QtServices::message(QWidget *parent, MessageIcon icon, const QStri
 
 QPrinter &QtServices::printer()
 {
-    if (!m_printer)
+    if (!m_printer) {
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        if (QPrinterInfo::availablePrinters().isEmpty()) {
+            // No printer installed (common on a Linux desktop): pages are laid
+            // out for A4 at 600 dots per inch and printing writes a PDF file.
+            m_printer->setOutputFormat(QPrinter::PdfFormat);
+            m_printer->setPageSize(QPageSize(QPageSize::A4));
+            m_printer->setPageOrientation(QPageLayout::Portrait);
+            m_printer->setResolution(600);
+            m_printer->setFullPage(true);
+        }
+    }
     return *m_printer;
 }
 

@@ -1,5 +1,7 @@
 #include "Services.h"
 
+#include <QPrinter>
+
 #include <stdexcept>
 
 namespace qvx::ui {
@@ -13,6 +15,11 @@ Services &Services::current()
     if (!g_services)
         throw std::logic_error("no services installed");
     return *g_services;
+}
+
+QSize Services::printerPageSize()
+{
+    return printer().pageRect(QPrinter::DevicePixel).toRect().size();
 }
 
 void Services::install(Services *services)

@@ -64,6 +64,9 @@ public:
 
     // The printer every print command uses.
     virtual QPrinter &printer() = 0;
+    // The page layouts are made for: the printer's page in its device
+    // pixels, as it is oriented.
+    virtual QSize printerPageSize();
 
     // The screen.
     virtual QSize screenSize() const = 0;

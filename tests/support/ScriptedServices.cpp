@@ -105,8 +105,10 @@ int ScriptedServices::runModal(QDialog &dialog)
 {
     modalDialogs << (dialog.objectName().isEmpty() ? QString::fromLatin1(dialog.metaObject()->className())
                                                    : dialog.objectName());
-    if (onModal)
-        onModal(dialog);
+    // A copy runs, so that the callback may replace onModal (for a dialog
+    // the shown one opens) while it runs.
+    if (const std::function<void(QDialog &)> callback = onModal)
+        callback(dialog);
     if (modalAnswers.empty())
         return QDialog::Rejected;
     int answer = modalAnswers.front();

@@ -48,6 +48,8 @@ public:
     std::function<void(QDialog &)> onModal;
 
     QSize screen { 1024, 768 };
+    // The printer's page as layouts see it; the printer's own when invalid.
+    QSize printerPage;
     int ppi = 96;
     QStringList families { QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Serif") };
 
@@ -63,6 +65,10 @@ public:
     qvx::ui::MessageButton message(QWidget *, qvx::ui::MessageIcon icon, const QString &title,
                                    const QString &text, unsigned buttons) override;
     QPrinter &printer() override;
+    QSize printerPageSize() override
+    {
+        return printerPage.isValid() ? printerPage : qvx::ui::Services::printerPageSize();
+    }
     QSize screenSize() const override { return screen; }
     int pixelsPerInch() const override { return ppi; }
     QStringList fontFamilies() const override { return families; }

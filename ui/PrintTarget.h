@@ -1,0 +1,19 @@
+// Where a print job goes. With a printer, the print dialog confirms it; where
+// the machine has none, the services' printer writes PDF and a save dialog
+// names the file instead, so printing never dead-ends.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace qvx::ui {
+
+// Asks where the next job on the services' printer goes; false when the user
+// cancels. documentName names the job and suggests the PDF file's name.
+bool choosePrintTarget(QWidget *parent, const QString &documentName);
+
+// True when the services' printer writes a PDF file rather than to a printer.
+bool printsToPdf();
+
+} // namespace qvx::ui
