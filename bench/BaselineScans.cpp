@@ -5,6 +5,12 @@
 
 #include <pugixml.hpp>
 
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -275,6 +281,125 @@ ScanResult walkXmlPugi(const char *path)
     } walker;
     walker.r = &r;
     doc.traverse(walker);
+    return r;
+}
+
+namespace {
+
+// The least error handling libjpeg allows: back to the caller's jump point.
+// Nothing with a destructor lives in the functions that set one.
+struct JpegError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void jpegErrorExit(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+}
+
+JpegError *jpegErrors(JpegError &error)
+{
+    jpeg_std_error(&error.pub);
+    error.pub.error_exit = jpegErrorExit;
+    return &error;
+}
+
+// Returns false on a libjpeg error; out and outSize are libjpeg's malloc'd
+// buffer either way (free() it).
+bool encodeRaw(const unsigned char *rgb, int width, int height, unsigned char **out, unsigned long *outSize)
+{
+    jpeg_compress_struct cinfo {};
+    JpegError error;
+    cinfo.err = &jpegErrors(error)->pub;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, out, outSize);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    cinfo.optimize_coding = TRUE;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row
+            = const_cast<unsigned char *>(rgb) + std::size_t(cinfo.next_scanline) * std::size_t(width) * 3;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+// Returns false on a libjpeg error; *pixels is malloc'd (free() it).
+bool decodeRaw(const unsigned char *jpeg, std::size_t size, int denominator, unsigned char **pixels,
+               int *width, int *height)
+{
+    jpeg_decompress_struct cinfo {};
+    JpegError error;
+    cinfo.err = &jpegErrors(error)->pub;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = unsigned(denominator);
+    jpeg_start_decompress(&cinfo);
+    const std::size_t stride = std::size_t(cinfo.output_width) * 3;
+    *width = int(cinfo.output_width);
+    *height = int(cinfo.output_height);
+    *pixels = static_cast<unsigned char *>(std::malloc(stride * cinfo.output_height));
+    if (!*pixels)
+        std::longjmp(error.jump, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = *pixels + std::size_t(cinfo.output_scanline) * stride;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+std::vector<unsigned char> encodeJpegBare(const unsigned char *rgb, int width, int height)
+{
+    unsigned char *out = nullptr;
+    unsigned long outSize = 0;
+    const bool ok = encodeRaw(rgb, width, height, &out, &outSize);
+    std::vector<unsigned char> bytes;
+    if (ok)
+        bytes.assign(out, out + outSize);
+    std::free(out);
+    if (!ok)
+        throw std::runtime_error("libjpeg could not encode the picture");
+    return bytes;
+}
+
+ScanResult decodeJpegBare(const unsigned char *jpeg, std::size_t size, int denominator)
+{
+    unsigned char *pixels = nullptr;
+    int width = 0, height = 0;
+    const bool ok = decodeRaw(jpeg, size, denominator, &pixels, &width, &height);
+    ScanResult r;
+    if (ok) {
+        r.rows = height;
+        r.values = std::int64_t(width) * height;
+        for (std::size_t i = 0, n = std::size_t(r.values) * 3; i < n; ++i)
+            r.checksum += pixels[i];
+    }
+    std::free(pixels);
+    if (!ok)
+        throw std::runtime_error("libjpeg could not decode the picture");
     return r;
 }
 

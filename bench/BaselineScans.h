@@ -4,7 +4,9 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace qvxbench {
 
@@ -27,5 +29,16 @@ ScanResult scanXmlBare(const QString &path);
 // ROW element, each value's bytes summed: the reference for the data packet
 // reader. Throws std::runtime_error on an unreadable or malformed file.
 ScanResult walkXmlPugi(const char *path);
+
+// libjpeg alone, memory to memory: an RGB picture (rows of width * 3 bytes)
+// encoded at quality 90 with the library's defaults plus optimized coding.
+// Throws std::runtime_error if libjpeg gives up.
+std::vector<unsigned char> encodeJpegBare(const unsigned char *rgb, int width, int height);
+
+// libjpeg alone: the JPEG decoded to RGB at 1/denominator of its size into
+// one buffer, with the library's defaults (accurate DCT, smooth upsampling).
+// rows and values are the decoded height and pixel count, checksum the sum
+// of the decoded bytes. Throws std::runtime_error if libjpeg gives up.
+ScanResult decodeJpegBare(const unsigned char *jpeg, std::size_t size, int denominator);
 
 } // namespace qvxbench

@@ -27,6 +27,12 @@
 //                                           opening the database, running the statement and closing it
 //   qvx_bench appends <dir> <table> <tags>  the table's records appended to a new dBASE IV table with
 //                                           0 or 2 tags (NAME, AMOUNT), in one batch
+//   qvx_bench jpeg-bare                     libjpeg alone: a generated 795 x 1008 page (white, black
+//                                           text-like strokes and grid lines) encoded at quality 90
+//                                           and decoded back, memory to memory
+//   qvx_bench jpeg-bare8 [repeats]          libjpeg alone: that page's JPEG (made first, not timed)
+//                                           decoded at 1/8, `repeats` times (default 20)
+//   qvx_bench jpeg-ours8 [repeats]          the same decodes through qvx::jpeg::decode
 //
 // Output: one line of key=value pairs (cpu and wall seconds, rows, ...).
 
@@ -37,6 +43,7 @@
 #include "engine/Table.h"
 #include "engine/TableWriter.h"
 #include "engine/Value.h"
+#include "engine/image/Jpeg.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -272,6 +279,86 @@ int runWalkXmlPugi(const char *path)
     return printScan(watch, r);
 }
 
+// A page as the page manager previews it: white, with lines of black
+// word-like strokes between light grid lines, the same every run.
+constexpr int kPageWidth = 795;
+constexpr int kPageHeight = 1008;
+
+std::vector<unsigned char> pagePicture()
+{
+    std::vector<unsigned char> rgb(std::size_t(kPageWidth) * kPageHeight * 3, 255);
+    const auto ink = [&](int x, int y, unsigned char level) {
+        if (x >= 0 && x < kPageWidth && y >= 0 && y < kPageHeight) {
+            unsigned char *p = &rgb[(std::size_t(y) * kPageWidth + std::size_t(x)) * 3];
+            p[0] = p[1] = p[2] = level;
+        }
+    };
+    for (int y = 40; y < kPageHeight - 40; y += 120)
+        for (int x = 40; x < kPageWidth - 40; ++x)
+            ink(x, y, 160);
+    for (int x = 40; x < kPageWidth - 40; x += 150)
+        for (int y = 40; y < kPageHeight - 40; ++y)
+            ink(x, y, 160);
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    for (int baseline = 70; baseline < kPageHeight - 50; baseline += 16) {
+        int x = 50 + int(next(20));
+        while (x < kPageWidth - 80) {
+            const int letters = 2 + int(next(8));
+            for (int l = 0; l < letters; ++l, x += 7) {
+                const int tall = next(4) == 0 ? 11 : 7;
+                for (int dy = 0; dy < tall; ++dy) {
+                    ink(x, baseline - dy, 0);
+                    ink(x + 1, baseline - dy, 0);
+                }
+                for (int dx = 0; dx < 5; ++dx)
+                    ink(x + dx, baseline - int(next(2)) * 6, 0);
+            }
+            x += 6 + int(next(6));
+        }
+    }
+    return rgb;
+}
+
+int runJpegBare()
+{
+    const std::vector<unsigned char> page = pagePicture();
+    const Stopwatch watch;
+    const std::vector<unsigned char> bytes = qvxbench::encodeJpegBare(page.data(), kPageWidth, kPageHeight);
+    const qvxbench::ScanResult r = qvxbench::decodeJpegBare(bytes.data(), bytes.size(), 1);
+    return printScan(watch, r);
+}
+
+int runJpegEighth(bool ours, int repeats)
+{
+    const std::vector<unsigned char> page = pagePicture();
+    const std::vector<unsigned char> bytes = qvxbench::encodeJpegBare(page.data(), kPageWidth, kPageHeight);
+    const QByteArray jpeg(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    qvx::jpeg::DecodeOptions options;
+    options.scaleDenominator = 8;
+    qvxbench::ScanResult total;
+    const Stopwatch watch;
+    for (int i = 0; i < repeats; ++i) {
+        qvxbench::ScanResult r;
+        if (ours) {
+            const qvx::jpeg::Picture p = qvx::jpeg::decode(jpeg, options);
+            r.rows = p.height;
+            r.values = std::int64_t(p.width) * p.height;
+            for (const char c : p.pixels)
+                r.checksum += static_cast<unsigned char>(c);
+        } else {
+            r = qvxbench::decodeJpegBare(bytes.data(), bytes.size(), 8);
+        }
+        total.rows = r.rows;
+        total.values = r.values;
+        total.checksum += r.checksum;
+    }
+    return printScan(watch, total);
+}
+
 int usage()
 {
     std::fprintf(stderr,
@@ -287,7 +374,9 @@ int usage()
                  "       qvx_bench sql-update <dir> <table>\n"
                  "       qvx_bench convert <dir> <table> <new table>\n"
                  "       qvx_bench lookup-ours|lookup-native <dir> <table>\n"
-                 "       qvx_bench appends <dir> <table> <0|2>\n");
+                 "       qvx_bench appends <dir> <table> <0|2>\n"
+                 "       qvx_bench jpeg-bare\n"
+                 "       qvx_bench jpeg-bare8|jpeg-ours8 [repeats]\n");
     return 2;
 }
 
@@ -611,10 +700,17 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 3)
+    if (args.size() < 2)
         return usage();
     const QString what = args.at(1);
     try {
+        if (what == u"jpeg-bare" && args.size() == 2)
+            return runJpegBare();
+        if ((what == u"jpeg-bare8" || what == u"jpeg-ours8") && args.size() <= 3)
+            return runJpegEighth(what == u"jpeg-ours8",
+                                 args.size() == 3 ? std::max(1, args.at(2).toInt()) : 20);
+        if (args.size() < 3)
+            return usage();
         if (what == u"open50" && (args.size() == 5 || args.size() == 6)) {
             const int repeats = args.size() == 6 ? std::max(1, args.at(5).toInt()) : 7;
             return runOpen50(args.at(2), args.at(3), args.at(4), repeats);

@@ -112,6 +112,9 @@ for ((r = 1; r <= repeats; ++r)); do
     measure lookupNative cpu wall -- lookup-native "$data" orders_1m.dbf
     measure appends2 cpu wall -- appends "$data" orders_100k.dbf 2
     measure appends0 cpu wall -- appends "$data" orders_100k.dbf 0
+    measure jpegBare cpu wall -- jpeg-bare
+    measure jpegBare8 cpu wall -- jpeg-bare8
+    measure jpegOurs8 cpu wall -- jpeg-ours8
 done
 
 # Time in a readable unit.
@@ -182,6 +185,7 @@ fi
 row "7. UPDATE of 100k records: .txt vs the same .dbf" updateTxt updateDbf 3
 row "8. 100 lookups by an indexed key, 1M rows, vs native SQLite" lookupOurs lookupNative 2
 row "8. 100k appends: table with two tags vs without" appends2 appends0 3
+row "9. JPEG decode at 1/8: ours vs bare libjpeg" jpegOurs8 jpegBare8 1.5
 
 # The two sides of a ratio must have seen the same rows, or it compares nothing.
 check() {
@@ -202,6 +206,7 @@ check joinOurs100k joinNative100k
 check updateTxt updateDbf
 check lookupOurs lookupNative
 check appends2 appends0
+check jpegOurs8 jpegBare8
 echo
 echo "Medians of $repeats runs (open times: each run is itself a median of 7 opens in one process)."
 echo "Ratios use CPU time, which a busy machine does not inflate; the wall-clock ratio is shown beside."
