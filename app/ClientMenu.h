@@ -41,6 +41,8 @@ class TSizeFormDlg;
 class TBDETableForm;
 class TCreateNewBDETable;
 class TEditSQLForm;
+class THTMLForm;
+class TPrintForm;
 class TFindDialog;
 class TReplaceDialog;
 class TSQLData;
@@ -84,6 +86,11 @@ public:
     // behaviour.
     TAliasFormDlg *AliasFormDlg = nullptr;
     void setAliasManager(TAliasFormDlg *dialog);
+    // The page manager and the HTML editor, made once at start-up; they give
+    // "Print pre&view ...", "Print" and "HTML Editor" their behaviour.
+    TPrintForm *PrintForm = nullptr;
+    THTMLForm *HTMLForm = nullptr;
+    void setOutputWindows(TPrintForm *printForm, THTMLForm *htmlForm);
 
     // --- Controls, top to bottom -------------------------------------------
     QMenu *TableMenu, *EditMenu, *SearchMenu, *ViewMenu, *ViewTableMenu, *ControlBarsMenu, *ToolsMenu,

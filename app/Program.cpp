@@ -15,8 +15,13 @@
 #include "designers/AlignmentDlg.h"
 #include "designers/ScaleDlg.h"
 #include "designers/SizeDlg.h"
+#include "output/HTMLFontsDlg.h"
+#include "output/HTMLFormDlg.h"
+#include "output/PrintTable.h"
+#include "output/TitleDlg.h"
 #include "query/SQLDataModule.h"
 #include "tables/TableDataModule.h"
+#include "ui/Services.h"
 
 TProgram::TProgram()
 {
@@ -52,6 +57,14 @@ TProgram::TProgram()
 
     // The alias manager, over the table data module's session.
     main->setAliasManager(new TAliasFormDlg(m_tableData->Session, main, main));
+
+    // The page manager with its text manager, and the HTML editor.
+    auto *printForm = new TPrintForm(*new TTitleForm(main), main);
+    printForm->ShowAbout = [main] {
+        if (main->AboutBox)
+            qvx::ui::Services::current().runModal(*main->AboutBox);
+    };
+    main->setOutputWindows(printForm, new THTMLForm(*new THTMLFontFormDlg(main), main));
 }
 
 TProgram::~TProgram()
