@@ -25,7 +25,7 @@ LAYERS = {
     "app": ["engine", "ui", "tables", "query", "create", "designers", "config", "output", "editors"],
     "tools": ["engine"],
     "samples": ["engine"],
-    "bench": ["engine"],
+    "bench": ["engine", "ui", "output"],
     "fuzz": ["engine"],
 }
 # Folders of the tests that are no layer of their own.
