@@ -1,5 +1,6 @@
 #include "HTMLFormDlg.h"
 
+#include "FieldCaption.h"
 #include "HTMLFontsDlg.h"
 
 #include "engine/DataSet.h"
@@ -120,16 +121,12 @@ QString htmlText(const QString &text)
 // their kind instead of giving their size.
 QString shownValue(const QVariant &value, const qvx::FieldDef &field)
 {
-    switch (field.type) {
-    case qvx::FieldType::Blob:
-        return QStringLiteral("BLOB");
-    case qvx::FieldType::Graphic:
-        return QStringLiteral("Graphic");
-    case qvx::FieldType::TypedBinary:
-        return QStringLiteral("Typed Binary");
-    default:
-        return qvx::ui::GridModel::cellText(value, field);
+    if (field.type != qvx::FieldType::Memo) {
+        const QString kind = qvx::output::binaryCaption(field.type);
+        if (!kind.isEmpty())
+            return kind;
     }
+    return qvx::ui::GridModel::cellText(value, field);
 }
 
 QString colourAttribute(const char *name, const QColor &colour)

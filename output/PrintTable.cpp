@@ -1,5 +1,6 @@
 #include "PrintTable.h"
 
+#include "FieldCaption.h"
 #include "TitleDlg.h"
 
 #include "engine/DataSet.h"
@@ -90,36 +91,6 @@ int alignedX(Qt::Alignment alignment, int left, int right, int textWidth)
     if (alignment & Qt::AlignHCenter)
         return (left + right - textWidth) / 2;
     return left + 4;
-}
-
-Qt::Alignment qtAlignment(qvx::Alignment alignment)
-{
-    switch (alignment) {
-    case qvx::Alignment::Right:
-        return Qt::AlignRight;
-    case qvx::Alignment::Center:
-        return Qt::AlignHCenter;
-    case qvx::Alignment::Left:
-        break;
-    }
-    return Qt::AlignLeft;
-}
-
-// What a cell of a binary field shows instead of its bytes.
-QString binaryCaption(qvx::FieldType type)
-{
-    switch (type) {
-    case qvx::FieldType::Blob:
-        return QStringLiteral("BLOB");
-    case qvx::FieldType::Memo:
-        return QStringLiteral("Memo");
-    case qvx::FieldType::Graphic:
-        return QStringLiteral("Graphic");
-    case qvx::FieldType::TypedBinary:
-        return QStringLiteral("Typed Binary");
-    default:
-        return {};
-    }
 }
 
 // A rectangle from its four edges, right and bottom excluded, as cells and
@@ -774,10 +745,10 @@ void TPrintForm::drawRow(QPainter &painter, const ColumnPage &columns, int y, qi
             Qt::Alignment alignment = Qt::AlignLeft;
             if (field >= 0) {
                 const qvx::FieldDef &def = data->field(field);
-                text = binaryCaption(def.type);
+                text = qvx::output::binaryCaption(def.type);
                 if (text.isEmpty())
                     text = qvx::ui::GridModel::cellText(data->value(field), def);
-                alignment = qtAlignment(def.alignment);
+                alignment = qvx::ui::GridModel::qtAlignment(def.alignment);
             }
             const QColor fill = format.color.isValid() ? format.color : palette.color(QPalette::Base);
             const QColor ink = format.fontColor.isValid() ? format.fontColor : palette.color(QPalette::Text);
@@ -954,10 +925,21 @@ void TPrintForm::PrintCurrentPageExecute()
 {
     if (!qvx::ui::choosePrintTarget(this, m_caption))
         return;
+    withPagePrinted([this] {
+        QPainter painter;
+        if (!painter.begin(&Services::current().printer()))
+            throw qvx::EngineError(QStringLiteral("The printer could not start the job"));
+        drawFitted(painter, m_shown);
+        painter.end();
+    });
+}
+
+void TPrintForm::withPagePrinted(const std::function<void()> &use)
+{
     const int scale = Scale->currentIndex();
     PrintMode = true;
     Scale->setCurrentIndex(0);
-    // Whatever happens on the printer, the page manager comes back to the
+    // Whatever happens to the page, the page manager comes back to the
     // preview at the zoom it had.
     const auto restore = qScopeGuard([this, scale] {
         PrintMode = false;
@@ -965,12 +947,7 @@ void TPrintForm::PrintCurrentPageExecute()
         RefreshPreview();
     });
     RefreshPreview();
-    QPrinter &printer = Services::current().printer();
-    QPainter painter;
-    if (!painter.begin(&printer))
-        throw qvx::EngineError(QStringLiteral("The printer could not start the job"));
-    drawFitted(painter, m_shown);
-    painter.end();
+    use();
 }
 
 void TPrintForm::printPages(QPainter &painter, int firstH, int lastH, qint64 firstV, qint64 lastV)
@@ -1026,19 +1003,12 @@ void TPrintForm::SaveAsJPGExecute()
     const std::optional<qvx::ui::FileDialogAnswer> answer = Services::current().saveFile(this, request);
     if (!answer)
         return;
-    const int scale = Scale->currentIndex();
-    PrintMode = true;
-    Scale->setCurrentIndex(0);
-    const auto restore = qScopeGuard([this, scale] {
-        PrintMode = false;
-        Scale->setCurrentIndex(scale);
-        RefreshPreview();
+    withPagePrinted([this, &answer] {
+        QSaveFile file(answer->fileName);
+        if (!file.open(QIODevice::WriteOnly) || file.write(m_jpeg) != m_jpeg.size() || !file.commit())
+            throw qvx::EngineError(
+                QStringLiteral("Cannot write %1: %2").arg(answer->fileName, file.errorString()));
     });
-    RefreshPreview();
-    QSaveFile file(answer->fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_jpeg) != m_jpeg.size() || !file.commit())
-        throw qvx::EngineError(
-            QStringLiteral("Cannot write %1: %2").arg(answer->fileName, file.errorString()));
 }
 
 void TPrintForm::PrintSetupExecute()

@@ -203,6 +203,9 @@ private:
                   const QColor &fill, const QColor &ink, Qt::Alignment alignment);
     void printPages(QPainter &painter, int firstH, int lastH, qint64 firstV, qint64 lastV);
     void drawFitted(QPainter &painter, const QImage &picture);
+    // Renders the current page as printed, at full size, runs use, and
+    // comes back to the preview as it was, whatever use does.
+    void withPagePrinted(const std::function<void()> &use);
     void decodePreview();
     qvx::DataSet *dataSet() const;
 

@@ -12,19 +12,6 @@ namespace qvx::ui {
 
 namespace {
 
-Qt::Alignment toQt(qvx::Alignment a)
-{
-    switch (a) {
-    case qvx::Alignment::Right:
-        return Qt::AlignRight;
-    case qvx::Alignment::Center:
-        return Qt::AlignHCenter;
-    case qvx::Alignment::Left:
-        break;
-    }
-    return Qt::AlignLeft;
-}
-
 // Decimal text with at least `decimals` digits after the point. Digits the
 // value has beyond them stay: the cell never hides part of the value.
 QString padDecimals(QString text, int decimals)
@@ -57,6 +44,19 @@ int GridModel::shownDecimals(const qvx::FieldDef &f)
     default:
         return -1;
     }
+}
+
+Qt::Alignment GridModel::qtAlignment(qvx::Alignment alignment)
+{
+    switch (alignment) {
+    case qvx::Alignment::Right:
+        return Qt::AlignRight;
+    case qvx::Alignment::Center:
+        return Qt::AlignHCenter;
+    case qvx::Alignment::Left:
+        break;
+    }
+    return Qt::AlignLeft;
 }
 
 QString GridModel::cellText(const QVariant &v, const qvx::FieldDef &f)
@@ -495,7 +495,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return cellText((*rec)[std::size_t(fieldNo)], f);
     }
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(toQt(f.alignment) | Qt::AlignVCenter);
+        return QVariant::fromValue(GridModel::qtAlignment(f.alignment) | Qt::AlignVCenter);
     case Qt::FontRole:
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {

@@ -58,6 +58,8 @@ public:
     // Digits after the point a number of field f is shown with, -1 for as
     // many as the value needs.
     static int shownDecimals(const qvx::FieldDef &f);
+    // A field's alignment as its cells show it.
+    static Qt::Alignment qtAlignment(qvx::Alignment alignment);
 
     // Field position shown in a column, -1 for none.
     int fieldOfColumn(int column) const;
