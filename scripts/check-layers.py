@@ -26,7 +26,7 @@ LAYERS = {
     "tools": ["engine"],
     "samples": ["engine"],
     "bench": ["engine", "ui", "output"],
-    "fuzz": ["engine"],
+    "fuzz": ["engine", "ui"],
 }
 # Folders of the tests that are no layer of their own.
 TEST_SUPPORT = {"support", "helpers", "fixtures", "interop"}
