@@ -285,12 +285,7 @@ void TNewTableForm::buildMenus()
         = [this](const QString &title, const QString &name, std::initializer_list<const char *> items) {
               QMenu *m = MainMenu->addMenu(title);
               m->setObjectName(name);
-              for (const char *item : items) {
-                  if (!*item)
-                      m->addSeparator();
-                  else
-                      m->addAction(command(QLatin1String(item)));
-              }
+              qvx::ui::addCommands(m, *ActionList, items);
           };
     menu(QStringLiteral("&File"), QStringLiteral("FileMenu"),
          { "CreateTableParams", "LoadFields", "SaveFields", "", "Print", "", "CloseWindow" });

@@ -432,12 +432,7 @@ void TPrintForm::buildMenus()
         = [this](const QString &title, const QString &name, std::initializer_list<const char *> items) {
               QMenu *m = MainMenu->addMenu(title);
               m->setObjectName(name);
-              for (const char *item : items) {
-                  if (!*item)
-                      m->addSeparator();
-                  else
-                      m->addAction(command(QLatin1String(item)));
-              }
+              qvx::ui::addCommands(m, *ActionList, items);
           };
     menu(QStringLiteral("&Page"), QStringLiteral("PageMenu"),
          { "PrintCurrentPage", "SaveAsJPG", "", "PrintSetup", "Print", "", "ClosePrintManager" });
@@ -885,39 +880,10 @@ void TPrintForm::MarginUp(int &margin, bool vertical)
 
 // ---- Printing and saving -------------------------------------------------------------
 
-QSize TPrintForm::fitToPage(QSize pictureSize, QSize pageSize)
-{
-    float w = float(pictureSize.width());
-    float h = float(pictureSize.height());
-    if (w <= 0 || h <= 0)
-        return {};
-    const float a = w / h;
-    const float pw = float(pageSize.width());
-    const float ph = float(pageSize.height());
-    if (pw > w && ph > h) {
-        if (w >= h) {
-            w = pw;
-            h = w / a;
-        } else {
-            h = ph;
-            w = h * a;
-        }
-    }
-    if (pw < w) {
-        w = pw;
-        h = w / a;
-    }
-    if (ph < h) {
-        h = ph;
-        w = h * a;
-    }
-    return QSize(int(w), int(h));
-}
-
 void TPrintForm::drawFitted(QPainter &painter, const QImage &picture)
 {
     const QRect page = Services::current().printer().pageRect(QPrinter::DevicePixel).toRect();
-    const QSize size = fitToPage(picture.size(), page.size());
+    const QSize size = qvx::ui::fitToPage(picture.size(), page.size());
     painter.drawImage(QRect(QPoint(0, 0), size), picture);
 }
 

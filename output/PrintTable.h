@@ -137,10 +137,6 @@ public:
 
     // Column k of the grid on the page: its width in page-picture pixels.
     int columnWidth(int column) const;
-    // The size a picture of pictureSize is stretched to on a printer page of
-    // pageSize: enlarged to the page's width or height, then kept within it,
-    // keeping its proportions.
-    static QSize fitToPage(QSize pictureSize, QSize pageSize);
     // A margin as the margin boxes show it: inches at pixelsPerInch, two
     // significant digits, two decimals, a double quote.
     static QString marginText(int margin, int pixelsPerInch);

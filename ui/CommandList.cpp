@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
@@ -218,6 +219,17 @@ QToolButton *addCommandButton(QToolBar *bar, QAction *command, const QString &ob
     if (button && !objectName.isEmpty())
         button->setObjectName(objectName);
     return button;
+}
+
+QMenu *addCommands(QMenu *menu, const CommandList &list, std::initializer_list<const char *> names)
+{
+    for (const char *name : names) {
+        if (!*name)
+            menu->addSeparator();
+        else
+            menu->addAction(list.command(QLatin1String(name)));
+    }
+    return menu;
 }
 
 } // namespace qvx::ui

@@ -14,7 +14,9 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 
+class QMenu;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -93,6 +95,10 @@ private:
 QIcon glyph(const QString &themeName, const QString &caption);
 // The icon theme the program uses, set once at start-up; "" when none found.
 QString installIconTheme();
+
+// Fills menu with the commands of list named in names, in order; an empty
+// name is a separator. Returns menu.
+QMenu *addCommands(QMenu *menu, const CommandList &list, std::initializer_list<const char *> names);
 
 // A tool button on bar showing command (its glyph, hint and state).
 QToolButton *addCommandButton(QToolBar *bar, QAction *command, const QString &objectName = {});

@@ -1,6 +1,7 @@
 #include "DBImage.h"
 
 #include "ErrorGuard.h"
+#include "JpegImage.h"
 
 #include <QBuffer>
 #include <QKeyEvent>
@@ -18,8 +19,16 @@ void DBImage::load()
 {
     QByteArray bytes;
     guarded(this, [&] { bytes = m_link->bytes(); });
-    // Bytes that are no picture Qt can read show as no picture.
+    // Bytes that are no picture Qt can read show as no picture. JPEG goes
+    // through our own decoder, as Qt may have no reader for it.
     QImage picture = bytes.isEmpty() ? QImage() : QImage::fromData(bytes);
+    if (picture.isNull() && qvx::jpeg::looksLikeJpeg(bytes)) {
+        try {
+            picture = decodeJpeg(bytes);
+        } catch (const std::exception &) {
+            picture = QImage();
+        }
+    }
     if (picture.isNull() && m_picture.isNull())
         return;
     m_picture = std::move(picture);

@@ -1,6 +1,7 @@
 // A picture box bound to one field of the current record: it shows the
-// field's bytes as a picture in any format Qt reads, drawn at its natural
-// size from the top left corner, and nothing when the field holds none.
+// field's bytes as a picture in any format Qt reads or as a JPEG, drawn at
+// its natural size from the top left corner, and nothing when the field
+// holds none.
 #pragma once
 
 #include "FieldLink.h"

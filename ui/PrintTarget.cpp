@@ -36,4 +36,33 @@ bool choosePrintTarget(QWidget *parent, const QString &documentName)
     return true;
 }
 
+QSize fitToPage(QSize picture, QSize page)
+{
+    float w = float(picture.width());
+    float h = float(picture.height());
+    if (w <= 0 || h <= 0)
+        return {};
+    const float a = w / h;
+    const float pw = float(page.width());
+    const float ph = float(page.height());
+    if (pw > w && ph > h) {
+        if (w >= h) {
+            w = pw;
+            h = w / a;
+        } else {
+            h = ph;
+            w = h * a;
+        }
+    }
+    if (pw < w) {
+        w = pw;
+        h = w / a;
+    }
+    if (ph < h) {
+        h = ph;
+        w = h * a;
+    }
+    return QSize(int(w), int(h));
+}
+
 } // namespace qvx::ui

@@ -3,6 +3,7 @@
 // names the file instead, so printing never dead-ends.
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 class QWidget;
@@ -15,5 +16,11 @@ bool choosePrintTarget(QWidget *parent, const QString &documentName);
 
 // True when the services' printer writes a PDF file rather than to a printer.
 bool printsToPdf();
+
+// The size a picture is printed at on a page: a picture smaller than the
+// page both ways grows to the page's width (wider than high) or height,
+// then one larger than the page shrinks to fit it, keeping its proportions
+// in single precision and truncating. An empty picture gives an empty size.
+QSize fitToPage(QSize picture, QSize page);
 
 } // namespace qvx::ui

@@ -12,6 +12,7 @@
 #include "ui/CommandList.h"
 #include "ui/DBGrid.h"
 #include "ui/DataSource.h"
+#include "ui/PrintTarget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -574,7 +575,7 @@ void TestPrintForm::fitToPage()
     QFETCH(QSize, picture);
     QFETCH(QSize, page);
     QFETCH(QSize, fitted);
-    QCOMPARE(TPrintForm::fitToPage(picture, page), fitted);
+    QCOMPARE(qvx::ui::fitToPage(picture, page), fitted);
 }
 
 void TestPrintForm::printTableWritesTheRangeAsPdf()
