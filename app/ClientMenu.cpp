@@ -790,6 +790,8 @@ QMdiSubWindow *TMainForm::addChild(QWidget *form)
         }
     });
     connect(form, &QWidget::windowTitleChanged, this, [this] { rebuildWindowList(); });
+    if (qvx::ui::ChildWindow *child = qvx::ui::childWindowOf(form))
+        connectEditorPanes(child);
     sub->show();
     sub->resize(sub->size() + designed - form->size());
     MDIArea->setActiveSubWindow(sub);

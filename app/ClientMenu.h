@@ -41,8 +41,10 @@ class TSizeFormDlg;
 class TBDETableForm;
 class TCreateNewBDETable;
 class TEditSQLForm;
+class TGraphFormDlg;
 class THTMLForm;
 class TPrintForm;
+class TRTFForm;
 class TFindDialog;
 class TReplaceDialog;
 class TSQLData;
@@ -91,6 +93,12 @@ public:
     TPrintForm *PrintForm = nullptr;
     THTMLForm *HTMLForm = nullptr;
     void setOutputWindows(TPrintForm *printForm, THTMLForm *htmlForm);
+    // The rich-text editor and the picture manager, made once at start-up;
+    // they give "RTF Editor" and "Image Editor" their behaviour and open from
+    // the table windows' memo and picture panes.
+    TRTFForm *RTFForm = nullptr;
+    TGraphFormDlg *GraphForm = nullptr;
+    void setEditors(TRTFForm *rtfEditor, TGraphFormDlg *pictureManager);
 
     // --- Controls, top to bottom -------------------------------------------
     QMenu *TableMenu, *EditMenu, *SearchMenu, *ViewMenu, *ViewTableMenu, *ControlBarsMenu, *ToolsMenu,
@@ -191,6 +199,9 @@ private:
 
     QWidget *activeChildWidget() const;
     QMdiSubWindow *addChild(QWidget *form);
+    // A double click or F1 in the child's memo or picture pane opens the
+    // matching editor over the pane's content.
+    void connectEditorPanes(qvx::ui::ChildWindow *child);
     template<class Form> Form *openChild(const qvx::ui::DocumentSource &source);
     // Runs command on the active child when it answers it; false when none did.
     bool routeToActiveChild(const QString &command);

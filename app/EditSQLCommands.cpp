@@ -4,6 +4,7 @@
 #include "ClientMenu.h"
 #include "about.h"
 
+#include "editors/RTFEditor.h"
 #include "query/EditSQL.h"
 #include "query/SQLDataModule.h"
 #include "tables/StandardTable.h"
@@ -19,6 +20,12 @@ void TMainForm::createSQLEditor()
     EditSQLForm->showAbout = [this] {
         if (AboutBox)
             qvx::ui::Services::current().runModal(*AboutBox);
+    };
+    EditSQLForm->showRTFEditor = [this](const QString &text) {
+        if (!RTFForm)
+            return;
+        RTFForm->setLines(text);
+        RTFForm->Execute();
     };
 }
 

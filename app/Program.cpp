@@ -15,6 +15,8 @@
 #include "designers/AlignmentDlg.h"
 #include "designers/ScaleDlg.h"
 #include "designers/SizeDlg.h"
+#include "editors/GraphDlg.h"
+#include "editors/RTFEditor.h"
 #include "output/HTMLFontsDlg.h"
 #include "output/HTMLFormDlg.h"
 #include "output/PrintTable.h"
@@ -65,6 +67,20 @@ TProgram::TProgram()
             qvx::ui::Services::current().runModal(*main->AboutBox);
     };
     main->setOutputWindows(printForm, new THTMLForm(*new THTMLFontFormDlg(main), main));
+
+    // The rich-text editor and the picture manager.
+    const auto showAbout = [main] {
+        if (main->AboutBox)
+            qvx::ui::Services::current().runModal(*main->AboutBox);
+    };
+    const auto activeChild = [main] { return main->activeChild(); };
+    auto *rtfEditor = new TRTFForm(main);
+    rtfEditor->ActiveChild = activeChild;
+    rtfEditor->ShowAbout = showAbout;
+    auto *pictureManager = new TGraphFormDlg(main);
+    pictureManager->ActiveChild = activeChild;
+    pictureManager->ShowAbout = showAbout;
+    main->setEditors(rtfEditor, pictureManager);
 }
 
 TProgram::~TProgram()

@@ -384,14 +384,8 @@ void TEditSQLForm::buildControls()
 
 void TEditSQLForm::buildMenus()
 {
-    auto menu = [this](QMenu *m, const QList<const char *> &items) {
-        for (const char *name : items) {
-            if (!*name)
-                m->addSeparator();
-            else
-                m->addAction(command(QLatin1String(name)));
-        }
-        return m;
+    const auto menu = [this](QMenu *m, std::initializer_list<const char *> items) {
+        return qvx::ui::addCommands(m, *ActionList, items);
     };
     FilesMenu = menu(
         MainMenu->addMenu(QStringLiteral("&Files")),
@@ -437,6 +431,10 @@ void TEditSQLForm::bindHandlers()
             showAbout();
     });
     on("SQLExit", [this] { reject(); });
+    on("SQLRTFEditor", [this] {
+        if (showRTFEditor)
+            showRTFEditor(SQLEdit->toPlainText());
+    });
     on("ViewTree", [this] { SystemTree->setVisible(command(QStringLiteral("ViewTree"))->isChecked()); });
     on("ViewControlBar",
        [this] { ControlBar->setVisible(command(QStringLiteral("ViewControlBar"))->isChecked()); });

@@ -52,6 +52,9 @@ public:
 
     // The about box of the program, shown by "About"; none: nothing happens.
     std::function<void()> showAbout;
+    // Opens the rich-text editor over a text ("RTF Editor", F4); none:
+    // nothing happens.
+    std::function<void(const QString &text)> showRTFEditor;
 
     // --- Window operations ----------------------------------------------------
     // AddActiveTable, prepares the lists and texts, and shows the window modally.

@@ -14,8 +14,8 @@ packages=(
     libpugixml-dev
     # independent readers and writers of the table formats, for the tests
     python3 python3-dbf python3-dbfread libdbd-xbase-perl pxlib-dev gdal-bin
-    # independent readers of the pictures and PDF files the program writes
-    libjpeg-turbo-progs poppler-utils
+    # independent readers of the pictures, PDF and RTF files the program writes
+    libjpeg-turbo-progs poppler-utils pandoc unrtf libreoffice-writer-nogui
     # the glyphs of the program's commands (a full-colour icon theme)
     tango-icon-theme
     # looking at the program as a user would

@@ -620,7 +620,7 @@ private slots:
                                     << "F3" << true;
         QTest::newRow("SQLRTFEditor") << "SQLRTFEditor"
                                       << "RTF Editor"
-                                      << "F4" << false;
+                                      << "F4" << true;
         QTest::newRow("SQLPrint") << "SQLPrint"
                                   << "Print"
                                   << "Ctrl+P" << true;
