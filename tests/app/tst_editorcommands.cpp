@@ -8,6 +8,7 @@
 #include "app/Program.h"
 #include "editors/GraphDlg.h"
 #include "editors/RTFEditor.h"
+#include "engine/ClientDataSet.h"
 #include "engine/Table.h"
 #include "engine/image/Jpeg.h"
 #include "query/EditSQL.h"
@@ -17,6 +18,7 @@
 #include "ui/DBImage.h"
 #include "ui/DBMemo.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -57,6 +59,68 @@ private slots:
         t.createTable();
         t.open();
         t.appendRecord({ QStringLiteral("Ann"), QStringLiteral("first line\nsecond line"), m_jpeg });
+
+        // The same record as an XML data packet, and as an SQL query.
+        qvx::ClientDataSet packet;
+        packet.addFieldDef(QStringLiteral("NAME"), qvx::FieldType::String, 10);
+        packet.addFieldDef(QStringLiteral("NOTES"), qvx::FieldType::Memo);
+        packet.addFieldDef(QStringLiteral("LOGO"), qvx::FieldType::Graphic);
+        packet.createDataSet();
+        packet.appendRecord({ QStringLiteral("Ann"), QStringLiteral("first line\nsecond line"), m_jpeg });
+        packet.saveToFile(m_dir.filePath(QStringLiteral("notes.xml")), qvx::PacketFormat::Xml);
+        QFile sql(m_dir.filePath(QStringLiteral("notes.sql")));
+        QVERIFY(sql.open(QIODevice::WriteOnly));
+        sql.write("SELECT * FROM \"" + m_dir.filePath(QStringLiteral("notes.dbf")).toUtf8() + "\"\n");
+    }
+
+    // Each kind of table window: its memo and picture panes open the editors
+    // over their content; only a plain window takes the text back.
+    void everyWindowKindsPanes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("takesTextBack");
+        QTest::newRow("plain") << "notes.dbf" << true;
+        QTest::newRow("XML") << "notes.xml" << false;
+        QTest::newRow("SQL") << "notes.sql" << false;
+    }
+
+    void everyWindowKindsPanes()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, takesTextBack);
+        ScriptedServices services;
+        TProgram program;
+        TMainForm *main = program.MainForm();
+        main->show();
+        QString rtfText;
+        bool pictureIsJpeg = false;
+        services.onModal = [&](QDialog &dialog) {
+            if (&dialog == main->RTFForm)
+                rtfText = main->RTFForm->Editor->toPlainText();
+            else if (&dialog == main->GraphForm)
+                pictureIsJpeg = main->GraphForm->shownIsJpeg();
+        };
+        main->OpenFile(m_dir.filePath(file));
+        qvx::ui::ChildWindow *child = main->activeChild();
+        QVERIFY(child && child->memoPane() && child->picturePane());
+        showInPane(main, QStringLiteral("NOTES"), QLatin1String("ViewMemo"));
+        emit child->memoPane()->keyUp(Qt::Key_F1);
+        QCOMPARE(rtfText, QStringLiteral("first line\nsecond line"));
+        showInPane(main, QStringLiteral("LOGO"), QLatin1String("ViewPicture"));
+        emit child->picturePane()->doubleClicked();
+        QVERIFY(pictureIsJpeg);
+        QCOMPARE(main->GraphForm->shownPicture().size(), QSize(8, 6));
+
+        main->RTFForm->setLines(QStringLiteral("changed"));
+        main->RTFForm->AddToTable();
+        const QString stored = child->recordsGrid()->dataSet()->text(QStringLiteral("NOTES"));
+        QCOMPARE(stored == QLatin1String("changed"), takesTextBack);
+        if (takesTextBack) {
+            // Put back for the next row.
+            main->RTFForm->setLines(QStringLiteral("first line\nsecond line"));
+            main->RTFForm->AddToTable();
+        }
+        QCOMPARE(services.errors(), QStringList {});
     }
 
     void panesOpenTheEditors()
