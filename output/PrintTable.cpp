@@ -756,6 +756,9 @@ void TPrintForm::drawRow(QPainter &painter, const ColumnPage &columns, int y, qi
 void TPrintForm::RenderPage()
 {
     const QImage picture = RenderPageImage(CurrentHorizontalPage, CurrentVerticalPage);
+    // The codec's defaults: quality 90 (text stays sharp at a size a page
+    // needs), optimized Huffman tables, 4:2:0 chroma, baseline -- a
+    // progressive file would only slow the preview's every re-decode.
     qvx::ui::writeJpegFile(PreviewFile, picture);
     QFile file(PreviewFile);
     if (!file.open(QIODevice::ReadOnly))
