@@ -283,9 +283,7 @@ void TNewTableForm::buildMenus()
 {
     const auto menu
         = [this](const QString &title, const QString &name, std::initializer_list<const char *> items) {
-              QMenu *m = MainMenu->addMenu(title);
-              m->setObjectName(name);
-              qvx::ui::addCommands(m, *ActionList, items);
+              qvx::ui::addCommandMenu(MainMenu, *ActionList, title, name, items);
           };
     menu(QStringLiteral("&File"), QStringLiteral("FileMenu"),
          { "CreateTableParams", "LoadFields", "SaveFields", "", "Print", "", "CloseWindow" });

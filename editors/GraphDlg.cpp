@@ -322,9 +322,7 @@ void TGraphFormDlg::buildMenus()
 {
     const auto menu
         = [this](const QString &title, const QString &name, std::initializer_list<const char *> items) {
-              QMenu *m = MainMenu->addMenu(title);
-              m->setObjectName(name);
-              qvx::ui::addCommands(m, *ActionList, items);
+              qvx::ui::addCommandMenu(MainMenu, *ActionList, title, name, items);
           };
     menu(QStringLiteral("&File"), QStringLiteral("FileMenu"),
          { "LoadPicture", "SavePictureAs", "", "PrintSetup", "PrintPicture", "", "ExitFromGraphManager" });
@@ -499,10 +497,8 @@ void TGraphFormDlg::PrintPictureExecute()
         ApplyOptions();
         Shape->hide();
         Border->hide();
-        QPrinter &printer = Services::current().printer();
         QPainter painter;
-        if (!painter.begin(&printer))
-            throw qvx::EngineError(QStringLiteral("The printer could not start the job"));
+        qvx::ui::startPrinting(painter);
         const QSize size = qvx::ui::fitToPage(m_shown.size(), Services::current().printerPageSize());
         painter.drawImage(QRect(QPoint(0, 0), size), m_shown);
         if (!painter.end())

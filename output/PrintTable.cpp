@@ -430,9 +430,7 @@ void TPrintForm::buildMenus()
 {
     const auto menu
         = [this](const QString &title, const QString &name, std::initializer_list<const char *> items) {
-              QMenu *m = MainMenu->addMenu(title);
-              m->setObjectName(name);
-              qvx::ui::addCommands(m, *ActionList, items);
+              qvx::ui::addCommandMenu(MainMenu, *ActionList, title, name, items);
           };
     menu(QStringLiteral("&Page"), QStringLiteral("PageMenu"),
          { "PrintCurrentPage", "SaveAsJPG", "", "PrintSetup", "Print", "", "ClosePrintManager" });
@@ -896,8 +894,7 @@ void TPrintForm::PrintCurrentPageExecute()
         return;
     withPagePrinted([this] {
         QPainter painter;
-        if (!painter.begin(&Services::current().printer()))
-            throw qvx::EngineError(QStringLiteral("The printer could not start the job"));
+        qvx::ui::startPrinting(painter);
         drawFitted(painter, m_shown);
         painter.end();
     });
@@ -944,8 +941,7 @@ void TPrintForm::PrintExecute()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     QPainter painter;
-    if (!painter.begin(&Services::current().printer()))
-        throw qvx::EngineError(QStringLiteral("The printer could not start the job"));
+    qvx::ui::startPrinting(painter);
     printPages(painter, PrintFirstHorizontal, PrintLastHorizontal, PrintFirstVertical, PrintLastVertical);
     painter.end();
 }
@@ -957,8 +953,7 @@ void TPrintForm::PrintAllPages(qvx::ui::DBGrid *grid, const QString &caption)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     QPainter painter;
-    if (!painter.begin(&Services::current().printer()))
-        throw qvx::EngineError(QStringLiteral("The printer could not start the job"));
+    qvx::ui::startPrinting(painter);
     printPages(painter, 1, HorizontalPageCount(), 1, VerticalPageCount());
     painter.end();
 }

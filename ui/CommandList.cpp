@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
@@ -230,6 +231,14 @@ QMenu *addCommands(QMenu *menu, const CommandList &list, std::initializer_list<c
             menu->addAction(list.command(QLatin1String(name)));
     }
     return menu;
+}
+
+QMenu *addCommandMenu(QMenuBar *bar, const CommandList &list, const QString &title, const QString &name,
+                      std::initializer_list<const char *> names)
+{
+    QMenu *menu = bar->addMenu(title);
+    menu->setObjectName(name);
+    return addCommands(menu, list, names);
 }
 
 } // namespace qvx::ui

@@ -17,6 +17,7 @@
 #include <initializer_list>
 
 class QMenu;
+class QMenuBar;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -99,6 +100,9 @@ QString installIconTheme();
 // Fills menu with the commands of list named in names, in order; an empty
 // name is a separator. Returns menu.
 QMenu *addCommands(QMenu *menu, const CommandList &list, std::initializer_list<const char *> names);
+// A new menu of bar titled title, with objectName name, filled as above.
+QMenu *addCommandMenu(QMenuBar *bar, const CommandList &list, const QString &title, const QString &name,
+                      std::initializer_list<const char *> names);
 
 // A tool button on bar showing command (its glyph, hint and state).
 QToolButton *addCommandButton(QToolBar *bar, QAction *command, const QString &objectName = {});

@@ -2,7 +2,11 @@
 
 #include "Services.h"
 
+#include "engine/EngineError.h"
+
+#include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPrinter>
 
 namespace qvx::ui {
@@ -32,8 +36,26 @@ bool choosePrintTarget(QWidget *parent, const QString &documentName)
     const std::optional<FileDialogAnswer> answer = services.saveFile(parent, request);
     if (!answer)
         return false;
+    // Qt's printing reports no failure to write the file: find out now, so
+    // that a job is not reported as done when nothing was written.
+    QFile file(answer->fileName);
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw EngineError(QStringLiteral("Cannot print to %1: %2").arg(answer->fileName, file.errorString()));
+    file.close();
+    if (!existed)
+        file.remove();
     printer.setOutputFileName(answer->fileName);
     return true;
+}
+
+void startPrinting(QPainter &painter)
+{
+    QPrinter &printer = Services::current().printer();
+    if (painter.begin(&printer))
+        return;
+    const QString target = printsToPdf() ? printer.outputFileName() : printer.printerName();
+    throw EngineError(QStringLiteral("Cannot print to %1: the printer did not start the job").arg(target));
 }
 
 QSize fitToPage(QSize picture, QSize page)

@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 
+class QPainter;
 class QWidget;
 
 namespace qvx::ui {
@@ -13,6 +14,10 @@ namespace qvx::ui {
 // Asks where the next job on the services' printer goes; false when the user
 // cancels. documentName names the job and suggests the PDF file's name.
 bool choosePrintTarget(QWidget *parent, const QString &documentName);
+
+// Begins a job on the services' printer with painter; throws EngineError
+// naming the printer or the PDF file when it cannot start.
+void startPrinting(QPainter &painter);
 
 // True when the services' printer writes a PDF file rather than to a printer.
 bool printsToPdf();

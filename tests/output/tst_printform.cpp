@@ -161,6 +161,7 @@ private slots:
     void fitToPage();
     void printTableWritesTheRangeAsPdf();
     void printCurrentPageRestoresZoom();
+    void printToAFileThatCannotBeWritten();
     void millionRecordsReadOnlyWhatIsShown();
 
 private:
@@ -634,6 +635,22 @@ void TestPrintForm::printCurrentPageRestoresZoom()
     });
     QVERIFY(QFileInfo(pdf).size() > 0);
     QVERIFY(f.services.errors().isEmpty());
+}
+
+void TestPrintForm::printToAFileThatCannotBeWritten()
+{
+    // Qt's PDF printing fails silently; the file is tried when it is chosen.
+    Fixture f(table(2, 3));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("missing/page.pdf"));
+    f.open([&] {
+        f.services.saveAnswers.push_back(qvx::ui::FileDialogAnswer { pdf, 1 });
+        f.form.command(QStringLiteral("Print"))->execute();
+    });
+    QCOMPARE(f.services.errors().size(), 1);
+    QVERIFY2(f.services.errors().first().startsWith(QStringLiteral("Cannot print to ") + pdf),
+             qPrintable(f.services.errors().first()));
+    QVERIFY(!QFile::exists(pdf));
 }
 
 void TestPrintForm::millionRecordsReadOnlyWhatIsShown()
